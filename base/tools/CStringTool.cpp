@@ -1,0 +1,63 @@
+#include "base/tools/CStringTool.h"
+
+#include <cwctype>
+
+size_t CStringTool::Length(const char16_t* text)
+{
+    if (!text)
+        return 0;
+    const char16_t* p = text;
+    while (*p)
+        ++p;
+    return static_cast<size_t>(p - text);
+}
+
+char16_t CStringTool::FoldCase(char16_t c)
+{
+    if (c >= u'A' && c <= u'Z')
+        return static_cast<char16_t>(c + (u'a' - u'A'));
+    if (c < 0x80 || (c >= 0xD800 && c <= 0xDFFF))
+        return c;
+    auto lower = std::towlower(static_cast<wint_t>(c));
+    return lower <= 0xFFFF ? static_cast<char16_t>(lower) : c;
+}
+
+namespace {
+
+template <typename Fold>
+int CompareWith(const char16_t* a, const char16_t* b, Fold fold)
+{
+    if (!a || !b)
+        return a == b ? 0 : (a ? 1 : -1);
+    for (;; ++a, ++b) {
+        int ca = fold(*a);
+        int cb = fold(*b);
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (ca == 0)
+            return 0;
+    }
+}
+
+}  // namespace
+
+int CStringTool::Compare(const char16_t* a, const char16_t* b)
+{
+    return CompareWith(a, b, [](char16_t c) { return c; });
+}
+
+int CStringTool::CompareNoCase(const char16_t* a, const char16_t* b)
+{
+    return CompareWith(a, b, FoldCase);
+}
+
+std::u16string CStringTool::ToLower(const char16_t* text)
+{
+    std::u16string out;
+    if (!text)
+        return out;
+    out.reserve(Length(text));
+    for (; *text; ++text)
+        out.push_back(FoldCase(*text));
+    return out;
+}
