@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "TreeCheck.h"
-#include "base/model/CColctExData.h"
 #include "base/model/CColctItemID.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CUrlProp.h"
@@ -292,25 +291,6 @@ TEST(ColctItemID, ResolvesByPointerThenByIdentifier)
     }
     for (CColctNode* c : {c1, c2, twin})
         CColctNode::DeleteAll(c);
-}
-
-TEST(ColctExData, RemembersAFolderAndItsItem)
-{
-    RColctExData* list = nullptr;
-    for (auto path : {u"/", u"/Docs"}) {
-        CColctExData* data = CColctExData::New();
-        data->SetFolderUrl(path);
-        EXPECT_GT(data->GetLastVisitTime(), 1600000000);
-        list = CListTool::Append(list, RColctExData::New(data));
-    }
-    EXPECT_EQ(U8(CListTool::GetTail(list)->GetData()->GetFolderUrl()), "/Docs");
-    EXPECT_EQ(list->GetData()->GetItemID(), nullptr);
-    while (list) {
-        RColctExData* next = list->GetNext();
-        CColctExData::Delete(list->GetData());
-        RColctExData::Delete(list);
-        list = next;
-    }
 }
 
 TEST(Project, DefaultsAndVersion)
