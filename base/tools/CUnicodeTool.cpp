@@ -305,6 +305,21 @@ std::string CUnicodeTool::ToUtf8(std::u16string_view text)
     }
 }
 
+void CUnicodeTool::AppendUtf8(std::u16string_view text, std::string& out)
+{
+    size_t start = out.size();
+    out.resize(start + EncodeUtf8(text.data(), text.size(), nullptr));
+    EncodeUtf8(text.data(), text.size(), out.data() + start);
+}
+
+void CUnicodeTool::AppendUtf16(std::string_view bytes, std::u16string& out)
+{
+    auto* input = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t start = out.size();
+    out.resize(start + DecodeUtf8(input, bytes.size(), nullptr));
+    DecodeUtf8(input, bytes.size(), out.data() + start);
+}
+
 std::u16string CUnicodeTool::FromUtf8(std::string_view bytes)
 {
     try {

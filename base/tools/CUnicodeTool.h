@@ -36,4 +36,9 @@ public:
     static std::string ToUtf8(const char16_t* text);
     static std::string ToUtf8(std::u16string_view text);
     static std::u16string FromUtf8(std::string_view bytes);
+    // Appends the UTF-8 form of `text` to `out` (no allocation beyond
+    // growing `out`, for writers on hot paths).
+    static void AppendUtf8(std::u16string_view text, std::string& out);
+    // Appends the UTF-16 form of the UTF-8 `bytes` to `out`.
+    static void AppendUtf16(std::string_view bytes, std::u16string& out);
 };

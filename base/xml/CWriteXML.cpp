@@ -1,0 +1,195 @@
+#include "base/xml/CWriteXML.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/tools/CStringTool.h"
+#include "base/tools/CSysString.h"
+#include "base/tools/CUnicodeTool.h"
+#include "base/xml/CWriteFile.h"
+
+CWriteXML::CWriteXML() : m_pBuffer(new CDataBuffer())
+{
+    std::strcpy(m_szEncoding, "UTF-8");
+}
+
+CWriteXML::~CWriteXML()
+{
+    delete m_pBuffer;
+}
+
+void CWriteXML::SetEncoding(const char* name)
+{
+    size_t length = name ? std::strlen(name) : 0;
+    if (length >= 1 && length <= 18)
+        std::memcpy(m_szEncoding, name, length + 1);
+}
+
+void CWriteXML::AppendEscapedUTF8(const char16_t* text, std::string& out)
+{
+    // The five characters are ASCII, so escaping the UTF-8 bytes is the
+    // same as escaping the UTF-16 text first.
+    size_t start = out.size();
+    CUnicodeTool::AppendUtf8(text ? text : u"", out);
+    size_t plain = out.find_first_of("&<>\"'", start);
+    if (plain == std::string::npos)
+        return;
+    std::string tail = out.substr(plain);
+    out.resize(plain);
+    for (char c : tail) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&apos;"; break;
+        default: out += c;
+        }
+    }
+}
+
+bool CWriteXML::GetXMLUTF8(const char16_t* text, char** bytes, int* length)
+{
+    if (!text || !bytes)
+        return false;
+    std::string escaped;
+    AppendEscapedUTF8(text, escaped);
+    char* out = static_cast<char*>(std::malloc(escaped.size() + 1));
+    if (!out)
+        return false;
+    std::memcpy(out, escaped.c_str(), escaped.size() + 1);
+    *bytes = out;
+    if (length)
+        *length = static_cast<int>(escaped.size());
+    return true;
+}
+
+bool CWriteXML::FillString(const char* bytes, int length)
+{
+    if (!bytes)
+        return false;
+    return m_pBuffer->AddData(bytes, length < 0 ? static_cast<int>(std::strlen(bytes)) : length);
+}
+
+bool CWriteXML::FillXMLBSTR(const char16_t* text)
+{
+    if (!text)
+        return false;
+    thread_local std::string escaped;
+    escaped.clear();
+    AppendEscapedUTF8(text, escaped);
+    return m_pBuffer->AddData(escaped.data(), static_cast<int>(escaped.size()));
+}
+
+bool CWriteXML::FillBSTRString(const char16_t* text)
+{
+    return m_pBuffer->AddStringToUTF8(text);
+}
+
+bool CWriteXML::FillFormat(const char* format, ...)
+{
+    char small[512];
+    va_list args;
+    va_start(args, format);
+    int n = std::vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    if (n < 0)
+        return false;
+    if (static_cast<size_t>(n) < sizeof small)
+        return m_pBuffer->AddData(small, n);
+    std::string large(static_cast<size_t>(n) + 1, '\0');
+    va_start(args, format);
+    std::vsnprintf(large.data(), large.size(), format, args);
+    va_end(args);
+    return m_pBuffer->AddData(large.data(), n);
+}
+
+bool CWriteXML::FillNode(const char16_t* text, const char* startTag, const char* endTag, int startLen)
+{
+    if (!text)
+        return false;
+    FillString(startTag, startLen);
+    FillXMLBSTR(text);
+    return FillString(endTag);
+}
+
+bool CWriteXML::FillNodeChar(const char* value, const char* startTag, const char* endTag, int startLen)
+{
+    if (!value)
+        return false;
+    FillString(startTag, startLen);
+    FillString(value);
+    return FillString(endTag);
+}
+
+void CWriteXML::AddXMLVersion()
+{
+    FillString("<?xml version=\"1.0\" encoding=\"");
+    FillString(m_szEncoding);
+    FillString("\"?>\n");
+}
+
+void CWriteXML::FillNamespaces()
+{
+    FillFormat(" xmlns:krv=\"%s\" xmlns:dc=\"%s\" xmlns:sx=\"%s\"", s_szKrvNamespace, s_szDcNamespace,
+               s_szSxNamespace);
+}
+
+void CWriteXML::FillSync(const char* uuid, int version, bool deleted)
+{
+    if (version != 0)
+        FillFormat("<sx:sync id=\"%s\" version=\"%d\"", uuid, version);
+    else
+        FillFormat("<sx:sync id=\"%s\"", uuid);
+    FillString(deleted ? " deleted=\"true\"></sx:sync>" : "></sx:sync>");
+}
+
+void CWriteXML::FillBoolean(const char* startTag, bool value, const char* endTag)
+{
+    FillString(startTag);
+    FillString(value ? "true" : "false");
+    FillString(endTag);
+}
+
+void CWriteXML::EnsureFilled()
+{
+    if (!m_bFilled) {
+        m_bFilled = true;
+        FillData();
+    }
+}
+
+bool CWriteXML::RealWrite(CAtomicWriteFile& file)
+{
+    DATABUFFER* chunk = nullptr;
+    int total = m_pBuffer->GetData(&chunk);
+    if (total <= 0 || total >= CDataBuffer::s_iMaxTotal || m_pBuffer->HasOverflowed())
+        return false;
+    for (; chunk; chunk = chunk->pNext) {
+        if (!file.Write(chunk->pData, static_cast<size_t>(chunk->nUsed)))
+            return false;
+    }
+    return true;
+}
+
+bool CWriteXML::SaveToFile(const char16_t* path)
+{
+    CAtomicWriteFile file;
+    if (!file.Open(path))
+        return false;
+    EnsureFilled();
+    return RealWrite(file) && file.Commit();
+}
+
+char16_t* CWriteXML::GetXMLBSTR()
+{
+    EnsureFilled();
+    if (m_pBuffer->GetLength() == 0 || m_pBuffer->HasOverflowed())
+        return nullptr;
+    std::u16string text = CUnicodeTool::FromUtf8(m_pBuffer->Join());
+    if (text.empty())
+        return nullptr;
+    return CSysString::AllocLen(text.data(), static_cast<uint32_t>(text.size()));
+}
