@@ -6,11 +6,13 @@
 #include <cstdlib>
 
 #include "base/model/CBaseNode.h"
+#include "base/tools/CQVTime.h"
 #include "base/tools/CSysString.h"
 
 namespace {
 
 constexpr int kUUIDChars = 36;
+constexpr int kPubDateChars = 40;
 
 // Set by the interface thread, read wherever a command looks at the keys.
 std::atomic<CBaseTool::ModifierHook> g_modifierHook{nullptr};
@@ -71,6 +73,23 @@ int CBaseTool::GetModifyKeyState()
     if (keys & Alt)
         return 3;
     return 0;
+}
+
+bool CBaseTool::GetPubDate(long t, char16_t* buffer, int size)
+{
+    if (!buffer)
+        return false;
+    char text[kPubDateChars];
+    if (size < kPubDateChars || !CQVTime::FormatPubDate(t, text, sizeof(text))) {
+        if (size > 0)
+            buffer[0] = u'\0';
+        return false;
+    }
+    int i = 0;
+    for (; text[i] != '\0'; i++)
+        buffer[i] = static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+    buffer[i] = u'\0';
+    return true;
 }
 
 void CBaseTool::Delete(void* pointer)

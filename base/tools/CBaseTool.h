@@ -28,6 +28,11 @@ public:
     // hook is installed.
     static int GetModifyKeyState();
 
+    // The RFC 822 date of `t` in local time, as CQVTime::FormatPubDate
+    // writes it. False, with an empty string when `size` allows one, for a
+    // buffer of fewer than 40 characters.
+    static bool GetPubDate(long t, char16_t* buffer, int size);
+
     // Frees a byte buffer returned by the library; null is allowed.
     static void Delete(void* pointer);
 };
