@@ -27,27 +27,32 @@ void CWriteXML::SetEncoding(const char* name)
         std::memcpy(m_szEncoding, name, length + 1);
 }
 
-void CWriteXML::AppendEscapedUTF8(const char16_t* text, std::string& out)
+void CWriteXML::EscapeFrom(std::string& text, size_t start)
 {
-    // The five characters are ASCII, so escaping the UTF-8 bytes is the
-    // same as escaping the UTF-16 text first.
-    size_t start = out.size();
-    CUnicodeTool::AppendUtf8(text ? text : u"", out);
-    size_t plain = out.find_first_of("&<>\"'", start);
-    if (plain == std::string::npos)
+    // The five characters are ASCII, so escaping UTF-8 bytes is the same as
+    // escaping the UTF-16 text they came from.
+    size_t first = text.find_first_of("&<>\"'", start);
+    if (first == std::string::npos)
         return;
-    std::string tail = out.substr(plain);
-    out.resize(plain);
+    std::string tail = text.substr(first);
+    text.resize(first);
     for (char c : tail) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
-        default: out += c;
+        case '&': text += "&amp;"; break;
+        case '<': text += "&lt;"; break;
+        case '>': text += "&gt;"; break;
+        case '"': text += "&quot;"; break;
+        case '\'': text += "&apos;"; break;
+        default: text += c;
         }
     }
+}
+
+void CWriteXML::AppendEscapedUTF8(const char16_t* text, std::string& out)
+{
+    size_t start = out.size();
+    CUnicodeTool::AppendUtf8(text ? text : u"", out);
+    EscapeFrom(out, start);
 }
 
 bool CWriteXML::GetXMLUTF8(const char16_t* text, char** bytes, int* length)
@@ -139,10 +144,13 @@ void CWriteXML::FillNamespaces()
 
 void CWriteXML::FillSync(const char* uuid, int version, bool deleted)
 {
+    // Identifiers come from files too, so they are escaped like any text.
+    std::string id = uuid ? uuid : "";
+    EscapeFrom(id, 0);
     if (version != 0)
-        FillFormat("<sx:sync id=\"%s\" version=\"%d\"", uuid, version);
+        FillFormat("<sx:sync id=\"%s\" version=\"%d\"", id.c_str(), version);
     else
-        FillFormat("<sx:sync id=\"%s\"", uuid);
+        FillFormat("<sx:sync id=\"%s\"", id.c_str());
     FillString(deleted ? " deleted=\"true\"></sx:sync>" : "></sx:sync>");
 }
 

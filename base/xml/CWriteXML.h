@@ -40,7 +40,7 @@ public:
     // Escapes `text` and converts it to a new NUL-terminated UTF-8 buffer
     // (free with CUnicodeTool::DeleteBuffer); false for null text or no memory.
     static bool GetXMLUTF8(const char16_t* text, char** bytes, int* length);
-    // The same escaping appended to `out`; the one place it is done.
+    // The same escaping, appended to `out`.
     static void AppendEscapedUTF8(const char16_t* text, std::string& out);
 
     const CDataBuffer* GetBuffer() const { return m_pBuffer; }
@@ -71,7 +71,8 @@ protected:
     void FillNamespaces();
     // The sharing element of a node: `<sx:sync id="…" version="…">` (no
     // version when it is 0), ` deleted="true"` before the `>` when asked,
-    // then `</sx:sync>`, no line break. `uuid` is the UTF-8 identifier.
+    // then `</sx:sync>`, no line break. `uuid` is the UTF-8 identifier; it
+    // is escaped here.
     void FillSync(const char* uuid, int version, bool deleted = false);
     // Start tag, "true" or "false", end tag.
     void FillBoolean(const char* startTag, bool value, const char* endTag);
@@ -79,6 +80,9 @@ protected:
     CDataBuffer* Buffer() { return m_pBuffer; }
 
 private:
+    // Escapes & < > " ' in `text` from byte `start` on; the one place
+    // escaping is done.
+    static void EscapeFrom(std::string& text, size_t start);
     // Runs FillData unless it already ran.
     void EnsureFilled();
     // Writes every chunk in order; false for an empty or oversized document.
