@@ -27,23 +27,50 @@ void CWriteXML::SetEncoding(const char* name)
         std::memcpy(m_szEncoding, name, length + 1);
 }
 
+namespace {
+
+// Bytes that cannot stand as they are: the five markup characters, control
+// characters other than tab, LF and CR, and the lead byte of U+FFFE/U+FFFF.
+bool NeedsWork(const std::string& text, size_t i)
+{
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '&' || c == '<' || c == '>' || c == '"' || c == '\'')
+        return true;
+    if (c < 0x20)
+        return c != '\t' && c != '\n' && c != '\r';
+    return c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+           (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE;
+}
+
+}  // namespace
+
 void CWriteXML::EscapeFrom(std::string& text, size_t start)
 {
     // The five characters are ASCII, so escaping UTF-8 bytes is the same as
-    // escaping the UTF-16 text they came from.
-    size_t first = text.find_first_of("&<>\"'", start);
-    if (first == std::string::npos)
+    // escaping the UTF-16 text they came from. Characters XML cannot carry
+    // at all would make the whole file unreadable, so they become U+FFFD.
+    size_t first = start;
+    while (first < text.size() && !NeedsWork(text, first))
+        ++first;
+    if (first == text.size())
         return;
     std::string tail = text.substr(first);
     text.resize(first);
-    for (char c : tail) {
-        switch (c) {
+    for (size_t i = 0; i < tail.size(); ++i) {
+        switch (tail[i]) {
         case '&': text += "&amp;"; break;
         case '<': text += "&lt;"; break;
         case '>': text += "&gt;"; break;
         case '"': text += "&quot;"; break;
         case '\'': text += "&apos;"; break;
-        default: text += c;
+        default:
+            if (NeedsWork(tail, i)) {
+                text += "\xEF\xBF\xBD";
+                if (static_cast<unsigned char>(tail[i]) == 0xEF)
+                    i += 2;
+            } else {
+                text += tail[i];
+            }
         }
     }
 }

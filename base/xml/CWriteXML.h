@@ -10,7 +10,9 @@ class CAtomicWriteFile;
 // Base of every XML writer. A subclass appends its whole document to the
 // buffer in FillData; the base runs FillData once per writer object and
 // writes the result to a file or hands it out as text. Content is always
-// UTF-8; escaping covers exactly & < > " and '.
+// UTF-8; escaping covers exactly & < > " and ', and characters XML 1.0
+// cannot hold at all (control characters other than tab, LF and CR, U+FFFE,
+// U+FFFF) are written as U+FFFD.
 class ZANDREL_API CWriteXML {
 public:
     // Namespaces of the documents; readers match the prefixes only.
@@ -80,8 +82,8 @@ protected:
     CDataBuffer* Buffer() { return m_pBuffer; }
 
 private:
-    // Escapes & < > " ' in `text` from byte `start` on; the one place
-    // escaping is done.
+    // Escapes & < > " ' in `text` from byte `start` on and replaces what
+    // XML cannot carry; the one place escaping is done.
     static void EscapeFrom(std::string& text, size_t start);
     // Runs FillData unless it already ran.
     void EnsureFilled();

@@ -146,6 +146,17 @@ TEST(WriteXML, EscapesExactlyFiveCharacters)
     EXPECT_FALSE(CWriteXML::GetXMLUTF8(nullptr, &bytes, &length));
 }
 
+TEST(WriteXML, CharactersXmlCannotHoldKeepTheFileReadable)
+{
+    const char16_t title[] = {u'a', 0x01, u'b', 0x1F, u'&', 0xFFFE, 0xFFFF, 0xFFFD, u'c', 0};
+    char* bytes = nullptr;
+    int length = 0;
+    ASSERT_TRUE(CWriteXML::GetXMLUTF8(title, &bytes, &length));
+    EXPECT_EQ(std::string(bytes, length),
+              "a\xEF\xBF\xBD" "b\xEF\xBF\xBD&amp;\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "c");
+    CUnicodeTool::DeleteBuffer(bytes);
+}
+
 TEST(WriteXML, DocumentIsFilledOnceAndWrittenByteForByte)
 {
     TempDir dir;
