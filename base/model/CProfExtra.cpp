@@ -1,0 +1,3 @@
+#include "base/model/CProfExtra.h"
+
+int CProfExtra::s_iThisKRVVersion = 180;
