@@ -2,9 +2,12 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <mutex>
+#include <string>
 #include <string_view>
 
 #include "base/tools/CUnicodeTool.h"
@@ -238,6 +241,27 @@ bool CQVTime::GetEpochTimeFromDCDateBSTR(long* t, const char16_t* text)
     return parsed;
 }
 
+namespace {
+
+// localtime_r does not look at TZ again once the zone is loaded, and tzset
+// re-reads /etc/localtime each time; so tzset runs only when TZ changed.
+void FollowZoneChanges()
+{
+    static std::mutex lock;
+    static std::string last;
+    static bool loaded = false;
+    std::lock_guard<std::mutex> guard(lock);
+    const char* tz = std::getenv("TZ");
+    std::string now = tz ? std::string("=") + tz : std::string();
+    if (!loaded || now != last) {
+        tzset();
+        last = std::move(now);
+        loaded = true;
+    }
+}
+
+}  // namespace
+
 bool CQVTime::FormatPubDate(long t, char* buffer, size_t size)
 {
     if (!buffer)
@@ -246,8 +270,7 @@ bool CQVTime::FormatPubDate(long t, char* buffer, size_t size)
         buffer[0] = '\0';
     if (size < kPubDateSize)
         return false;
-    // Follow changes of TZ made while the process runs.
-    tzset();
+    FollowZoneChanges();
     time_t when = static_cast<time_t>(t);
     struct tm tm;
     if (!localtime_r(&when, &tm))

@@ -307,6 +307,13 @@ std::string CUnicodeTool::ToUtf8(std::u16string_view text)
 
 void CUnicodeTool::AppendUtf8(std::u16string_view text, std::string& out)
 {
+    size_t ascii = 0;
+    while (ascii < text.size() && text[ascii] < 0x80)
+        ++ascii;
+    if (ascii == text.size()) {  // the common case: one byte per unit
+        out.append(text.begin(), text.end());
+        return;
+    }
     size_t start = out.size();
     out.resize(start + EncodeUtf8(text.data(), text.size(), nullptr));
     EncodeUtf8(text.data(), text.size(), out.data() + start);

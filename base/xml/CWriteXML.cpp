@@ -29,17 +29,34 @@ void CWriteXML::SetEncoding(const char* name)
 
 namespace {
 
-// Bytes that cannot stand as they are: the five markup characters, control
-// characters other than tab, LF and CR, and the lead byte of U+FFFE/U+FFFF.
-bool NeedsWork(const std::string& text, size_t i)
+// Bytes that may need work: the five markup characters, control characters
+// other than tab, LF and CR, and 0xEF, which leads U+FFFE and U+FFFF.
+struct SpecialBytes {
+    bool table[256] = {};
+    constexpr SpecialBytes()
+    {
+        for (int c = 0; c < 0x20; ++c)
+            table[c] = c != '\t' && c != '\n' && c != '\r';
+        for (unsigned char c : {'&', '<', '>', '"', '\'', static_cast<char>(0xEF)})
+            table[c] = true;
+    }
+};
+constexpr SpecialBytes kSpecial;
+
+bool IsNonCharacter(const std::string& text, size_t i)
 {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '&' || c == '<' || c == '>' || c == '"' || c == '\'')
-        return true;
-    if (c < 0x20)
-        return c != '\t' && c != '\n' && c != '\r';
-    return c == 0xEF && i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
+    return i + 2 < text.size() && static_cast<unsigned char>(text[i + 1]) == 0xBF &&
            (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0xBE;
+}
+
+size_t SkipPlain(const std::string& text, size_t i)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (; i < text.size(); ++i) {
+        if (kSpecial.table[bytes[i]] && (bytes[i] != 0xEF || IsNonCharacter(text, i)))
+            break;
+    }
+    return i;
 }
 
 }  // namespace
@@ -49,29 +66,29 @@ void CWriteXML::EscapeFrom(std::string& text, size_t start)
     // The five characters are ASCII, so escaping UTF-8 bytes is the same as
     // escaping the UTF-16 text they came from. Characters XML cannot carry
     // at all would make the whole file unreadable, so they become U+FFFD.
-    size_t first = start;
-    while (first < text.size() && !NeedsWork(text, first))
-        ++first;
+    size_t first = SkipPlain(text, start);
     if (first == text.size())
         return;
-    std::string tail = text.substr(first);
+    thread_local std::string tail;
+    tail.assign(text, first, std::string::npos);
     text.resize(first);
-    for (size_t i = 0; i < tail.size(); ++i) {
-        switch (tail[i]) {
+    for (size_t i = 0; i < tail.size();) {
+        size_t plain = SkipPlain(tail, i);
+        text.append(tail, i, plain - i);
+        if (plain == tail.size())
+            break;
+        switch (tail[plain]) {
         case '&': text += "&amp;"; break;
         case '<': text += "&lt;"; break;
         case '>': text += "&gt;"; break;
         case '"': text += "&quot;"; break;
         case '\'': text += "&apos;"; break;
         default:
-            if (NeedsWork(tail, i)) {
-                text += "\xEF\xBF\xBD";
-                if (static_cast<unsigned char>(tail[i]) == 0xEF)
-                    i += 2;
-            } else {
-                text += tail[i];
-            }
+            text += "\xEF\xBF\xBD";
+            if (static_cast<unsigned char>(tail[plain]) == 0xEF)
+                plain += 2;
         }
+        i = plain + 1;
     }
 }
 
@@ -172,13 +189,17 @@ void CWriteXML::FillNamespaces()
 void CWriteXML::FillSync(const char* uuid, int version, bool deleted)
 {
     // Identifiers come from files too, so they are escaped like any text.
-    std::string id = uuid ? uuid : "";
-    EscapeFrom(id, 0);
-    if (version != 0)
-        FillFormat("<sx:sync id=\"%s\" version=\"%d\"", id.c_str(), version);
-    else
-        FillFormat("<sx:sync id=\"%s\"", id.c_str());
-    FillString(deleted ? " deleted=\"true\"></sx:sync>" : "></sx:sync>");
+    thread_local std::string element;
+    element.assign("<sx:sync id=\"");
+    size_t start = element.size();
+    element += uuid ? uuid : "";
+    EscapeFrom(element, start);
+    if (version != 0) {
+        element += "\" version=\"";
+        element += std::to_string(version);
+    }
+    element += deleted ? "\" deleted=\"true\"></sx:sync>" : "\"></sx:sync>";
+    m_pBuffer->AddData(element.data(), static_cast<int>(element.size()));
 }
 
 void CWriteXML::FillBoolean(const char* startTag, bool value, const char* endTag)
