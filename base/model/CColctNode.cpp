@@ -1,7 +1,6 @@
 #include "base/model/CColctNode.h"
 
 #include <new>
-#include <vector>
 
 #include "base/model/CFolderNode.h"
 #include "base/model/RNTool.h"
@@ -38,20 +37,10 @@ void CColctNode::DeleteAll(CColctNode* colct)
 {
     if (!colct)
         return;
-    if (RNode* root = colct->m_pLocRoot) {
-        // Grouped collections nest items in folder records: release the
-        // whole tree below the root, not just its first level.
-        std::vector<RNode*> pending{root};
-        while (!pending.empty()) {
-            RNode* rnode = pending.back();
-            pending.pop_back();
-            for (RNode* child = rnode->GetChild(); child; child = child->GetNext())
-                pending.push_back(child);
-            CBaseNode::Delete(rnode->GetData());
-            RNode::Delete(rnode);
-        }
-        colct->m_pLocRoot = nullptr;
-    }
+    // Grouped collections nest items in folder records: the whole tree
+    // below the root goes, not just its first level.
+    RNTool::DeleteTree(colct->m_pLocRoot);
+    colct->m_pLocRoot = nullptr;
     CBaseNode::Delete(colct);
 }
 

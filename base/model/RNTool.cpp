@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
 #include "base/model/CUrlNode.h"
 #include "base/tools/CBaseTool.h"
@@ -268,6 +269,24 @@ void RNTool::MarkRNodeGoThrough(RNode* node, unsigned long value, bool markFolde
                 child->SetExtData(value);
             }
         }
+    }
+}
+
+void RNTool::DeleteTree(RNode* root)
+{
+    if (!root)
+        return;
+    std::vector<RNode*> pending{root};
+    while (!pending.empty()) {
+        RNode* rnode = pending.back();
+        pending.pop_back();
+        for (RNode* child = rnode->GetChild(); child; child = child->GetNext())
+            pending.push_back(child);
+        if (rnode->GetType() == NT_COLCT)
+            CColctNode::DeleteAll(static_cast<CColctNode*>(rnode->GetData()));
+        else
+            CBaseNode::Delete(rnode->GetData());
+        RNode::Delete(rnode);
     }
 }
 

@@ -58,6 +58,11 @@ public:
     // and of every descendant folder too when `markFolders` is true.
     static void MarkRNodeGoThrough(RNode* node, unsigned long value, bool markFolders);
 
+    // Releases `root` and everything below it: each record and its data
+    // node, collections together with their items. `root` must already be
+    // unlinked from any siblings it had; null is allowed.
+    static void DeleteTree(RNode* root);
+
     // A new identifier as a CSysString (release with CSysString::Free), or
     // null when none could be made.
     static char16_t* CreateUUID();

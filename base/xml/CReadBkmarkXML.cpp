@@ -594,17 +594,13 @@ void CReadBkmarkXML::DeleteAllChildren(RNode* node)
 {
     if (!node)
         return;
-    std::vector<RNode*> pending;
-    for (RNode* child = node->GetChild(); child; child = child->GetNext())
-        pending.push_back(child);
+    RNode* child = node->GetChild();
     node->SetChild(nullptr);
-    while (!pending.empty()) {
-        RNode* rnode = pending.back();
-        pending.pop_back();
-        for (RNode* child = rnode->GetChild(); child; child = child->GetNext())
-            pending.push_back(child);
-        CBaseNode::Delete(rnode->GetData());
-        RNode::Delete(rnode);
+    while (child) {
+        RNode* next = child->GetNext();
+        child->SetNext(nullptr);
+        RNTool::DeleteTree(child);
+        child = next;
     }
 }
 

@@ -250,19 +250,5 @@ void CReadFolderTreeOPML::DiscardResult()
 
 void CReadFolderTreeOPML::DeleteTree(RNode* root)
 {
-    if (!root)
-        return;
-    std::vector<RNode*> pending{root};
-    while (!pending.empty()) {
-        RNode* rnode = pending.back();
-        pending.pop_back();
-        for (RNode* child = rnode->GetChild(); child; child = child->GetNext())
-            pending.push_back(child);
-        CBaseNode* data = rnode->GetData();
-        if (rnode->GetType() == NT_COLCT)
-            CColctNode::DeleteAll(static_cast<CColctNode*>(data));
-        else
-            CBaseNode::Delete(data);
-        RNode::Delete(rnode);
-    }
+    RNTool::DeleteTree(root);
 }
