@@ -41,6 +41,7 @@
 #include "base/xml/CReadFolderTreeOPML.h"
 #include "base/xml/CTagsXML.h"
 #include "base/xml/CColctExDataXML.h"
+#include "base/net/CNetBase.h"
 #include "base/threads/CQVSynch.h"
 #include "base/threads/CQVEvent.h"
 #include "base/threads/CBaseThread.h"

@@ -1,0 +1,226 @@
+#include "base/net/CNetBase.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "base/tools/CSysString.h"
+#include "base/tools/CUnicodeTool.h"
+#include "tests/fixtures/HttpTestServer.h"
+
+namespace {
+
+// The account-service client's view of the class.
+class FormClient : public CNetBase {
+public:
+    using CNetBase::GetStatusCode;
+    using CNetBase::SendForm;
+    using CNetBase::SendRequest;
+};
+
+std::u16string Take(CNetBase& net)
+{
+    char16_t* text = net.DetachResponse();
+    std::u16string out = text ? std::u16string(text, CSysString::Len(text)) : u"";
+    CSysString::Free(text);
+    return out;
+}
+
+std::string Hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(NetBaseParameters, JoinsPairsAndDropsWhatDoesNotFit)
+{
+    CNetBase net;
+    EXPECT_STREQ(net.GetParaString(), "");
+    net.AddParameter(u"cmd", u"list");
+    EXPECT_STREQ(net.GetParaString(), "cmd=list");
+    net.AddParameter(u"id", u"42");
+    EXPECT_STREQ(net.GetParaString(), "cmd=list&id=42");
+    net.AddParameter(nullptr, u"x");
+    net.AddParameter(u"x", nullptr);
+    EXPECT_STREQ(net.GetParaString(), "cmd=list&id=42");
+
+    // 14 bytes so far; a pair adds its lengths plus 2, up to 1024 in all.
+    std::u16string value(1024 - 14 - 2 - 1, u'v');
+    CNetBase full;
+    full.AddParameter(u"cmd", u"list");
+    full.AddParameter(u"id", u"42");
+    std::u16string tooLong = value + u"v";
+    full.AddParameter(u"n", tooLong.c_str());
+    EXPECT_STREQ(full.GetParaString(), "cmd=list&id=42");
+    full.AddParameter(u"n", value.c_str());
+    EXPECT_EQ(std::string(full.GetParaString()).size(), 1024u);
+    full.AddParameter(u"", u"");
+    EXPECT_EQ(std::string(full.GetParaString()).size(), 1024u);
+}
+
+TEST(NetBaseParameters, CountsUtf8BytesAndChargesTheFirstPairForItsSeparator)
+{
+    CNetBase net;
+    // "é" is two bytes: 1 + 2 * 511 + 2 = 1025 is one too many.
+    std::u16string value(511, u'é');
+    net.AddParameter(u"a", value.c_str());
+    EXPECT_STREQ(net.GetParaString(), "");
+    value.pop_back();
+    net.AddParameter(u"a", value.c_str());
+    EXPECT_EQ(std::string(net.GetParaString()), "a=" + CUnicodeTool::ToUtf8(value));
+}
+
+TEST(NetBaseCredentials, LimitsNamesToEightyCharacters)
+{
+    const std::u16string name80(80, u'n');
+    const std::u16string name81(81, u'n');
+    const char16_t* md5 = u"0123456789abcdef0123456789abcdef";
+
+    FormClient net;
+    EXPECT_EQ(net.GetFormUserNamePswString(), nullptr);
+    net.SetUserNamePswMD5(name81.c_str(), md5);
+    EXPECT_EQ(net.GetKRVUserName(), nullptr);
+    EXPECT_EQ(net.GetPswMD5(), nullptr);
+    EXPECT_STREQ(net.GetParaString(), "");
+
+    net.SetUserNamePswMD5(u"anna", md5);
+    EXPECT_EQ(std::u16string(net.GetKRVUserName()), u"anna");
+    EXPECT_STREQ(net.GetParaString(), "username=anna&pswmd5=0123456789abcdef0123456789abcdef");
+    EXPECT_STREQ(net.GetFormUserNamePswString(),
+                 "username=anna&pswmd5=0123456789abcdef0123456789abcdef");
+
+    net.SetKRVUserName(name81.c_str());
+    EXPECT_EQ(std::u16string(net.GetKRVUserName()), u"anna");
+    net.SetKRVUserName(name80.c_str());
+    EXPECT_EQ(std::u16string(net.GetKRVUserName()), name80);
+    net.SetPswMD5(name81.c_str());
+    EXPECT_EQ(std::u16string(net.GetPswMD5()), md5);
+}
+
+TEST(NetBaseResponse, DecodesSequencesSplitAcrossPieces)
+{
+    const std::string bytes = "a\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 z";
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+        CNetBase net;
+        net.AddResponseUnicodingIt(bytes.data(), static_cast<int>(cut));
+        net.AddResponseUnicodingIt(bytes.data() + cut, static_cast<int>(bytes.size() - cut));
+        EXPECT_EQ(Take(net), u"aé € 😀 z") << "cut at " << cut;
+    }
+    CNetBase net;
+    for (char c : bytes)
+        net.AddResponseUnicodingIt(&c, 1);
+    net.AddResponse(u"!");
+    EXPECT_EQ(Take(net), u"aé € 😀 z!");
+    EXPECT_EQ(net.DetachResponse(), nullptr);
+}
+
+TEST(NetBaseSession, RefusesIncompleteRequests)
+{
+    FormClient net;
+    EXPECT_EQ(net.ReadServerResponse(), CNetBase::s_iErrRequest);
+    EXPECT_EQ(net.SendForm(), CNetBase::s_iErrRequest);
+    net.SetPostAcceptor(u"/form");
+    EXPECT_EQ(net.OpenSessionConnection(), CNetBase::s_iErrConnect);
+    net.SetHost(u"127.0.0.1");
+    net.SetPostAcceptor(nullptr);
+    EXPECT_EQ(net.OpenSessionConnection(), CNetBase::s_iErrRequest);
+}
+
+class NetBaseServer : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_server = new HttpTestServer;
+        ASSERT_TRUE(s_server->Start());
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_server;
+        s_server = nullptr;
+    }
+    static std::u16string Host()
+    {
+        std::string host = s_server->Host();
+        return std::u16string(host.begin(), host.end());
+    }
+    static HttpTestServer* s_server;
+};
+HttpTestServer* NetBaseServer::s_server = nullptr;
+
+TEST_F(NetBaseServer, PostsTheFormOverHttp10)
+{
+    FormClient net;
+    std::u16string host = Host();
+    net.SetHost(host.c_str());
+    net.SetPostAcceptor(u"/echo");
+    net.SetUserNamePswMD5(u"anna", u"d41d8cd98f00b204e9800998ecf8427e");
+    net.AddParameter(u"cmd", u"list");
+    ASSERT_EQ(net.OpenSessionConnection(), 0);
+    ASSERT_EQ(net.SendForm(), 0);
+    EXPECT_EQ(net.GetStatusCode(), 200);
+    int read = net.ReadServerResponse();
+    std::string reply = CUnicodeTool::ToUtf8(Take(net));
+    EXPECT_EQ(read, static_cast<int>(reply.size()));
+    EXPECT_NE(reply.find("method POST\n"), std::string::npos) << reply;
+    EXPECT_NE(reply.find("version HTTP/1.0\n"), std::string::npos) << reply;
+    EXPECT_NE(reply.find("path /echo\n"), std::string::npos) << reply;
+    EXPECT_NE(reply.find("header Content-Type: application/x-www-form-urlencoded\n"),
+              std::string::npos) << reply;
+    EXPECT_NE(reply.find("header User-Agent: Zandrel\n"), std::string::npos) << reply;
+    EXPECT_NE(reply.find("header Accept: */*\n"), std::string::npos) << reply;
+    EXPECT_NE(reply.find("header Pragma: no-cache\n"), std::string::npos) << reply;
+    std::string body = "username=anna&pswmd5=d41d8cd98f00b204e9800998ecf8427e&cmd=list";
+    EXPECT_NE(reply.find("body " + Hex(body) + "\n"), std::string::npos) << reply;
+
+    // The reply is drained; reading again finds nothing more.
+    EXPECT_EQ(net.ReadServerResponse(), 0);
+    net.CloseSessionConnection();
+    EXPECT_EQ(net.ReadServerResponse(), CNetBase::s_iErrRequest);
+}
+
+TEST_F(NetBaseServer, ReplyStraddlingReadBoundariesDecodesWhole)
+{
+    FormClient net;
+    std::u16string host = Host();
+    net.SetHost(host.c_str());
+    net.SetPostAcceptor(u"utf8");
+    ASSERT_EQ(net.OpenSessionConnection(), 0);
+    ASSERT_EQ(net.SendRequest(nullptr, "x", 1), 0);
+    int read = net.ReadServerResponse();
+    ASSERT_GT(read, 12288);
+    std::u16string text = Take(net);
+    // Lossless: no replacement characters and every byte accounted for.
+    EXPECT_EQ(text.find(u'\uFFFD'), std::u16string::npos);
+    EXPECT_EQ(CUnicodeTool::ToUtf8(text).size(), static_cast<size_t>(read));
+    EXPECT_EQ(text.substr(2046, 3), u"aéa");
+    EXPECT_NE(text.find(u"Grüße, 日本語 ✓ 🎉"), std::u16string::npos);
+}
+
+TEST_F(NetBaseServer, ReportsFailedSendsAndBrokenReplies)
+{
+    RefusingPort refusing;
+    ASSERT_GT(refusing.Port(), 0);
+    FormClient net;
+    std::string host = "127.0.0.1:" + std::to_string(refusing.Port());
+    net.SetHost(std::u16string(host.begin(), host.end()).c_str());
+    net.SetPostAcceptor(u"/echo");
+    ASSERT_EQ(net.OpenSessionConnection(), 0);
+    EXPECT_EQ(net.SendForm(), CNetBase::s_iErrSend);
+    EXPECT_EQ(net.ReadServerResponse(), CNetBase::s_iErrRequest);
+
+    FormClient cut;
+    std::u16string served = Host();
+    cut.SetHost(served.c_str());
+    cut.SetPostAcceptor(u"/short");
+    ASSERT_EQ(cut.OpenSessionConnection(), 0);
+    ASSERT_EQ(cut.SendForm(), 0);
+    EXPECT_EQ(cut.ReadServerResponse(), CNetBase::s_iErrRead);
+    EXPECT_EQ(Take(cut), std::u16string(1000, u'x'));
+}
