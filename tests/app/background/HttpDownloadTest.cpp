@@ -36,20 +36,11 @@ std::string ReadFile(const fs::path& path)
 
 }  // namespace
 
-class HttpDownloadTest : public ::testing::Test {
+class HttpDownloadTest : public LocalServerTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new HttpTestServer;
-        ASSERT_TRUE(s_server->Start());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
     void SetUp() override
     {
+        LocalServerTest::SetUp();
         char pattern[] = "/tmp/zandrel-http-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         m_dir = pattern;
@@ -62,10 +53,8 @@ protected:
     }
     std::u16string Target(const char* name) const { return U16((m_dir / name).string()); }
 
-    static HttpTestServer* s_server;
     fs::path m_dir;
 };
-HttpTestServer* HttpDownloadTest::s_server = nullptr;
 
 TEST_F(HttpDownloadTest, WritesTheBodyOfA200ToTheFile)
 {

@@ -31,17 +31,6 @@ std::string Take(CNetBase& net)
     return out;
 }
 
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
 std::string Has(const std::string& line) { return "\n" + line + "\n"; }
 
 std::string Part(const std::string& b, const std::string& name, const std::string& value)
@@ -51,26 +40,13 @@ std::string Part(const std::string& b, const std::string& name, const std::strin
 
 std::u16string U16(const std::string& s) { return CUnicodeTool::FromUtf8(s); }
 
-class AccountServer : public ::testing::Test {
+class AccountServer : public LocalServerTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new HttpTestServer;
-        if (!s_server->Start()) {
-            delete s_server;
-            s_server = nullptr;
-        }
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
     void SetUp() override
     {
-        if (!s_server)
-            GTEST_SKIP() << "python3 test server unavailable";
-        m_host = U16(s_server->Host());
+        LocalServerTest::SetUp();
+        if (s_server)
+            m_host = U16(s_server->Host());
     }
     template <typename Net>
     void Aim(Net& net, const char16_t* path)
@@ -79,10 +55,8 @@ protected:
         net.SetPostAcceptor(path);
     }
 
-    static HttpTestServer* s_server;
     std::u16string m_host;
 };
-HttpTestServer* AccountServer::s_server = nullptr;
 
 // What the server received, as the lines of its echo.
 std::string Echo(CNetBase& net) { return "\n" + Take(net); }

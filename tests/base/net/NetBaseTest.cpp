@@ -26,17 +26,6 @@ std::u16string Take(CNetBase& net)
     return out;
 }
 
-std::string Hex(const std::string& bytes)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST(NetBaseParameters, JoinsPairsAndDropsWhatDoesNotFit)
@@ -133,26 +122,14 @@ TEST(NetBaseSession, RefusesIncompleteRequests)
     EXPECT_EQ(net.OpenSessionConnection(), CNetBase::s_iErrRequest);
 }
 
-class NetBaseServer : public ::testing::Test {
+class NetBaseServer : public LocalServerTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_server = new HttpTestServer;
-        ASSERT_TRUE(s_server->Start());
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_server;
-        s_server = nullptr;
-    }
     static std::u16string Host()
     {
         std::string host = s_server->Host();
         return std::u16string(host.begin(), host.end());
     }
-    static HttpTestServer* s_server;
 };
-HttpTestServer* NetBaseServer::s_server = nullptr;
 
 TEST_F(NetBaseServer, PostsTheFormOverHttp10)
 {
