@@ -1,0 +1,208 @@
+#include "app/core/CFileSys.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "base/tools/CUnicodeTool.h"
+
+namespace {
+
+bool Fail(int* error)
+{
+    if (error)
+        *error = errno;
+    return false;
+}
+
+bool StatOf(const std::u16string& path, struct stat* st)
+{
+    return ::stat(CFileSys::Native(path).c_str(), st) == 0;
+}
+
+}  // namespace
+
+std::string CFileSys::Native(const std::u16string& path)
+{
+    std::string native = CUnicodeTool::ToUtf8(std::u16string_view(path));
+    // Strip a trailing slash so stat and rename treat folders alike.
+    while (native.size() > 1 && native.back() == '/')
+        native.pop_back();
+    return native;
+}
+
+std::u16string CFileSys::FromNative(const std::string& path)
+{
+    return CUnicodeTool::FromUtf8(path);
+}
+
+bool CFileSys::Exists(const std::u16string& path)
+{
+    struct stat st;
+    return !path.empty() && StatOf(path, &st);
+}
+
+bool CFileSys::IsDirectory(const std::u16string& path)
+{
+    struct stat st;
+    return !path.empty() && StatOf(path, &st) && S_ISDIR(st.st_mode);
+}
+
+bool CFileSys::IsFile(const std::u16string& path)
+{
+    struct stat st;
+    return !path.empty() && StatOf(path, &st) && S_ISREG(st.st_mode);
+}
+
+bool CFileSys::IsReadOnly(const std::u16string& path)
+{
+    struct stat st;
+    return StatOf(path, &st) && (st.st_mode & S_IWUSR) == 0;
+}
+
+bool CFileSys::MakeDir(const std::u16string& path, int* error)
+{
+    if (::mkdir(Native(path).c_str(), 0777) == 0)
+        return true;
+    return Fail(error);
+}
+
+bool CFileSys::Rename(const std::u16string& from, const std::u16string& to, int* error)
+{
+    if (::rename(Native(from).c_str(), Native(to).c_str()) == 0)
+        return true;
+    return Fail(error);
+}
+
+bool CFileSys::RemoveFile(const std::u16string& path, int* error)
+{
+    if (::unlink(Native(path).c_str()) == 0)
+        return true;
+    return Fail(error);
+}
+
+bool CFileSys::CopyFile(const std::u16string& from, const std::u16string& to, int* error)
+{
+    int in = ::open(Native(from).c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return Fail(error);
+    struct stat st;
+    if (::fstat(in, &st) != 0) {
+        Fail(error);
+        ::close(in);
+        return false;
+    }
+    std::string target = Native(to);
+    // A read-only "~" copy left behind must not stop the next copy.
+    ::unlink(target.c_str());
+    int out = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 07777);
+    if (out < 0) {
+        Fail(error);
+        ::close(in);
+        return false;
+    }
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+        ssize_t got = ::read(in, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        for (ssize_t done = 0; done < got;) {
+            ssize_t put = ::write(out, buffer + done, size_t(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0) {
+                ok = false;
+                break;
+            }
+            done += put;
+        }
+        if (!ok)
+            break;
+    }
+    if (ok && ::fsync(out) != 0)
+        ok = false;
+    if (!ok)
+        Fail(error);
+    if (::close(out) != 0 && ok)
+        ok = Fail(error);
+    ::close(in);
+    if (!ok)
+        ::unlink(target.c_str());
+    return ok;
+}
+
+bool CFileSys::ListDir(const std::u16string& path, std::vector<Entry>* entries)
+{
+    std::string folder = Native(path);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return false;
+    entries->clear();
+    while (dirent* ent = ::readdir(dir)) {
+        std::string name = ent->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct statx sx;
+        Entry entry;
+        entry.name = FromNative(name);
+        if (::statx(dirfd(dir), ent->d_name, 0, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+            entry.directory = S_ISDIR(sx.stx_mode);
+            entry.created = (sx.stx_mask & STATX_BTIME) ? long(sx.stx_btime.tv_sec) : long(sx.stx_ctime.tv_sec);
+            entry.modified = long(sx.stx_mtime.tv_sec);
+            entry.accessed = long(sx.stx_atime.tv_sec);
+        }
+        entries->push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return true;
+}
+
+std::u16string CFileSys::ErrorCode(int error)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0X%08X", unsigned(error));
+    return FromNative(text);
+}
+
+std::u16string CFileSys::WithSlash(const std::u16string& folder)
+{
+    if (!folder.empty() && folder.back() == u'/')
+        return folder;
+    return folder + u'/';
+}
+
+std::u16string CFileSys::WithoutSlash(const std::u16string& folder)
+{
+    std::u16string bare = folder;
+    while (bare.size() > 1 && bare.back() == u'/')
+        bare.pop_back();
+    return bare;
+}
+
+std::u16string CFileSys::FolderOf(const std::u16string& path)
+{
+    size_t slash = path.rfind(u'/');
+    return slash == std::u16string::npos ? std::u16string() : path.substr(0, slash + 1);
+}
+
+std::u16string CFileSys::NameOf(const std::u16string& path)
+{
+    size_t slash = path.rfind(u'/');
+    return slash == std::u16string::npos ? path : path.substr(slash + 1);
+}
+
+bool CFileSys::IsPlainName(const std::u16string& name)
+{
+    if (name.empty() || name == u"." || name == u"..")
+        return false;
+    return name.find_first_of(std::u16string(u"/\\\0", 3)) == std::u16string::npos;
+}

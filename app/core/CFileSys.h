@@ -1,0 +1,52 @@
+#pragma once
+
+// File-system helpers on the UTF-16 paths the core works with. Folder paths
+// end in "/". Failures report errno through the optional error argument.
+
+#include <string>
+#include <vector>
+
+class CFileSys {
+public:
+    CFileSys() = delete;
+
+    static std::string Native(const std::u16string& path);
+    static std::u16string FromNative(const std::string& path);
+
+    static bool Exists(const std::u16string& path);
+    static bool IsDirectory(const std::u16string& path);
+    static bool IsFile(const std::u16string& path);
+    // The owner has no write permission: the counterpart of the read-only
+    // attribute, which also holds for root.
+    static bool IsReadOnly(const std::u16string& path);
+
+    // Creates one directory; false with EEXIST when something is there.
+    static bool MakeDir(const std::u16string& path, int* error = nullptr);
+    static bool Rename(const std::u16string& from, const std::u16string& to, int* error = nullptr);
+    static bool RemoveFile(const std::u16string& path, int* error = nullptr);
+    // Copies bytes and permissions, replacing the target, flushed to disk.
+    static bool CopyFile(const std::u16string& from, const std::u16string& to, int* error = nullptr);
+
+    struct Entry {
+        std::u16string name;
+        bool directory = false;
+        long created = 0;   // birth time where the file system keeps one, else change time
+        long modified = 0;
+        long accessed = 0;
+    };
+    // Entries of a directory without "." and ".."; false when it cannot be read.
+    static bool ListDir(const std::u16string& path, std::vector<Entry>* entries);
+
+    // "0X%08X", the way system error codes are shown to the user.
+    static std::u16string ErrorCode(int error);
+
+    static std::u16string WithSlash(const std::u16string& folder);
+    static std::u16string WithoutSlash(const std::u16string& folder);
+    // Folder part up to and including the last "/", and what follows it.
+    static std::u16string FolderOf(const std::u16string& path);
+    static std::u16string NameOf(const std::u16string& path);
+
+    // A single file or folder name that stays where it is put: not empty,
+    // not "." or "..", without "/", "\" or NUL.
+    static bool IsPlainName(const std::u16string& name);
+};

@@ -1,0 +1,104 @@
+#pragma once
+
+// The only way the headless core reaches the user. The window shell
+// implements it with GTK; the tests implement it with a scripted double.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class CColctNode;
+class CFolderNode;
+class CUrlNode;
+class RNode;
+
+// Button sets and answers keep the numbers of the platform they came from,
+// so messages and dialog results read the same everywhere.
+enum tagMBBUTTONS : int {
+    MB_OK = 0,
+    MB_OKCANCEL = 1,
+    MB_YESNOCANCEL = 3,
+    MB_YESNO = 4,
+};
+
+enum tagMBRESULT : int {
+    IDOK = 1,
+    IDCANCEL = 2,
+    IDYES = 6,
+    IDNO = 7,
+};
+
+// Window messages keep their numbers relative to these bases.
+constexpr unsigned kWM_USER = 0x0400;
+constexpr unsigned kWM_APP = 0x8000;
+
+// Rules of a dialog that asks for a name. The dialog calls OnTextChanged
+// after every edit (the rules may rewrite the text), and OnOk when the user
+// confirms: false keeps the dialog open, and the rules have already told
+// the user why.
+class CNameRules {
+public:
+    virtual ~CNameRules() = default;
+    virtual void OnTextChanged(std::u16string& /*text*/) {}
+    virtual bool OnOk(std::u16string& text) = 0;
+};
+
+// The question before something is removed or deleted.
+struct CConfirmation {
+    std::u16string title;
+    std::u16string text;
+    std::u16string name;     // the node's name, shown under the text
+    bool okEnabled = true;   // false for the root folder
+    std::u16string cancelCaption = u"Cancel";
+};
+
+class CUIPort {
+public:
+    virtual ~CUIPort() = default;
+
+    // Modal message box; the answer is one of tagMBRESULT. With MB_OK the
+    // answer is IDOK.
+    virtual int MessageBox(const std::u16string& text, const std::u16string& title, int buttons,
+                           int defaultAnswer) = 0;
+    virtual bool Confirm(const CConfirmation& question) = 0;
+
+    // Name dialogs; false when the user cancels.
+    virtual bool AskFolderName(const std::u16string& parentName, CNameRules& rules,
+                               std::u16string* name) = 0;
+    // Save dialog for a new project file: starts in startFolder, shows the
+    // project filter, applies the rules to the chosen file's full path.
+    virtual bool AskNewProjectPath(const std::u16string& startFolder, CNameRules& rules,
+                                   std::u16string* path) = 0;
+    virtual bool AskOpenProjectPath(const std::u16string& startFolder, std::u16string* path) = 0;
+
+    // Views the core asks to refresh.
+    virtual void SetProjectState(bool open) = 0;
+    virtual void SetWindowTitle(const std::u16string& title) = 0;
+    virtual void ShowTree(RNode* root, RNode* selected) = 0;
+    virtual void ShowCollection(CColctNode* colct) = 0;  // null empties the item list
+    virtual void ClearPageView() = 0;
+
+    // Desktop services.
+    virtual bool OpenUri(const std::u16string& uri) = 0;  // the default handler
+    virtual bool RunProgram(const std::u16string& program, const std::u16string& argument) = 0;
+    virtual void ShowInFileManager(const std::u16string& path) = 0;
+
+    // Hands a message to the interface thread; the receiver owns payload.
+    virtual void PostMessage(unsigned message, uintptr_t wParam, void* payload) = 0;
+
+    // Ends the program. The shell does not return; the test double throws.
+    virtual void ExitProcess(int code) = 0;
+};
+
+// The port of this run: the shell sets it at start-up, tests per test.
+void SetUIPort(CUIPort* port);
+CUIPort& UIPort();
+
+// Asks for the page being edited to be saved before the view changes;
+// false when the user refused. Until page operations install theirs, there
+// is nothing to save.
+void SetLeavePageHook(std::function<bool()> hook);
+bool LeaveCurrentPage();
+
+// Shorthand for a message with only an OK button.
+int ShowMessage(const std::u16string& text, const std::u16string& title = u"Zandrel");
