@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/background/CDeleteFileThread.h"
+#include "app/background/CShutdownWait.h"
+#include "app/background/CThreadMgr.h"
+#include "base/tools/CUnicodeTool.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path s_root;
+
+// GLib reads the home and data folders once per process: the whole program
+// gets one home, set before any GLib call. The files to delete live beside
+// it, on the same file system, so they land in its trash.
+class TrashHome : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/zandrel-trash-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        s_root = pattern;
+        fs::create_directories(s_root / "home");
+        setenv("HOME", (s_root / "home").c_str(), 1);
+        setenv("XDG_DATA_HOME", (s_root / "data").c_str(), 1);
+    }
+    void TearDown() override { fs::remove_all(s_root); }
+};
+
+[[maybe_unused]] ::testing::Environment* const s_env =
+    ::testing::AddGlobalTestEnvironment(new TrashHome);
+
+fs::path Make(const fs::path& path)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << "x";
+    return path;
+}
+
+bool Trashed(const std::string& name)
+{
+    return fs::exists(s_root / "data" / "Trash" / "files" / name);
+}
+
+std::u16string U16(const fs::path& path)
+{
+    return CUnicodeTool::FromUtf8(path.string());
+}
+
+// Posts the requests to a fresh thread and waits until it has done them.
+void RunRequests(std::initializer_list<std::pair<fs::path, int>> requests)
+{
+    CDeleteFileThread thread;
+    ASSERT_NE(thread.CreateThread(), 0u);
+    for (const auto& [path, kind] : requests)
+        thread.PostDelete(U16(path), kind);
+    thread.PostQuit();
+    ASSERT_TRUE(thread.WaitForExit(10000));
+}
+
+}  // namespace
+
+TEST(DeleteFileThreadTest, PagesTakeTheirAssetsAlongAndNothingElseLeaves)
+{
+    fs::path dir = s_root / "pages";
+    Make(dir / "Café.htm");
+    Make(dir / "Café_files" / "pic.png");
+    Make(dir / "v1.2" / "page");           // no extension: no assets folder,
+    Make(dir / "v1_files" / "other.png");  // least of all this one
+    Make(dir / "gone_files" / "pic.png");  // its page is already gone
+    Make(dir / "odd.htm");
+    Make(dir / "Recipes" / "soup.htm");
+    RunRequests({{dir / "Café.htm", CDeleteFileThread::DELETE_NOTE},
+         {dir / "v1.2" / "page", CDeleteFileThread::DELETE_NOTE},
+         {dir / "gone.htm", CDeleteFileThread::DELETE_NOTE},
+         {dir / "odd.htm", 3},
+         {dir / "odd.htm", 0},
+         {U16(dir / "Recipes") + u"/", CDeleteFileThread::DELETE_FOLDER}});
+    EXPECT_FALSE(fs::exists(dir / "Café.htm"));
+    EXPECT_FALSE(fs::exists(dir / "Café_files"));
+    EXPECT_TRUE(Trashed("Café.htm"));
+    EXPECT_TRUE(Trashed("Café_files/pic.png"));
+    EXPECT_TRUE(Trashed("page"));
+    EXPECT_TRUE(fs::exists(dir / "v1_files" / "other.png"));
+    EXPECT_TRUE(fs::exists(dir / "gone_files" / "pic.png"));
+    EXPECT_TRUE(fs::exists(dir / "odd.htm"));
+    EXPECT_TRUE(Trashed("Recipes/soup.htm"));
+}
+
+namespace {
+
+int s_fired = 0;
+int s_deleted = 0;
+
+class CRecordedEvent : public CTimeEvent {
+public:
+    ~CRecordedEvent() override { ++s_deleted; }
+    void OnTimeEvent() override
+    {
+        ++s_fired;
+        delete this;
+    }
+};
+
+}  // namespace
+
+TEST(ThreadMgrTest, StopAllDropsPendingEventsAndTheThreadsEndSoon)
+{
+    s_fired = s_deleted = 0;
+    fs::path page = Make(s_root / "mgr" / "note.htm");
+    CThreadMgr mgr;
+    EXPECT_FALSE(mgr.PostDeleteRequest(U16(s_root / "mgr" / "missing.htm"), 1));
+    EXPECT_TRUE(mgr.TakeThreads().empty());
+
+    CScheduleThread* schedule = mgr.GetScheduleThread();
+    EXPECT_EQ(mgr.GetScheduleThread(), schedule);
+    for (int i = 0; i < 2; ++i) {
+        auto e = new CRecordedEvent;
+        e->SetDelayTime(3600, 0);
+        schedule->InsertTimeEvent(e);
+    }
+    EXPECT_TRUE(mgr.PostDeleteRequest(U16(page), CDeleteFileThread::DELETE_NOTE));
+    mgr.SetFrontPageThread(new CDeleteFileThread);  // stands in for the start-page thread
+    mgr.GetFrontPageThread()->CreateThread();
+
+    mgr.StopAll();
+    EXPECT_EQ(s_deleted, 2);
+    EXPECT_EQ(s_fired, 0);
+    EXPECT_EQ(mgr.GetFrontPageThread(), nullptr);
+    std::vector<CBaseThread*> threads = mgr.TakeThreads();
+    ASSERT_EQ(threads.size(), 3u);
+    EXPECT_EQ(threads[0], schedule);
+
+    CShutdownWait wait(threads);
+    while (!wait.Pass()) {
+    }
+    EXPECT_LT(wait.GetPassCount(), CShutdownWait::s_iKillPass);
+    EXPECT_FALSE(fs::exists(page));
+    EXPECT_TRUE(Trashed("note.htm"));
+}
+
+TEST(ThreadMgrTest, DestroyingTheHolderStillDoesThePostedDeletes)
+{
+    fs::path page = Make(s_root / "late" / "late.htm");
+    {
+        CThreadMgr mgr;
+        mgr.PostDeleteRequest(U16(page), CDeleteFileThread::DELETE_NOTE);
+    }
+    EXPECT_TRUE(Trashed("late.htm"));
+}
