@@ -1,0 +1,66 @@
+#include "app/core/CMainCore.h"
+
+#include "app/background/CShutdownWait.h"
+#include "app/background/CThreadMgr.h"
+#include "app/core/CFileAssoc.h"
+#include "app/core/CFolderTreeMgr.h"
+#include "app/core/CProjectLock.h"
+#include "app/core/CProjectMgr.h"
+#include "app/core/CRegistry.h"
+#include "app/core/CTraceLog.h"
+
+CMainCore::CMainCore()
+    : m_pTree(std::make_unique<CFolderTreeMgr>()),
+      m_pProjects(std::make_unique<CProjectMgr>(*m_pTree)),
+      m_pThreads(std::make_unique<CThreadMgr>())
+{
+}
+
+CMainCore::~CMainCore() = default;
+
+bool CMainCore::RunStartupProjectStep(const std::u16string& commandLineProject, long now)
+{
+    CRegistry registry = CRegistry::ForSettings();
+    if (registry.KeyExists()) {
+        if (m_updateRecord)
+            m_updateRecord(false);
+    } else {
+        CFileAssoc::RegisterFirstRun(registry, CFileAssoc::GetProgramPath(), now);
+        if (m_updateRecord)
+            m_updateRecord(true);
+    }
+
+    if (!commandLineProject.empty())
+        return m_pProjects->OpenProject(commandLineProject);
+    CPageProfile& page = CAppSettings::Get()->GetPageProfile();
+    if (page.GetReloadLastProject() && !page.GetLastProjectFile().empty())
+        return m_pProjects->OpenProject(page.GetLastProjectFile());
+    return false;
+}
+
+bool CMainCore::CloseProjectForExit()
+{
+    if (m_pProjects->CloseProject())
+        return true;
+    return ++m_nRefusedCloses >= kMaxRefusedCloses;
+}
+
+void CMainCore::SaveSettingsForExit(const CQVRect& normalRect)
+{
+    CAppSettings* settings = CAppSettings::Get();
+    settings->GetLayout().SetMainWindow(normalRect);
+    settings->SaveSettings();
+}
+
+std::unique_ptr<CShutdownWait> CMainCore::StopThreads()
+{
+    m_pThreads->StopAll();
+    return std::make_unique<CShutdownWait>(m_pThreads->TakeThreads());
+}
+
+void CMainCore::ReleaseProgramObjects()
+{
+    CAppSettings::Release();
+    CProjectLock::Release();
+    CTraceLog::Close();
+}

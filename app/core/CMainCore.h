@@ -1,0 +1,58 @@
+#pragma once
+
+// The main window's companions without the window: the tree, the project
+// manager and the background threads, with the start-up project step and
+// the order of shut-down. The shell owns one and drives it.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/core/CAppSettings.h"
+
+class CFolderTreeMgr;
+class CProjectMgr;
+class CShutdownWait;
+class CThreadMgr;
+
+class CMainCore {
+public:
+    CMainCore();
+    ~CMainCore();
+    CMainCore(const CMainCore&) = delete;
+    CMainCore& operator=(const CMainCore&) = delete;
+
+    CFolderTreeMgr& GetTreeMgr() { return *m_pTree; }
+    CProjectMgr& GetProjectMgr() { return *m_pProjects; }
+    CThreadMgr& GetThreadMgr() { return *m_pThreads; }
+
+    // Called with true on the first run, false otherwise, where the update
+    // check keeps its record.
+    void SetUpdateRecordHook(std::function<void(bool firstRun)> hook) { m_updateRecord = std::move(hook); }
+
+    // Registers the program on its first run, then opens the project named
+    // on the command line or, when the settings ask for it, the last one.
+    // True when a project was opened.
+    bool RunStartupProjectStep(const std::u16string& commandLineProject, long now);
+
+    // The first step of a close request: closes the project. False while the
+    // window must stay open; the third refusal lets it close regardless.
+    bool CloseProjectForExit();
+    // Keeps the window's normal rectangle and writes the settings file.
+    void SaveSettingsForExit(const CQVRect& normalRect);
+    // Asks the background threads to end; the shell runs the returned wait's
+    // passes through its main loop.
+    std::unique_ptr<CShutdownWait> StopThreads();
+
+    // At application exit: the settings, the project lock and the trace log.
+    static void ReleaseProgramObjects();
+
+    static constexpr int kMaxRefusedCloses = 3;
+
+private:
+    std::unique_ptr<CFolderTreeMgr> m_pTree;
+    std::unique_ptr<CProjectMgr> m_pProjects;
+    std::unique_ptr<CThreadMgr> m_pThreads;
+    std::function<void(bool)> m_updateRecord;
+    int m_nRefusedCloses = 0;
+};
