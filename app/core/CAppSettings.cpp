@@ -2,12 +2,19 @@
 
 #include <unistd.h>
 
+#include <glib.h>
+
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "app/core/CFileSys.h"
+#include "app/core/CIniFile.h"
+#include "app/core/CTraceLog.h"
 #include "app/core/CUIPort.h"
 #include "base/model/CProfExtra.h"
 #include "base/tools/CUnicodeTool.h"
@@ -48,9 +55,10 @@ std::u16string ProgramFolder()
     return CFileSys::FolderOf(U16(std::string(path, size_t(length))));
 }
 
-// The XDG documents folder as user-dirs.dirs names it, read afresh each
-// time (GLib caches it for the life of the process).
-std::u16string DocumentsFolder()
+// An XDG user folder as user-dirs.dirs names it (`key` such as
+// "XDG_DOCUMENTS_DIR"), read afresh each time (GLib caches them for the
+// life of the process); else HOME + "/" + `fallback`.
+std::u16string UserDir(const std::string& key, const char* fallback)
 {
     std::string config = Env("XDG_CONFIG_HOME");
     if (config.empty() || config[0] != '/')
@@ -58,11 +66,10 @@ std::u16string DocumentsFolder()
     std::ifstream dirs(config + "/user-dirs.dirs");
     std::string line;
     while (std::getline(dirs, line)) {
-        const std::string key = "XDG_DOCUMENTS_DIR=";
         size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line.compare(start, key.size(), key) != 0)
+        if (start == std::string::npos || line.compare(start, key.size() + 1, key + "=") != 0)
             continue;
-        std::string value = line.substr(start + key.size());
+        std::string value = line.substr(start + key.size() + 1);
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
             value = value.substr(1, value.size() - 2);
         if (value.rfind("$HOME", 0) == 0)
@@ -70,7 +77,136 @@ std::u16string DocumentsFolder()
         if (!value.empty() && value[0] == '/')
             return U16(value);
     }
-    return U16(HomeFolder() + "/Documents");
+    return U16(HomeFolder() + "/" + fallback);
+}
+
+std::u16string DocumentsFolder()
+{
+    return UserDir("XDG_DOCUMENTS_DIR", "Documents");
+}
+
+std::u16string PicturesFolder()
+{
+    return UserDir("XDG_PICTURES_DIR", "Pictures");
+}
+
+// --- the settings file: values joined with "#"
+
+constexpr char16_t kSettingsZandrel[] = u"ZANDREL";
+constexpr char16_t kSettingsLastTime[] = u"LASTTIME";
+constexpr char16_t kSettingsNoteWin[] = u"NOTEWIN";
+constexpr char16_t kSettingsTags[] = u"TAGS";
+constexpr char16_t kSettingsDebug[] = u"DEBUG";
+constexpr char16_t kSettingsUserData[] = u"USERDATA";
+
+// Fields between "#" separators; a run of them counts as one, and those at
+// either end are skipped.
+std::vector<std::u16string> SplitFields(const std::u16string& text)
+{
+    std::vector<std::u16string> fields;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(u'#', start);
+        if (end == std::u16string::npos)
+            end = text.size();
+        if (end > start)
+            fields.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return fields;
+}
+
+// Leading blanks, a sign and the digits that follow, as C's atoi reads
+// them; out-of-range values stop at the ends of int.
+int ToInt(const std::u16string& text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
+        negative = text[i++] == u'-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+        if (value <= INT_MAX)
+            value = value * 10 + (text[i] - u'0');
+    }
+    if (negative)
+        value = -value;
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return int(value);
+}
+
+std::u16string Join(std::initializer_list<int> values)
+{
+    std::string text;
+    for (int value : values) {
+        if (!text.empty())
+            text += '#';
+        text += std::to_string(value);
+    }
+    return U16(text);
+}
+
+// Keys written by several fields: one text for the default a read passes
+// and for the value written back.
+std::u16string PageFontText(const CPageProfile& page)
+{
+    return Join({page.GetFontFlag1(), page.GetFontFlag2()}) + u'#' + page.GetFontFace() + u'#' +
+           page.GetFontSize();
+}
+
+std::u16string RectText(const CQVRect& rect)
+{
+    return Join({rect.x, rect.y, rect.width, rect.height});
+}
+
+std::u16string ExtraText(const CLayoutProfile& layout)
+{
+    return Join({layout.GetExtraValue1(), layout.GetExtraValue2(), layout.GetExtraValue3(),
+                 layout.GetExtraValue4(), layout.GetExtraFlag5(), layout.GetExtraFlag6(),
+                 layout.GetSidePaneState()});
+}
+
+// Rectangle B comes first.
+std::u16string TagsWindowText(const CLayoutProfile& layout)
+{
+    return RectText(layout.GetTagsWindowB()) + u'#' + RectText(layout.GetTagsWindowA());
+}
+
+// The show value travels in the second field; the others are always 0.
+std::u16string TagsShowText(const CPageProfile& page)
+{
+    return Join({0, page.GetTagsShowValue(), 0, 0});
+}
+
+// The key split into fields, or nothing when it has fewer than `count`.
+// The current value is the default, so a missing key changes nothing.
+bool ReadFields(const CIniFile& ini, const char16_t* section, const char16_t* key,
+                const std::u16string& current, size_t count, std::vector<std::u16string>* fields)
+{
+    *fields = SplitFields(ini.GetString(section, key, current));
+    return fields->size() >= count;
+}
+
+std::u16string TrimBlanks(const std::u16string& text)
+{
+    size_t start = text.find_first_not_of(u" \t");
+    if (start == std::u16string::npos)
+        return std::u16string();
+    size_t end = text.find_last_not_of(u" \t");
+    return text.substr(start, end - start + 1);
+}
+
+// A value the file cannot hold (a line end in a path) is written empty
+// rather than leaving the previous run's value behind.
+void Put(CIniFile& ini, const char16_t* section, const char16_t* key, const std::u16string& value)
+{
+    if (!ini.SetString(section, key, value))
+        ini.SetString(section, key, std::u16string());
 }
 
 }  // namespace
@@ -89,7 +225,11 @@ void CDataFolders::Build()
     } else {
         std::u16string share = CFileSys::WithoutSlash(root);
         std::u16string zandrel = CFileSys::WithSlash(share) + u"Zandrel";
-        if (EnsureFolder(share) && EnsureFolder(zandrel))
+        // A new account may have no ~/.local yet: the whole chain is made,
+        // as the data home is expected to exist.
+        bool haveShare = CFileSys::IsDirectory(share) ||
+                         g_mkdir_with_parents(CFileSys::Native(share).c_str(), 0700) == 0;
+        if (haveShare && EnsureFolder(zandrel))
             m_userRoot = zandrel + u'/';
         else
             m_userRoot = m_program;
@@ -192,6 +332,7 @@ void CAppSettings::Release()
 
 bool CAppSettings::Build()
 {
+    // The library's writers stamp files with the program's version.
     CProfExtra::s_iThisKRVVersion = kVersion;
     m_folders.Build();
     if (!m_userFolder.Build())
@@ -202,5 +343,161 @@ bool CAppSettings::Build()
 
 void CAppSettings::LoadSettings()
 {
-    // "zandrel.ini" comes with the settings file reader.
+    const std::u16string& path = m_folders.GetSettingsFile();
+    CIniFile ini;
+    if (!CFileSys::IsFile(path) || !ini.Load(path))
+        return;
+    // Read in the order DEBUG, ZANDREL and LASTTIME, NOTEWIN, TAGS.
+    std::vector<std::u16string> f;
+
+    std::u16string logFile = TrimBlanks(ini.GetString(kSettingsDebug, u"LOGFILE", u""));
+    if (!logFile.empty())
+        m_logFile = logFile;
+    if (ReadFields(ini, kSettingsDebug, u"TRACELEVEL", Join({m_nTraceLevel}), 1, &f))
+        m_nTraceLevel = ToInt(f[0]);
+    if (ReadFields(ini, kSettingsDebug, u"DOWNLOAD", Join({m_nDownload}), 1, &f)) {
+        m_nDownload = ToInt(f[0]);
+        // A forced download happens in this run only.
+        if (m_nDownload == 1)
+            CIniFile::WriteProfileString(path, kSettingsDebug, u"DOWNLOAD", u"0");
+    }
+    if (ReadFields(ini, kSettingsDebug, u"NOTUSEFP", Join({m_bNotUseFP}), 1, &f))
+        m_bNotUseFP = ToInt(f[0]) == 1;
+    if (ReadFields(ini, kSettingsDebug, u"NOTUSEFOLDP", Join({m_bNotUseFolderP}), 1, &f))
+        m_bNotUseFolderP = ToInt(f[0]) == 1;
+
+    if (ReadFields(ini, kSettingsZandrel, u"PAGEFONT", PageFontText(m_page), 4, &f)) {
+        m_page.SetFontFlag1(ToInt(f[0]) == 1);
+        m_page.SetFontFlag2(ToInt(f[1]) == 1);
+        m_page.SetFontFace(f[2]);
+        m_page.SetFontSize(f[3]);
+    }
+    if (ReadFields(ini, kSettingsZandrel, u"BROWSER", Join({m_page.GetBrowserChoice()}) + u"#korvel", 2, &f))
+        m_page.SetBrowserChoice(ToInt(f[0]));
+    if (ReadFields(ini, kSettingsZandrel, u"CHECKDAYS", Join({m_nCheckDays}), 1, &f)) {
+        int days = ToInt(f[0]);
+        m_nCheckDays = days == 0 ? 15 : days < 0 ? -1 : days;
+    }
+    if (ReadFields(ini, kSettingsLastTime, u"RELOAD", Join({m_page.GetReloadLastProject()}), 1, &f))
+        m_page.SetReloadLastProject(ToInt(f[0]) != 0);
+    m_page.SetLastProjectFile(ini.GetString(kSettingsLastTime, u"PROJECTFILE", m_page.GetLastProjectFile()));
+
+    if (ReadFields(ini, kSettingsNoteWin, u"ALL", RectText(m_layout.GetMainWindow()), 4, &f))
+        m_layout.SetMainWindow({ToInt(f[0]), ToInt(f[1]), ToInt(f[2]), ToInt(f[3])});
+    if (ReadFields(ini, kSettingsNoteWin, u"EXTRA", ExtraText(m_layout), 7, &f)) {
+        m_layout.SetExtraValue1(ToInt(f[0]));
+        m_layout.SetExtraValue2(ToInt(f[1]));
+        m_layout.SetExtraValue3(ToInt(f[2]));
+        m_layout.SetExtraValue4(ToInt(f[3]));
+        m_layout.SetExtraFlag5(ToInt(f[4]));
+        m_layout.SetExtraFlag6(ToInt(f[5]));
+        m_layout.SetSidePaneState(ToInt(f[6]));
+    }
+    if (ReadFields(ini, kSettingsNoteWin, u"TASKPANE",
+                   Join({m_layout.GetTaskPaneValue(), m_layout.GetTaskPaneWidth()}), 2, &f)) {
+        m_layout.SetTaskPaneValue(ToInt(f[0]));
+        m_layout.SetTaskPaneWidth(ToInt(f[1]));
+    }
+
+    if (ReadFields(ini, kSettingsTags, u"SHOW", TagsShowText(m_page), 4, &f))
+        m_page.SetTagsShowValue(ToInt(f[1]));
+    if (ReadFields(ini, kSettingsTags, u"WIN", TagsWindowText(m_layout), 8, &f)) {
+        m_layout.SetTagsWindowB({ToInt(f[0]), ToInt(f[1]), ToInt(f[2]), ToInt(f[3])});
+        m_layout.SetTagsWindowA({ToInt(f[4]), ToInt(f[5]), ToInt(f[6]), ToInt(f[7])});
+    }
+}
+
+bool CAppSettings::SaveSettings()
+{
+    const std::u16string& path = m_folders.GetSettingsFile();
+    CIniFile ini;
+    // Keys this object does not own (DEBUG, USERDATA, anything else) stay.
+    if (!ini.Load(path))
+        return false;
+
+    Put(ini, kSettingsZandrel, u"PAGEFONT", PageFontText(m_page));
+    Put(ini, kSettingsZandrel, u"BROWSER", Join({m_page.GetBrowserChoice()}) + u"#korvel");
+    Put(ini, kSettingsZandrel, u"CHECKDAYS", Join({m_nCheckDays}));
+    Put(ini, kSettingsLastTime, u"RELOAD", Join({m_page.GetReloadLastProject()}));
+    Put(ini, kSettingsLastTime, u"PROJECTFILE", m_page.GetLastProjectFile());
+
+    Put(ini, kSettingsNoteWin, u"ALL", RectText(m_layout.GetMainWindow()));
+    Put(ini, kSettingsNoteWin, u"EXTRA", ExtraText(m_layout));
+    Put(ini, kSettingsNoteWin, u"TASKPANE", Join({m_layout.GetTaskPaneValue(), m_layout.GetTaskPaneWidth()}));
+
+    Put(ini, kSettingsTags, u"SHOW", TagsShowText(m_page));
+    Put(ini, kSettingsTags, u"WIN", TagsWindowText(m_layout));
+    return ini.Save(path);
+}
+
+std::u16string CAppSettings::GetLastImageFolder()
+{
+    std::u16string folder =
+        CIniFile::GetProfileString(m_folders.GetSettingsFile(), kSettingsUserData, u"LASTIMGFOLDER", u"");
+    if (!folder.empty() && CFileSys::IsDirectory(folder))
+        return CFileSys::WithSlash(folder);
+    std::u16string pictures = PicturesFolder();
+    if (CFileSys::IsDirectory(pictures))
+        return CFileSys::WithSlash(pictures);
+    // "My Korvel" lives in the documents folder.
+    return CFileSys::FolderOf(m_userFolder.GetUserFolderBare());
+}
+
+void CAppSettings::SetLastImageFolder(const std::u16string& folder)
+{
+    CIniFile::WriteProfileString(m_folders.GetSettingsFile(), kSettingsUserData, u"LASTIMGFOLDER", folder);
+}
+
+std::u16string CAppSettings::FindBrowser(int choice)
+{
+    // Internet Explorer (2) has no Linux build: never found.
+    std::vector<const char*> names;
+    if (choice == 1)
+        names = {"google-chrome", "chromium"};
+    else if (choice == 3)
+        names = {"firefox"};
+    for (const char* name : names) {
+        gchar* found = g_find_program_in_path(name);
+        if (found) {
+            std::u16string path = U16(found);
+            g_free(found);
+            return path;
+        }
+    }
+    return std::u16string();
+}
+
+bool CAppSettings::IsBrowserAvailable(int choice)
+{
+    return choice == 0 || !FindBrowser(choice).empty();
+}
+
+int CAppSettings::GetShownBrowserChoice(int stored)
+{
+    if (stored < 0 || stored > 3 || !IsBrowserAvailable(stored))
+        return 0;
+    return stored;
+}
+
+bool CAppSettings::OpenExternalUrl(const std::u16string& url)
+{
+    int choice = m_page.GetBrowserChoice();
+    if (choice == 0)
+        return UIPort().OpenUri(url);
+    std::u16string browser = choice > 0 && choice <= 3 ? FindBrowser(choice) : std::u16string();
+    if (browser.empty()) {
+        ShowMessage(u"Can not find the browser executable file.");
+        return false;
+    }
+    // A browser reads a leading "-" as an option, never as an address.
+    if (!url.empty() && url[0] == u'-')
+        return false;
+    return UIPort().RunProgram(browser, url);
+}
+
+bool CAppSettings::OpenTraceLog(long now)
+{
+    if (m_logFile.empty())
+        return false;
+    return CTraceLog::Open(CTraceLog::GetLogPath(m_folders.GetUserDataRoot(), m_logFile, now), true);
 }

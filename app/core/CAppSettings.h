@@ -183,8 +183,22 @@ public:
     std::u16string GetLastImageFolder();
     void SetLastImageFolder(const std::u16string& folder);
 
-    // Opens a URL outside the program by the browser choice.
+    // Opens a URL outside the program by the browser choice; false (after
+    // telling the user when the browser is missing) when nothing opened.
     bool OpenExternalUrl(const std::u16string& url);
+
+    // The executable of a browser choice found on PATH (1 Chrome, 2 Internet
+    // Explorer, 3 Firefox); "" when there is none.
+    static std::u16string FindBrowser(int choice);
+    // Choice 0, the default browser, is always there.
+    static bool IsBrowserAvailable(int choice);
+    // The choice the options page selects for a stored one: 0 for a choice
+    // outside 0 to 3 or a browser that is not installed.
+    static int GetShownBrowserChoice(int stored);
+
+    // Opens the trace log when the settings name a log file. It goes to the
+    // user data root: the program folder is not writable on Linux.
+    bool OpenTraceLog(long now);
 
 private:
     CAppSettings() = default;
