@@ -380,7 +380,8 @@ void CAppSettings::LoadSettings()
     }
     if (ReadFields(ini, kSettingsLastTime, u"RELOAD", Join({m_page.GetReloadLastProject()}), 1, &f))
         m_page.SetReloadLastProject(ToInt(f[0]) != 0);
-    m_page.SetLastProjectFile(ini.GetString(kSettingsLastTime, u"PROJECTFILE", m_page.GetLastProjectFile()));
+    m_page.SetLastProjectFile(ini.GetString(kSettingsLastTime, u"PROJECTFILE", m_page.GetLastProjectFile(),
+                                            CIniFile::kPathBuffer));
 
     if (ReadFields(ini, kSettingsNoteWin, u"ALL", RectText(m_layout.GetMainWindow()), 4, &f))
         m_layout.SetMainWindow({ToInt(f[0]), ToInt(f[1]), ToInt(f[2]), ToInt(f[3])});
@@ -433,7 +434,8 @@ bool CAppSettings::SaveSettings()
 std::u16string CAppSettings::GetLastImageFolder()
 {
     std::u16string folder =
-        CIniFile::GetProfileString(m_folders.GetSettingsFile(), kSettingsUserData, u"LASTIMGFOLDER", u"");
+        CIniFile::GetProfileString(m_folders.GetSettingsFile(), kSettingsUserData, u"LASTIMGFOLDER", u"",
+                                   CIniFile::kPathBuffer);
     if (!folder.empty() && CFileSys::IsDirectory(folder))
         return CFileSys::WithSlash(folder);
     std::u16string pictures = PicturesFolder();

@@ -182,15 +182,15 @@ bool CIniFile::GetValue(const std::u16string& section, const std::u16string& key
 }
 
 std::u16string CIniFile::GetString(const std::u16string& section, const std::u16string& key,
-                                   const std::u16string& fallback) const
+                                   const std::u16string& fallback, size_t buffer) const
 {
     std::u16string value;
     if (!GetValue(section, key, &value))
         value = fallback;
     else if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"')
         value = value.substr(1, value.size() - 2);
-    if (value.size() > kReadBuffer - 1)
-        value.resize(kReadBuffer - 1);
+    if (value.size() > buffer - 1)
+        value.resize(buffer - 1);
     return value;
 }
 
@@ -233,12 +233,13 @@ bool CIniFile::SetString(const std::u16string& section, const std::u16string& ke
 }
 
 std::u16string CIniFile::GetProfileString(const std::u16string& path, const std::u16string& section,
-                                          const std::u16string& key, const std::u16string& fallback)
+                                          const std::u16string& key, const std::u16string& fallback,
+                                          size_t buffer)
 {
     CIniFile file;
     if (!file.Load(path))
         return fallback.substr(0, kReadBuffer - 1);
-    return file.GetString(section, key, fallback);
+    return file.GetString(section, key, fallback, buffer);
 }
 
 bool CIniFile::WriteProfileString(const std::u16string& path, const std::u16string& section,

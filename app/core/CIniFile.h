@@ -13,6 +13,9 @@ public:
     // Profile reads hand back at most this many characters, terminator
     // included, as a fixed read buffer would.
     static constexpr size_t kReadBuffer = 255;
+    // Paths get a buffer of the system's path limit, so a long path is
+    // never read back cut short and naming something else.
+    static constexpr size_t kPathBuffer = 4096;
 
     // Reads the file; a missing file reads as empty. False when it exists
     // but cannot be read.
@@ -30,7 +33,7 @@ public:
     // double quotes, or `fallback` when the key is not there; cut to
     // kReadBuffer - 1 characters.
     std::u16string GetString(const std::u16string& section, const std::u16string& key,
-                             const std::u16string& fallback) const;
+                             const std::u16string& fallback, size_t buffer = kReadBuffer) const;
     // Replaces the key where it stands or appends it to its section; a
     // missing section is added at the end. False (nothing changed) when a
     // name or the value would break the line structure: a line end, "]" in
@@ -41,7 +44,8 @@ public:
     // One read or one write of a key in the file at `path`, as the platform
     // profile calls do.
     static std::u16string GetProfileString(const std::u16string& path, const std::u16string& section,
-                                           const std::u16string& key, const std::u16string& fallback);
+                                           const std::u16string& key, const std::u16string& fallback,
+                                           size_t buffer = kReadBuffer);
     static bool WriteProfileString(const std::u16string& path, const std::u16string& section,
                                    const std::u16string& key, const std::u16string& value);
 

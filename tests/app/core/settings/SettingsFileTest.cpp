@@ -80,6 +80,13 @@ TEST_F(SettingsFileTest, ReadRulesPerKey)
         << saved;
 }
 
+TEST_F(SettingsFileTest, LongProjectPathsReadBackWhole)
+{
+    std::string path = "/p/" + std::string(300, 'x') + ".zand";
+    CAppSettings* s = Load("[LASTTIME]\nPROJECTFILE=" + path + "\n");
+    EXPECT_EQ(Utf8(s->GetPageProfile().GetLastProjectFile()), path);
+}
+
 TEST_F(SettingsFileTest, NumbersAndTooFewFields)
 {
     // Keys with too few fields (BROWSER, ALL, an empty CHECKDAYS) change nothing.
