@@ -3,12 +3,11 @@
 #include <gio/gio.h>
 
 #include "app/core/CFileSys.h"
+#include "app/core/CTraceLog.h"
 #include "base/tools/CSysString.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace {
-
-constexpr const char* kLogDomain = "Zandrel";
 
 void FreeSysString(void* text)
 {
@@ -47,18 +46,17 @@ bool CDeleteFileThread::MoveToTrash(const std::u16string& path, const char* titl
     std::string native = CFileSys::Native(path);
     // A NUL would cut the path short and trash some other file.
     if (native.empty() || native.find('\0') != std::string::npos) {
-        g_log(kLogDomain, G_LOG_LEVEL_DEBUG, "ERR: %s bad path", title);
+        CTraceLog::Write("ERR: %s bad path", title);
         return false;
     }
-    g_log(kLogDomain, G_LOG_LEVEL_DEBUG, "INFO: %s %s", title, native.c_str());
+    CTraceLog::Write("INFO: %s %s", title, native.c_str());
     GFile* file = g_file_new_for_path(native.c_str());
     GError* error = nullptr;
     // Where there is no trash the item stays: deleting it for good instead
     // would take away the undo the user was promised.
     bool moved = g_file_trash(file, nullptr, &error);
     if (!moved) {
-        g_log(kLogDomain, G_LOG_LEVEL_DEBUG, "ERR: %s %s: %s", title, native.c_str(),
-              error ? error->message : "");
+        CTraceLog::Write("ERR: %s %s: %s", title, native.c_str(), error ? error->message : "");
         g_clear_error(&error);
     }
     g_object_unref(file);

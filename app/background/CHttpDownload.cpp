@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "app/core/CTraceLog.h"
 #include "base/tools/CUnicodeTool.h"
 #include "base/xml/CDataBuffer.h"
 
@@ -237,6 +238,7 @@ bool CHttpDownload::Open(const char16_t* url)
         Close();
         return false;
     }
+    CTraceLog::Write("%s", m_rawHeaders.c_str());
     if (status != 200) {
         SetError(Format("HTTP Error Status %d %s", static_cast<int>(status), target.c_str()));
         return false;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/tools/CUnicodeTool.h"
+#include "app/core/CTraceLog.h"
 #include "tests/fixtures/HttpTestServer.h"
 
 namespace fs = std::filesystem;
@@ -62,6 +63,12 @@ TEST_F(HttpDownloadTest, WritesTheBodyOfA200ToTheFile)
     EXPECT_EQ(dl.ReadToFile(Target("none").c_str()), -1);
     ASSERT_TRUE(dl.Open(U16(Url("/ok")).c_str())) << Text(dl.GetErrorText());
     EXPECT_EQ(dl.GetRawHeaders().rfind("HTTP/1.1 200", 0), 0u);
+    // The headers go to the trace log as they came.
+    CTraceLog::Close();
+    CTraceLog::Open(Target("trace.log"), false);
+    ASSERT_TRUE(dl.Open(U16(Url("/ok")).c_str()));
+    CTraceLog::Close();
+    EXPECT_EQ(ReadFile(m_dir / "trace.log"), "1" + dl.GetRawHeaders() + "\r\n");
     EXPECT_NE(dl.GetRawHeaders().find("\r\n\r\n"), std::string::npos);
     EXPECT_EQ(dl.ReadToFile(Target("ok.txt").c_str()), 27);
     EXPECT_EQ(ReadFile(m_dir / "ok.txt"), "Hello from the test server\n");
