@@ -5,13 +5,32 @@
 
 #include <string>
 
+#include "app/core/CProjectTags.h"
+#include "app/core/CRecentColcts.h"
+#include "app/core/CUIPort.h"
+
 class CColctNode;
 class CFolderNode;
 class CTagStore;
+class CUrlNode;
 class RNode;
 
 class CFolderTreeMgr {
 public:
+    // Commands of the folder tree.
+    enum : int {
+        ID_FOLDER_NEW = 32803,
+        ID_FOLDER_SHOW = 32805,
+        ID_FOLDER_REMOVE = 32807,
+        ID_FOLDER_REFRESH = 32865,
+    };
+    // Folder names must be shorter than this: the folder tree file keeps
+    // 199 characters of a name, and a name must come back as it went in.
+    static constexpr size_t kMaxNameLength = 200;
+    // Levels of folders below the root. The folder tree file nests one
+    // element per level and its reader stops a little above 250.
+    static constexpr int kMaxDepth = 200;
+
     CFolderTreeMgr();
     ~CFolderTreeMgr();
     CFolderTreeMgr(const CFolderTreeMgr&) = delete;
@@ -20,8 +39,24 @@ public:
     // Paths, from the content path of the current project. The directory
     // of a folder is made when missing; "" when it cannot be.
     std::u16string GetFolderDirectory(RNode* folder);
+    // "" for the root, and for a folder whose path cannot be formed (use
+    // the two-argument form to tell them apart).
     std::u16string GetRelativePath(RNode* folder) const;
     std::u16string GetColctFilePath(RNode* folder);
+
+    // The names below the root joined with "/", each followed by "/";
+    // false when a name on the way is not a plain file name (a tree file
+    // may hold anything), so the folder has no place on disk.
+    bool GetRelativePath(RNode* folder, std::u16string* path) const;
+    bool IsUsableFolder(RNode* folder) const;
+    std::u16string GetFolderTreeFilePath() const;
+    // The page file of a page item of `folder`: its directory + the item's
+    // address. "" when the address is not a plain file name.
+    std::u16string GetPageFilePath(RNode* folder, CUrlNode* item);
+    // The same relative to the content folder, as the tag store keeps it.
+    std::u16string GetPageRelativePath(RNode* folder, CUrlNode* item) const;
+    // The page file up to the last dot of its name + "_files".
+    static std::u16string GetAssetsFolder(const std::u16string& pageFile);
 
     // A new tree whose root folder is rootName, written at once; false
     // when the folder tree file cannot be written.
@@ -35,14 +70,77 @@ public:
     // collections, the tag store and the recent collections list.
     void CloseTree();
 
+    // A change that waits for the next write (or the close).
+    void SetDirty() { m_bDirty = true; }
+    bool IsDirty() const { return m_bDirty; }
+
     RNode* GetRoot() const { return m_pRoot; }
     RNode* GetCurrentFolder() const { return m_pCurrent; }
     void SetCurrentFolder(RNode* folder) { m_pCurrent = folder; }
-    CTagStore* GetTagStore() const { return m_pTags; }
+    CTagStore* GetTagStore() const { return m_tags.GetStore(); }
+    CProjectTags& GetProjectTags() { return m_tags; }
+    CRecentColcts& GetRecentColcts() { return m_recent; }
+    // Writes the tags file; a failure is shown. True when written.
+    bool SaveTags();
+
+    // Folders. Each writes the folder tree file when it changed the tree.
+    // Asks for a name under `parent` (the current folder when null); the new
+    // folder, shown and selected, or null.
+    RNode* CreateFolder(RNode* parent = nullptr);
+    bool RenameFolder(RNode* folder, const std::u16string& newName);
+    // As the last child of `target`, or right after it.
+    bool MoveFolder(RNode* folder, RNode* target, bool asChild);
+    // After the user confirmed; the directory and its files stay on disk.
+    bool RemoveFolder(RNode* folder);
+    void OpenInFileManager(RNode* folder);
+    // The folder tree's commands on `folder` (the current one when null);
+    // false for a command that is not one of them.
+    bool OnTreeCommand(int command, RNode* folder = nullptr);
+    // The question before a folder, collection or item is removed.
+    static CConfirmation GetRemoveConfirmation(RNode* node);
+
+    // Collections.
+    // The folder's collection, read from its file when not yet loaded;
+    // null when it has none or the file does not read (shown).
+    CColctNode* LoadColct(RNode* folder, bool showError);
+    // Reads the folder's collection file, or writes a new empty one; the
+    // collection is not attached. Null (shown) on failure.
+    CColctNode* CreateColct(RNode* folder);
+    // Makes sure the folder has a collection: loaded, read or made, attached,
+    // the has-page flag set and the tree written. Null (shown) on failure.
+    CColctNode* EnsureColct(RNode* folder);
+    // Rebuilds the folder's collection from the page files in its
+    // directory; true when anything changed.
+    bool RefreshColct(RNode* folder);
+    // Writes `colct` to `path` through the "~" copy. `warn` allows the
+    // read-only question.
+    bool SaveColct(CColctNode* colct, const std::u16string& path, bool warn);
+    // Writes a folder's collection to its own file.
+    bool SaveColct(CColctNode* colct);
+
+    // The item to show when `folder` is selected, or null.
+    CUrlNode* ChooseItemToShow(RNode* folder);
+    // The user showed `item` of `colct`.
+    void RememberShownItem(CColctNode* colct, CUrlNode* item);
 
 private:
+    // The folder's directory; made with messages when `showMessages`,
+    // silently otherwise. "" when it cannot be.
+    std::u16string MakeFolderDirectory(RNode* folder, bool showMessages);
+    // Paths that make nothing on disk.
+    std::u16string GetDirectoryPath(RNode* folder) const;
+    std::u16string GetColctFile(RNode* folder) const;
+    CColctNode* ReadColctFile(const std::u16string& path, bool showError);
+    bool IsSiblingName(RNode* parent, const std::u16string& name, RNode* except) const;
+    // Frees a tree with every collection in it.
+    void ReleaseTree(RNode* root);
+    void ReportUnusableFolders();
+    static std::u16string GetContentPath();
+
     RNode* m_pRoot = nullptr;
     RNode* m_pCurrent = nullptr;
-    CTagStore* m_pTags = nullptr;
+    CProjectTags m_tags;
+    CRecentColcts m_recent;
     bool m_bDirty = false;
+    bool m_bWarnReadOnly = true;
 };

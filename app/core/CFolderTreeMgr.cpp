@@ -1,0 +1,1037 @@
+#include "app/core/CFolderTreeMgr.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/core/CAppSettings.h"
+#include "app/core/CFileSys.h"
+#include "app/core/CSafeSave.h"
+#include "base/model/CColctNode.h"
+#include "base/model/CFolderNode.h"
+#include "base/model/CUrlNode.h"
+#include "base/model/RNTool.h"
+#include "base/tools/CBaseTool.h"
+#include "base/tools/CStringTool.h"
+#include "base/xml/CReadBkmarkXML.h"
+#include "base/xml/CReadFolderTreeOPML.h"
+#include "base/xml/CWriteColctRSS.h"
+#include "base/xml/CWriteFolderTreeOPML.h"
+
+namespace {
+
+constexpr char16_t kVendorSite[] = u"http://www.korvel.com";
+constexpr char16_t kForbidden[] = u"\\/:*?\"<>|";
+constexpr char16_t kCharsText[] =
+    u"A folder name cannot contain any of the following characters:\n\t\\ / : * ? \" < > |";
+constexpr char16_t kEmptyNameText[] = u"Name can not be empty.";
+constexpr char16_t kSameNameText[] = u"The same name already exits. Please choose another one.";
+constexpr char16_t kDotNameText[] = u"A folder name cannot be \".\" or \"..\".";
+constexpr char16_t kLongNameText[] = u"A folder name must be shorter than 200 characters.";
+constexpr char16_t kTooDeepText[] = u"Folders can not be nested more than 200 levels deep.";
+constexpr char16_t kBadNamesText[] =
+    u"These folder names can not be used on this system; the folders are left untouched:\r\n";
+constexpr char16_t kBadAddressText[] =
+    u"This collection has page addresses that point outside its folder; those pages are not opened:\r\n";
+constexpr char16_t kTreeUnreadableText[] = u"The folder tree file could not be read:\r\n";
+constexpr char16_t kWriteFailedText[] = u"Can not write file:\r\n%s";
+
+std::u16string Format(std::u16string text, const std::u16string& first, const std::u16string& second = {})
+{
+    size_t at = text.find(u"%s");
+    if (at != std::u16string::npos) {
+        text.replace(at, 2, first);
+        at = text.find(u"%s", at + first.size());
+        if (at != std::u16string::npos)
+            text.replace(at, 2, second);
+    }
+    return text;
+}
+
+CFolderNode* FolderOf(RNode* rnode)
+{
+    return rnode && rnode->GetType() == NT_FOLDER ? static_cast<CFolderNode*>(rnode->GetData()) : nullptr;
+}
+
+std::u16string NameOf(const RNode* rnode)
+{
+    const char16_t* name = rnode->GetData() ? rnode->GetData()->GetName() : nullptr;
+    return name ? name : u"";
+}
+
+bool HasForbiddenChar(const std::u16string& name)
+{
+    return name.find_first_of(std::u16string(kForbidden) + u'\0') != std::u16string::npos;
+}
+
+bool IsDotName(const std::u16string& name)
+{
+    return name == u"." || name == u"..";
+}
+
+bool EndsWithNoCase(const std::u16string& text, std::u16string_view tail)
+{
+    return text.size() >= tail.size() &&
+           CStringTool::EqualNoCase(text.c_str() + text.size() - tail.size(), std::u16string(tail).c_str());
+}
+
+std::u16string Trim(const std::u16string& text)
+{
+    size_t first = text.find_first_not_of(u" \t");
+    if (first == std::u16string::npos)
+        return {};
+    size_t last = text.find_last_not_of(u" \t");
+    return text.substr(first, last - first + 1);
+}
+
+int DepthOf(RNode* rnode)
+{
+    int depth = 0;
+    for (RNode* p = rnode->GetParent(); p; p = p->GetParent())
+        ++depth;
+    return depth;
+}
+
+// Levels of folders below `rnode` (0 without sub-folders).
+int HeightOf(RNode* rnode)
+{
+    int height = 0;
+    std::vector<std::pair<RNode*, int>> pending{{rnode, 0}};
+    while (!pending.empty()) {
+        auto [node, level] = pending.back();
+        pending.pop_back();
+        height = std::max(height, level);
+        for (RNode* child = node->GetChild(); child; child = child->GetNext()) {
+            if (child->GetType() == NT_FOLDER)
+                pending.push_back({child, level + 1});
+        }
+    }
+    return height;
+}
+
+bool IsInside(RNode* rnode, RNode* ancestor)
+{
+    for (RNode* p = rnode; p; p = p->GetParent()) {
+        if (p == ancestor)
+            return true;
+    }
+    return false;
+}
+
+// Every folder record of a tree in document order, `root` first.
+std::vector<RNode*> FoldersOf(RNode* root)
+{
+    std::vector<RNode*> folders;
+    std::vector<RNode*> pending;
+    std::vector<RNode*> children;
+    if (root)
+        pending.push_back(root);
+    while (!pending.empty()) {
+        RNode* node = pending.back();
+        pending.pop_back();
+        folders.push_back(node);
+        children.clear();
+        for (RNode* child = node->GetChild(); child; child = child->GetNext()) {
+            if (child->GetType() == NT_FOLDER)
+                children.push_back(child);
+        }
+        pending.insert(pending.end(), children.rbegin(), children.rend());
+    }
+    return folders;
+}
+
+// An empty collection whose item tree root is a folder named `name`.
+CColctNode* NewColct(const char16_t* name)
+{
+    CColctNode* colct = CColctNode::New();
+    CFolderNode* placeholder = CFolderNode::New();
+    RNode* root = placeholder ? RNode::New2(placeholder, NT_FOLDER) : nullptr;
+    if (!colct || !root) {
+        CColctNode::DeleteAll(colct);
+        CBaseNode::Delete(placeholder);
+        return nullptr;
+    }
+    placeholder->SetName(name);
+    colct->SetLocRNodeRoot(root);
+    return colct;
+}
+
+// The folder messages used when a directory of a project is made.
+bool MakeDirectory(const std::u16string& path, bool showMessages)
+{
+    if (CFileSys::IsDirectory(path))
+        return true;
+    int error = 0;
+    if (CFileSys::MakeDir(path, &error))
+        return true;
+    if (showMessages) {
+        std::u16string shown = CFileSys::WithoutSlash(path);
+        if (error == EEXIST)
+            ShowMessage(u"Cannot create a folder when that folder already exists.\n" + shown);
+        else
+            ShowMessage(u"Cannot create folder " + CFileSys::ErrorCode(error) + u":\r\n" + shown);
+    }
+    return false;
+}
+
+// The rules of the new-folder dialog: a forbidden character typed at the
+// end is taken out again at once; the name is checked on OK.
+class CNewFolderRules : public CNameRules {
+public:
+    explicit CNewFolderRules(std::function<bool(const std::u16string&)> isTaken) : m_isTaken(std::move(isTaken)) {}
+
+    void OnTextChanged(std::u16string& text) override
+    {
+        if (!text.empty() && std::u16string_view(kForbidden).find(text.back()) != std::u16string_view::npos) {
+            text.pop_back();
+            ShowMessage(kCharsText);
+        }
+    }
+
+    bool OnOk(std::u16string& text) override
+    {
+        text = Trim(text);
+        if (text.empty()) {
+            ShowMessage(kEmptyNameText);
+            return false;
+        }
+        // Pasted text skips the check while typing.
+        if (HasForbiddenChar(text)) {
+            ShowMessage(kCharsText);
+            return false;
+        }
+        if (IsDotName(text)) {
+            ShowMessage(kDotNameText);
+            return false;
+        }
+        if (text.size() >= CFolderTreeMgr::kMaxNameLength) {
+            ShowMessage(kLongNameText);
+            return false;
+        }
+        if (m_isTaken(text)) {
+            ShowMessage(kSameNameText);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    std::function<bool(const std::u16string&)> m_isTaken;
+};
+
+}  // namespace
+
+CFolderTreeMgr::CFolderTreeMgr() = default;
+
+CFolderTreeMgr::~CFolderTreeMgr()
+{
+    // Closing writes files; a manager dropped without CloseTree only frees.
+    ReleaseTree(m_pRoot);
+}
+
+// ---- paths ----
+
+std::u16string CFolderTreeMgr::GetContentPath()
+{
+    const std::u16string& path = CAppSettings::Get()->GetUserFolder().GetCurrentContentPath();
+    return path.empty() ? path : CFileSys::WithSlash(path);
+}
+
+bool CFolderTreeMgr::GetRelativePath(RNode* folder, std::u16string* path) const
+{
+    path->clear();
+    if (!FolderOf(folder))
+        return false;
+    std::vector<std::u16string> names;
+    for (RNode* node = folder; node->GetParent(); node = node->GetParent()) {
+        std::u16string name = NameOf(node);
+        if (!CFileSys::IsPlainName(name))
+            return false;
+        names.push_back(std::move(name));
+    }
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        *path += *name + u'/';
+    return true;
+}
+
+std::u16string CFolderTreeMgr::GetRelativePath(RNode* folder) const
+{
+    std::u16string path;
+    GetRelativePath(folder, &path);
+    return path;
+}
+
+bool CFolderTreeMgr::IsUsableFolder(RNode* folder) const
+{
+    std::u16string path;
+    return GetRelativePath(folder, &path);
+}
+
+std::u16string CFolderTreeMgr::GetDirectoryPath(RNode* folder) const
+{
+    std::u16string content = GetContentPath();
+    std::u16string relative;
+    if (content.empty() || !GetRelativePath(folder, &relative))
+        return {};
+    return content + relative;
+}
+
+std::u16string CFolderTreeMgr::MakeFolderDirectory(RNode* folder, bool showMessages)
+{
+    std::u16string path = GetContentPath();
+    std::u16string relative;
+    if (path.empty() || !GetRelativePath(folder, &relative))
+        return {};
+    if (!MakeDirectory(path, showMessages))
+        return {};
+    for (size_t start = 0; start < relative.size();) {
+        size_t slash = relative.find(u'/', start);
+        path += relative.substr(start, slash + 1 - start);
+        if (!MakeDirectory(path, showMessages))
+            return {};
+        start = slash + 1;
+    }
+    return path;
+}
+
+std::u16string CFolderTreeMgr::GetFolderDirectory(RNode* folder)
+{
+    return MakeFolderDirectory(folder, false);
+}
+
+std::u16string CFolderTreeMgr::GetColctFilePath(RNode* folder)
+{
+    std::u16string directory = GetFolderDirectory(folder);
+    if (directory.empty())
+        return {};
+    return directory + CUserFolder::GetProjectDataFolderName() + u'/' + CUserFolder::GetFolderListFileName();
+}
+
+std::u16string CFolderTreeMgr::GetColctFile(RNode* folder) const
+{
+    std::u16string directory = GetDirectoryPath(folder);
+    if (directory.empty())
+        return {};
+    return directory + CUserFolder::GetProjectDataFolderName() + u'/' + CUserFolder::GetFolderListFileName();
+}
+
+std::u16string CFolderTreeMgr::GetFolderTreeFilePath() const
+{
+    if (GetContentPath().empty())
+        return {};
+    return CAppSettings::Get()->GetUserFolder().GetFolderTreeFile();
+}
+
+std::u16string CFolderTreeMgr::GetPageFilePath(RNode* folder, CUrlNode* item)
+{
+    const char16_t* url = item ? item->GetUrl() : nullptr;
+    if (!url || !CFileSys::IsPlainName(url))
+        return {};
+    std::u16string directory = GetFolderDirectory(folder);
+    return directory.empty() ? directory : directory + url;
+}
+
+std::u16string CFolderTreeMgr::GetPageRelativePath(RNode* folder, CUrlNode* item) const
+{
+    const char16_t* url = item ? item->GetUrl() : nullptr;
+    std::u16string relative;
+    if (!url || !CFileSys::IsPlainName(url) || !GetRelativePath(folder, &relative))
+        return {};
+    return relative + url;
+}
+
+std::u16string CFolderTreeMgr::GetAssetsFolder(const std::u16string& pageFile)
+{
+    if (pageFile.empty())
+        return {};
+    // Only a dot of the file name counts, not one in a folder name.
+    size_t slash = pageFile.rfind(u'/');
+    size_t dot = pageFile.rfind(u'.');
+    if (dot == std::u16string::npos || (slash != std::u16string::npos && dot < slash))
+        return pageFile + u"_files";
+    return pageFile.substr(0, dot) + u"_files";
+}
+
+// ---- the tree ----
+
+bool CFolderTreeMgr::CreateNewTree(const std::u16string& rootName)
+{
+    ReleaseTree(m_pRoot);
+    m_pRoot = m_pCurrent = nullptr;
+    m_recent.Release();
+    m_tags.Reset();
+    CFolderNode* folder = CFolderNode::New();
+    RNode* root = folder ? RNode::New2(folder, NT_FOLDER) : nullptr;
+    if (!root) {
+        CBaseNode::Delete(folder);
+        return false;
+    }
+    folder->SetName(rootName.c_str());
+    CBaseTool::AssignUUID(folder);
+    m_pRoot = m_pCurrent = root;
+    std::u16string content = GetContentPath();
+    if (content.empty() || !MakeDirectory(content, false) ||
+        !MakeDirectory(CAppSettings::Get()->GetUserFolder().GetProjectDataFolder(), false)) {
+        m_bDirty = true;
+        return false;
+    }
+    return SaveFolderTree();
+}
+
+void CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
+{
+    ReleaseTree(m_pRoot);
+    m_pRoot = m_pCurrent = nullptr;
+    m_bDirty = false;
+    std::u16string path = GetFolderTreeFilePath();
+    // Owns what was read until the tree is taken, also when the program
+    // ends on a newer format.
+    struct Holder {
+        RNode* root = nullptr;
+        ~Holder() { RNTool::DeleteTree(root); }
+    } read;
+    int version = 0;
+    bool exists = CFileSys::IsFile(path) || CFileSys::IsFile(CSafeSave::GetBackupPath(path));
+    if (exists) {
+        CSafeSave::Load(path, [&](const std::u16string& file) {
+            CReadFolderTreeOPML reader;
+            RNode* root = reader.LoadFile(file.c_str()) ? reader.DetachTreeRoot() : nullptr;
+            if (!root)
+                return false;
+            RNTool::DeleteTree(read.root);
+            read.root = root;
+            version = reader.GetOpmlVersion();
+            return true;
+        });
+        if (read.root && version > 1) {
+            ShowMessage(u"File format version=" + CFileSys::FromNative(std::to_string(version)) +
+                        u"\r\nThe software is an older version, it cannot read \r\nnew file format.\r\n"
+                        u"Please update to new version from:\r\n" + kVendorSite);
+            UIPort().ExitProcess(-1);
+            return;
+        }
+        if (!read.root)
+            ShowMessage(kTreeUnreadableText + path);
+    } else {
+        CreateNewTree(projectName);
+    }
+    if (read.root) {
+        // The file's outermost outline is the root folder; the record above
+        // it only carries the head of the file.
+        RNode* child = read.root->GetChild();
+        if (child && !child->GetNext() && child->GetType() == NT_FOLDER) {
+            RNTool::RemoveOneChild(read.root, child);
+            RNTool::DeleteTree(read.root);
+            read.root = child;
+        }
+        m_pRoot = m_pCurrent = read.root;
+        read.root = nullptr;
+        ReportUnusableFolders();
+    }
+    const CUserFolder& user = CAppSettings::Get()->GetUserFolder();
+    m_recent.Load(user.GetRecentColctFile());
+    m_tags.Load(user.GetTagsFile());
+    if (CFolderNode* root = FolderOf(m_pRoot); root && root->HasPage()) {
+        if (CColctNode* colct = LoadColct(m_pRoot, true))
+            UIPort().ShowCollection(colct);
+    }
+}
+
+void CFolderTreeMgr::ReportUnusableFolders()
+{
+    std::u16string names;
+    for (RNode* folder : FoldersOf(m_pRoot)) {
+        if (folder != m_pRoot && !CFileSys::IsPlainName(NameOf(folder)))
+            names += u"\r\n" + NameOf(folder);
+    }
+    if (!names.empty())
+        ShowMessage(kBadNamesText + names.substr(2));
+}
+
+bool CFolderTreeMgr::SaveFolderTree()
+{
+    if (!m_pRoot)
+        return false;
+    std::u16string path = GetFolderTreeFilePath();
+    CWriteFolderTreeOPML writer;
+    writer.SetTreeRoot(m_pRoot);
+    if (path.empty() || CSafeSave::Save(writer, path) != CSafeSave::SAVE_OK) {
+        m_bDirty = true;
+        ShowMessage(Format(kWriteFailedText, path));
+        return false;
+    }
+    m_bDirty = false;
+    return true;
+}
+
+bool CFolderTreeMgr::SaveTags()
+{
+    std::u16string path = CAppSettings::Get()->GetUserFolder().GetTagsFile();
+    if (GetContentPath().empty() || !m_tags.Save(path)) {
+        ShowMessage(Format(kWriteFailedText, path));
+        return false;
+    }
+    return true;
+}
+
+void CFolderTreeMgr::CloseTree()
+{
+    if (m_pRoot) {
+        // Changes that were not written when they were made.
+        for (RNode* folder : FoldersOf(m_pRoot)) {
+            CColctNode* colct = FolderOf(folder)->GetColctNode();
+            if (colct && colct->HasNewData())
+                SaveColct(colct, GetColctFile(folder), false);
+        }
+        if (m_bDirty)
+            SaveFolderTree();
+        const CUserFolder& user = CAppSettings::Get()->GetUserFolder();
+        if (!GetContentPath().empty()) {
+            m_recent.Save(user.GetRecentColctFile(), [this](CFolderNode* folder) {
+                return GetRelativePath(folder->GetRNode());
+            });
+            if (m_tags.IsDirty())
+                SaveTags();
+        }
+    }
+    ReleaseTree(m_pRoot);
+    m_pRoot = m_pCurrent = nullptr;
+    m_bDirty = false;
+    m_recent.Release();
+    m_tags.Release();
+}
+
+void CFolderTreeMgr::ReleaseTree(RNode* root)
+{
+    if (!root)
+        return;
+    // A folder frees its collection node, but only DeleteAll frees the items.
+    for (RNode* folder : FoldersOf(root)) {
+        if (CFolderNode* data = FolderOf(folder))
+            CColctNode::DeleteAll(data->DetachColctNode());
+    }
+    RNTool::DeleteTree(root);
+}
+
+// ---- folders ----
+
+bool CFolderTreeMgr::IsSiblingName(RNode* parent, const std::u16string& name, RNode* except) const
+{
+    for (RNode* child = parent->GetChild(); child; child = child->GetNext()) {
+        if (child != except && child->GetType() == NT_FOLDER &&
+            CStringTool::EqualNoCase(NameOf(child).c_str(), name.c_str()))
+            return true;
+    }
+    return false;
+}
+
+RNode* CFolderTreeMgr::CreateFolder(RNode* parent)
+{
+    if (!LeaveCurrentPage())
+        return nullptr;
+    if (!parent)
+        parent = m_pCurrent;
+    if (!FolderOf(parent))
+        return nullptr;
+    if (!IsUsableFolder(parent)) {
+        ShowMessage(kBadNamesText + NameOf(parent));
+        return nullptr;
+    }
+    if (DepthOf(parent) + 1 > kMaxDepth) {
+        ShowMessage(kTooDeepText);
+        return nullptr;
+    }
+    CNewFolderRules rules([&](const std::u16string& name) { return IsSiblingName(parent, name, nullptr); });
+    std::u16string name;
+    if (!UIPort().AskFolderName(NameOf(parent), rules, &name))
+        return nullptr;
+    std::u16string parentDirectory = GetFolderDirectory(parent);
+    std::u16string directory = parentDirectory + name;
+    // An existing directory of that name is taken over as it is.
+    if (parentDirectory.empty() || (!CFileSys::IsDirectory(directory) && !CFileSys::MakeDir(directory))) {
+        if (parentDirectory.empty())
+            directory = GetDirectoryPath(parent) + name;
+        ShowMessage(u"Can not create the following folder:\n" + directory);
+        return nullptr;
+    }
+    CFolderNode* folder = CFolderNode::New();
+    RNode* rnode = folder ? RNode::New2(folder, NT_FOLDER) : nullptr;
+    if (!rnode) {
+        CBaseNode::Delete(folder);
+        return nullptr;
+    }
+    folder->SetName(name.c_str());
+    CBaseTool::AssignUUID(folder);
+    RNTool::InsertAsChild(parent, rnode);
+    m_pCurrent = rnode;
+    UIPort().ShowTree(m_pRoot, rnode);
+    UIPort().ClearPageView();
+    SaveFolderTree();
+    return rnode;
+}
+
+bool CFolderTreeMgr::RenameFolder(RNode* folder, const std::u16string& newName)
+{
+    CFolderNode* data = FolderOf(folder);
+    RNode* parent = folder ? folder->GetParent() : nullptr;
+    std::u16string oldName = folder ? NameOf(folder) : std::u16string();
+    if (!data || !parent || newName.empty() || newName.size() >= kMaxNameLength || newName == oldName)
+        return false;
+    if (HasForbiddenChar(newName)) {
+        ShowMessage(kCharsText);
+        return false;
+    }
+    if (IsDotName(newName)) {
+        ShowMessage(kDotNameText);
+        return false;
+    }
+    if (IsSiblingName(parent, newName, folder))
+        return false;
+    std::u16string oldRelative;
+    std::u16string parentDirectory = GetDirectoryPath(parent);
+    if (parentDirectory.empty() || !GetRelativePath(folder, &oldRelative)) {
+        ShowMessage(kBadNamesText + oldName);
+        return false;
+    }
+    std::u16string newPath = parentDirectory + newName;
+    if (CFileSys::Exists(newPath)) {
+        ShowMessage(u"The folder already exists. Please create a new one.");
+        return false;
+    }
+    std::u16string oldPath = parentDirectory + oldName;
+    if (!CFileSys::IsDirectory(oldPath)) {
+        ShowMessage(u"The folder path is incorrect. Please check the file system.");
+        return false;
+    }
+    int error = 0;
+    if (!CFileSys::Rename(oldPath, newPath, &error)) {
+        ShowMessage(u"Could not change folder name. Code=" + CFileSys::ErrorCode(error));
+        return false;
+    }
+    data->SetName(newName.c_str());
+    bool saved = SaveFolderTree();
+    if (m_tags.RewritePaths(oldRelative, GetRelativePath(folder)) > 0)
+        SaveTags();
+    if (folder == m_pCurrent)
+        UIPort().SetWindowTitle(newName);
+    return saved;
+}
+
+bool CFolderTreeMgr::MoveFolder(RNode* folder, RNode* target, bool asChild)
+{
+    RNode* oldParent = folder ? folder->GetParent() : nullptr;
+    RNode* newParent = asChild ? target : (target ? target->GetParent() : nullptr);
+    if (!FolderOf(folder) || !oldParent || !FolderOf(target) || !FolderOf(newParent) || folder == target)
+        return false;
+    // A folder cannot go into itself or below itself.
+    if (IsInside(newParent, folder))
+        return false;
+    if (DepthOf(newParent) + 1 + HeightOf(folder) > kMaxDepth) {
+        ShowMessage(kTooDeepText);
+        return false;
+    }
+    std::u16string oldRelative;
+    if (!GetRelativePath(folder, &oldRelative) || !IsUsableFolder(newParent)) {
+        ShowMessage(kBadNamesText + NameOf(folder));
+        return false;
+    }
+    if (newParent != oldParent) {
+        std::u16string name = NameOf(folder);
+        std::u16string oldPath = GetDirectoryPath(folder);
+        std::u16string parentDirectory = GetFolderDirectory(newParent);
+        std::u16string newPath = (parentDirectory.empty() ? GetDirectoryPath(newParent) : parentDirectory) + name;
+        // A folder of that name in the tree would share the directory.
+        if (CFileSys::Exists(newPath) || IsSiblingName(newParent, name, folder)) {
+            ShowMessage(u"The following folder already exists:\n" + newPath);
+            return false;
+        }
+        int error = 0;
+        if (parentDirectory.empty() || !CFileSys::Rename(oldPath, newPath, &error)) {
+            ShowMessage(u"Could not change folder name. Code=" + CFileSys::ErrorCode(error));
+            return false;
+        }
+    }
+    RNTool::MoveRNodeInDataTree(newParent, folder, asChild ? nullptr : target->GetNext());
+    if (newParent != oldParent && m_tags.RewritePaths(oldRelative, GetRelativePath(folder)) > 0)
+        SaveTags();
+    return SaveFolderTree();
+}
+
+bool CFolderTreeMgr::RemoveFolder(RNode* folder)
+{
+    RNode* parent = folder ? folder->GetParent() : nullptr;
+    if (!FolderOf(folder))
+        return false;
+    if (!parent) {
+        ShowMessage(u"Can not remove Root Folder.");
+        return false;
+    }
+    if (!UIPort().Confirm(GetRemoveConfirmation(folder)))
+        return false;
+    // The page being edited may belong to the folder that goes.
+    if (!LeaveCurrentPage())
+        return false;
+    std::u16string relative;
+    if (GetRelativePath(folder, &relative) && m_tags.RemovePathsUnder(relative) > 0)
+        SaveTags();
+    RNTool::RemoveOneChild(parent, folder);
+    bool currentGone = m_pCurrent && IsInside(m_pCurrent, folder);
+    if (currentGone)
+        m_pCurrent = parent;
+    bool saved = SaveFolderTree();
+    for (RNode* gone : FoldersOf(folder))
+        m_recent.ForgetFolder(FolderOf(gone));
+    ReleaseTree(folder);
+    UIPort().ShowTree(m_pRoot, m_pCurrent);
+    if (currentGone) {
+        UIPort().ClearPageView();
+        UIPort().ShowCollection(FolderOf(m_pCurrent)->GetColctNode());
+    }
+    return saved;
+}
+
+void CFolderTreeMgr::OpenInFileManager(RNode* folder)
+{
+    std::u16string directory = GetFolderDirectory(folder);
+    if (!directory.empty())
+        UIPort().ShowInFileManager(directory);
+}
+
+bool CFolderTreeMgr::OnTreeCommand(int command, RNode* folder)
+{
+    if (!folder)
+        folder = m_pCurrent;
+    switch (command) {
+    case ID_FOLDER_NEW:
+        CreateFolder(folder);
+        return true;
+    case ID_FOLDER_SHOW:
+        OpenInFileManager(folder);
+        return true;
+    case ID_FOLDER_REMOVE:
+        RemoveFolder(folder);
+        return true;
+    case ID_FOLDER_REFRESH:
+        if (LeaveCurrentPage())
+            RefreshColct(folder);
+        return true;
+    default:
+        return false;
+    }
+}
+
+CConfirmation CFolderTreeMgr::GetRemoveConfirmation(RNode* node)
+{
+    CConfirmation question;
+    if (!node)
+        return question;
+    question.name = NameOf(node);
+    switch (node->GetType()) {
+    case NT_URL:
+        question.title = u"Confirm Item Deletion";
+        question.text = u"Are you sure you want to delete this item?";
+        break;
+    case NT_COLCT:
+        question.title = u"Confirm Collection Removal";
+        question.text = u"Are you sure you want to remove this Collection?";
+        break;
+    default:
+        question.title = u"Confirm Folder Removal";
+        if (node->GetParent()) {
+            question.text = u"Are you sure you want to remove this folder?";
+        } else {
+            question.text = u"  You can not remove the root Folder!";
+            question.okEnabled = false;
+            question.cancelCaption = u"Close";
+        }
+        break;
+    }
+    return question;
+}
+
+// ---- collections ----
+
+CColctNode* CFolderTreeMgr::ReadColctFile(const std::u16string& path, bool showError)
+{
+    CColctNode* colct = nullptr;
+    std::u16string failure;
+    bool read = CSafeSave::Load(path, [&](const std::u16string& file) {
+        CReadBkmarkXML reader;
+        CColctNode* found = reader.LoadFile(file.c_str()) ? reader.DetachColctNode() : nullptr;
+        if (!found) {
+            failure = u"Can not parse XML file:\r\n%s";
+            return false;
+        }
+        RNode* root = found->GetLocRNodeRoot();
+        for (RNode* child = root ? root->GetChild() : nullptr; child; child = child->GetNext()) {
+            if (child->GetType() == NT_FOLDER) {
+                failure = u"Normal Collection can not have sub folder:\r\n%s";
+                CColctNode::DeleteAll(found);
+                return false;
+            }
+        }
+        if (!root) {
+            failure = u"This XML file is not for Zandrel:\r\n%s";
+            CColctNode::DeleteAll(found);
+            return false;
+        }
+        colct = found;
+        return true;
+    });
+    if (!read) {
+        if (!failure.empty())
+            ShowMessage(Format(failure, path));
+        if (showError)
+            ShowMessage(u"Can not load collection for this folder.\r\n" + path);
+        return nullptr;
+    }
+    // Addresses come from a file and are only ever used as names inside
+    // the folder; anything else never reaches the disk.
+    for (RNode* r = colct->GetFirstRNode(); r; r = r->GetNext()) {
+        auto* item = static_cast<CUrlNode*>(r->GetData());
+        if (item->GetItemType() == ITEM_NOTE && item->HasUrl() && !CFileSys::IsPlainName(item->GetUrl())) {
+            ShowMessage(kBadAddressText + path);
+            break;
+        }
+    }
+    return colct;
+}
+
+CColctNode* CFolderTreeMgr::LoadColct(RNode* folder, bool showError)
+{
+    CFolderNode* data = FolderOf(folder);
+    if (!data)
+        return nullptr;
+    if (data->GetColctNode())
+        return data->GetColctNode();
+    std::u16string path = GetColctFile(folder);
+    if (!data->HasPage() || path.empty() ||
+        (!CFileSys::IsFile(path) && !CFileSys::IsFile(CSafeSave::GetBackupPath(path))))
+        return nullptr;
+    CColctNode* colct = ReadColctFile(path, showError);
+    if (colct)
+        data->SetColctNode(colct);
+    return colct;
+}
+
+CColctNode* CFolderTreeMgr::CreateColct(RNode* folder)
+{
+    CFolderNode* data = FolderOf(folder);
+    std::u16string directory = data ? MakeFolderDirectory(folder, true) : std::u16string();
+    if (directory.empty())
+        return nullptr;
+    std::u16string dataFolder = directory + CUserFolder::GetProjectDataFolderName() + u'/';
+    if (!MakeDirectory(dataFolder, true))
+        return nullptr;
+    std::u16string path = dataFolder + CUserFolder::GetFolderListFileName();
+    if (CFileSys::IsFile(path) || CFileSys::IsFile(CSafeSave::GetBackupPath(path)))
+        return ReadColctFile(path, true);
+    CColctNode* colct = NewColct(data->GetName());
+    if (!colct)
+        return nullptr;
+    CWriteColctRSS writer;
+    writer.SetColctNode(colct);
+    if (CSafeSave::Save(writer, path) != CSafeSave::SAVE_OK) {
+        ShowMessage(u"Can not create collection for folder:\r\n" + path);
+        CColctNode::DeleteAll(colct);
+        return nullptr;
+    }
+    return colct;
+}
+
+CColctNode* CFolderTreeMgr::EnsureColct(RNode* folder)
+{
+    CFolderNode* data = FolderOf(folder);
+    if (!data)
+        return nullptr;
+    if (data->GetColctNode())
+        return data->GetColctNode();
+    CColctNode* colct = CreateColct(folder);
+    if (!colct) {
+        ShowMessage(u"Cannot create Collection Node.");
+        return nullptr;
+    }
+    data->SetColctNode(colct);
+    data->SetHasPage(true);
+    SaveFolderTree();
+    return colct;
+}
+
+bool CFolderTreeMgr::RefreshColct(RNode* folder)
+{
+    CFolderNode* data = FolderOf(folder);
+    std::u16string directory = data ? GetDirectoryPath(folder) : std::u16string();
+    if (directory.empty())
+        return false;
+    CColctNode* colct = LoadColct(folder, false);
+    std::vector<CFileSys::Entry> entries;
+    // A directory that cannot be listed says nothing about its pages.
+    if (!CFileSys::ListDir(directory, &entries))
+        return false;
+    std::vector<CFileSys::Entry> pages;
+    for (CFileSys::Entry& entry : entries) {
+        const char16_t* name = entry.name.c_str();
+        if (entry.directory || CStringTool::EqualNoCase(name, u"Desktop.ini") ||
+            CStringTool::EqualNoCase(name, u"Thumbs.db") || entry.name.size() < 5 ||
+            !EndsWithNoCase(entry.name, u".htm"))
+            continue;
+        pages.push_back(std::move(entry));
+    }
+    // Directory order differs between file systems; names give one order.
+    std::sort(pages.begin(), pages.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    std::u16string path = GetColctFile(folder);
+    std::u16string relative = GetRelativePath(folder);
+    bool changed = false;
+
+    if (pages.empty()) {
+        if (colct) {
+            CColctNode::DeleteAll(data->DetachColctNode());
+            colct = nullptr;
+            changed = true;
+        }
+        if (CFileSys::IsFile(path)) {
+            CFileSys::RemoveFile(path);
+            changed = true;
+        }
+        if (data->HasPage()) {
+            data->SetHasPage(false);
+            SaveFolderTree();
+            changed = true;
+        }
+    } else {
+        if (!MakeDirectory(directory + CUserFolder::GetProjectDataFolderName() + u'/', true))
+            return false;
+        if (!data->HasPage()) {
+            data->SetHasPage(true);
+            SaveFolderTree();
+        }
+        if (!colct) {
+            if (!(colct = NewColct(data->GetName())))
+                return false;
+            data->SetColctNode(colct);
+            changed = true;
+        }
+        std::vector<bool> taken(pages.size(), false);
+        RNode* root = colct->GetLocRNodeRoot();
+        for (RNode* r = root->GetChild(); r;) {
+            RNode* next = r->GetNext();
+            if (r->GetType() == NT_URL) {
+                auto* item = static_cast<CUrlNode*>(r->GetData());
+                bool kept = false;
+                for (size_t i = 0; i < pages.size() && !kept; ++i) {
+                    const std::u16string& file = pages[i].name;
+                    if (!taken[i] && CStringTool::Equal(item->GetUrl(), file.c_str()) &&
+                        CStringTool::Equal(item->GetName(), file.substr(0, file.size() - 4).c_str()))
+                        taken[i] = kept = true;
+                }
+                if (!kept) {
+                    // A page that is gone takes its tags with it.
+                    if (item->HasUrl() && CFileSys::IsPlainName(item->GetUrl()))
+                        m_tags.RemovePath(relative + item->GetUrl());
+                    RNTool::RemoveOneChild(root, r);
+                    CBaseNode::Delete(item);
+                    RNode::Delete(r);
+                    changed = true;
+                }
+            }
+            r = next;
+        }
+        for (size_t i = 0; i < pages.size(); ++i) {
+            if (taken[i])
+                continue;
+            CUrlNode* item = CUrlNode::New();
+            RNode* record = item ? RNode::New2(item, NT_URL) : nullptr;
+            if (!record) {
+                CBaseNode::Delete(item);
+                continue;
+            }
+            item->SetName(pages[i].name.substr(0, pages[i].name.size() - 4).c_str());
+            item->SetUrl(pages[i].name.c_str());
+            item->SetItemType(ITEM_NOTE);
+            CBaseTool::AssignUUID(item);
+            item->GetNodeStat()->SetStatTime(pages[i].created, pages[i].modified, pages[i].accessed,
+                                             CNodeStat::STAT_ADDED | CNodeStat::STAT_MODIFIED |
+                                                 CNodeStat::STAT_VISITED);
+            RNTool::InsertAsChild(root, record);
+            changed = true;
+        }
+        if (changed) {
+            colct->SetHasNewData(true);
+            SaveColct(colct, path, true);
+        }
+        if (m_tags.IsDirty())
+            SaveTags();
+    }
+    if (folder == m_pCurrent) {
+        if (colct)
+            UIPort().ShowCollection(colct);
+        else {
+            UIPort().ShowCollection(nullptr);
+            ShowMessage(u"No Collection in this folder.");
+        }
+    }
+    return changed;
+}
+
+bool CFolderTreeMgr::SaveColct(CColctNode* colct, const std::u16string& path, bool warn)
+{
+    if (!colct || path.empty())
+        return false;
+    if (CFileSys::IsFile(path) && CFileSys::IsReadOnly(path)) {
+        if (warn && m_bWarnReadOnly) {
+            int answer = UIPort().MessageBox(
+                Format(u"This file does not have write permission:\r\n%s\r\n\r\n%s", path, u"Need continue warnig?"),
+                u"Zandrel", MB_YESNO, IDYES);
+            if (answer == IDNO)
+                m_bWarnReadOnly = false;
+        }
+        return false;
+    }
+    CSafeSave save(path);
+    if (!save.Backup()) {
+        ShowMessage(Format(u"Can not rename file name\r\n%s", path));
+        return false;
+    }
+    if (!EndsWithNoCase(path, u".rss") && !EndsWithNoCase(path, u".xml"))
+        ShowMessage(u"Wrong file extension.");
+    CWriteColctRSS writer;
+    writer.SetColctNode(colct);
+    if (!save.Write(writer)) {
+        ShowMessage(Format(kWriteFailedText, path));
+        return false;
+    }
+    if (colct->GetHostFolderNode())
+        colct->SetHasNewData(false);
+    return true;
+}
+
+bool CFolderTreeMgr::SaveColct(CColctNode* colct)
+{
+    CFolderNode* host = colct ? colct->GetHostFolderNode() : nullptr;
+    if (!host || !host->GetRNode())
+        return false;
+    return SaveColct(colct, GetColctFilePath(host->GetRNode()), true);
+}
+
+// ---- the item shown per folder ----
+
+CUrlNode* CFolderTreeMgr::ChooseItemToShow(RNode* folder)
+{
+    std::u16string path;
+    if (!GetRelativePath(folder, &path))
+        return nullptr;
+    CColctNode* colct = LoadColct(folder, false);
+    if (!colct)
+        return nullptr;
+    return m_recent.ChooseItem(FolderOf(folder), path, colct);
+}
+
+void CFolderTreeMgr::RememberShownItem(CColctNode* colct, CUrlNode* item)
+{
+    CFolderNode* host = colct ? colct->GetHostFolderNode() : nullptr;
+    if (!host || !host->GetRNode())
+        return;
+    m_recent.RememberItem(host, GetRelativePath(host->GetRNode()), item);
+}

@@ -1,0 +1,241 @@
+#include "app/core/CProjectTags.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "app/core/CFileSys.h"
+#include "app/core/CSafeSave.h"
+#include "base/tools/CSysString.h"
+#include "base/xml/CTagsXML.h"
+
+namespace {
+
+// Paths compare without letter case, as the store compares its addresses;
+// sibling folders never differ in case only.
+bool SameText(std::u16string_view a, std::u16string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (CStringTool::FoldCase(a[i]) != CStringTool::FoldCase(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool HasPrefix(const std::u16string& path, const std::u16string& prefix)
+{
+    return path.size() > prefix.size() && SameText(std::u16string_view(path).substr(0, prefix.size()), prefix);
+}
+
+}  // namespace
+
+CProjectTags::~CProjectTags()
+{
+    Release();
+}
+
+bool CProjectTags::Load(const std::u16string& path)
+{
+    Release();
+    CSafeSave::Load(path, [this](const std::u16string& file) {
+        CReadTagsXML reader;
+        CTagStore* store = reader.LoadFile(file.c_str()) ? reader.DetachTagStore() : nullptr;
+        if (!store)
+            return false;
+        CTagStore::DeleteTagStore(m_pStore);
+        m_pStore = store;
+        return true;
+    });
+    if (!m_pStore)
+        return Reset();
+    RebuildIndex();
+    return true;
+}
+
+bool CProjectTags::Reset()
+{
+    Release();
+    m_pStore = CTagStore::CreateTagStore();
+    return m_pStore != nullptr;
+}
+
+bool CProjectTags::Save(const std::u16string& path)
+{
+    if (!m_pStore)
+        return false;
+    CWriteTagsXML writer;
+    writer.SetTagStore(m_pStore);
+    if (CSafeSave::Save(writer, path) != CSafeSave::SAVE_OK)
+        return false;
+    m_bDirty = false;
+    return true;
+}
+
+void CProjectTags::Release()
+{
+    m_index.clear();
+    CTagStore::DeleteTagStore(m_pStore);
+    m_pStore = nullptr;
+    m_bDirty = false;
+}
+
+void CProjectTags::RebuildIndex()
+{
+    m_index.clear();
+    if (!m_pStore)
+        return;
+    // Two spellings of one tag in a hand-made file: the first one is the tag.
+    for (RTagItem* r = m_pStore->GetTagItemHead(); r; r = r->GetNext())
+        m_index.emplace(CStringTool::ToLower(r->GetData()->GetName()), r);
+}
+
+CTagItem* CProjectTags::FindTag(const std::u16string& name) const
+{
+    auto found = m_index.find(CStringTool::ToLower(name.c_str()));
+    return found == m_index.end() ? nullptr : found->second->GetData();
+}
+
+bool CProjectTags::AddTag(const std::u16string& name, const std::u16string& path)
+{
+    if (!m_pStore || name.empty() || path.empty() || path == u"about:blank")
+        return false;
+    std::u16string page = NormalizePath(path.c_str());
+    if (CTagItem* tag = FindTag(name)) {
+        if (!tag->AddUrlItem(page.c_str(), true))
+            return false;
+        m_bDirty = true;
+        return true;
+    }
+    CTagItem* tag = CTagStore::CreateTagItem();
+    if (!tag)
+        return false;
+    tag->SetName(name.c_str());
+    RTagItem* record = nullptr;
+    if (!tag->AddUrlItem(page.c_str(), true) || !(record = m_pStore->AddTagItem(tag))) {
+        CTagItem::Delete(tag);
+        return false;
+    }
+    m_index[CStringTool::ToLower(name.c_str())] = record;
+    m_bDirty = true;
+    return true;
+}
+
+bool CProjectTags::RemoveTag(const std::u16string& name, const std::u16string& path)
+{
+    CTagItem* tag = FindTag(name);
+    if (!tag)
+        return false;
+    // Stored paths may still use "\"; try the path as given first.
+    if (!tag->DeleteUrl(path.c_str()) && !tag->DeleteUrl(NormalizePath(path.c_str()).c_str()))
+        return false;
+    m_bDirty = true;
+    DropIfEmpty(tag);
+    return true;
+}
+
+bool CProjectTags::RenameTag(const std::u16string& oldName, const std::u16string& newName)
+{
+    std::u16string oldKey = CStringTool::ToLower(oldName.c_str());
+    std::u16string newKey = CStringTool::ToLower(newName.c_str());
+    auto found = m_index.find(oldKey);
+    if (found == m_index.end() || newName.empty())
+        return false;
+    if (newKey != oldKey && m_index.count(newKey))
+        return false;
+    RTagItem* record = found->second;
+    record->GetData()->SetName(newName.c_str());
+    m_index.erase(found);
+    m_index[newKey] = record;
+    m_bDirty = true;
+    return true;
+}
+
+int CProjectTags::RewritePaths(const std::u16string& oldPrefix, const std::u16string& newPrefix)
+{
+    if (!m_pStore || oldPrefix.empty() || oldPrefix == newPrefix)
+        return 0;
+    int changed = 0;
+    for (RTagItem* r = m_pStore->GetTagItemHead(); r; r = r->GetNext()) {
+        for (RBstrItem* u = r->GetData()->GetUrlList(); u; u = u->GetNext()) {
+            std::u16string page = NormalizePath(u->GetData());
+            if (!HasPrefix(page, oldPrefix))
+                continue;
+            char16_t* moved = CSysString::Alloc((newPrefix + page.substr(oldPrefix.size())).c_str());
+            if (!moved)
+                continue;
+            CSysString::Free(u->GetData());
+            u->SetData(moved);
+            ++changed;
+        }
+    }
+    if (changed)
+        m_bDirty = true;
+    return changed;
+}
+
+int CProjectTags::RemovePathsUnder(const std::u16string& prefix)
+{
+    // An empty prefix would be the whole project.
+    if (!m_pStore || prefix.empty())
+        return 0;
+    int removed = 0;
+    std::vector<CTagItem*> touched;
+    for (RTagItem* r = m_pStore->GetTagItemHead(); r; r = r->GetNext()) {
+        CTagItem* tag = r->GetData();
+        for (RBstrItem* u = tag->GetUrlList(); u;) {
+            RBstrItem* next = u->GetNext();
+            if (HasPrefix(NormalizePath(u->GetData()), prefix)) {
+                tag->DeleteUrlItem(u);
+                ++removed;
+            }
+            u = next;
+        }
+        touched.push_back(tag);
+    }
+    for (CTagItem* tag : touched)
+        DropIfEmpty(tag);
+    if (removed)
+        m_bDirty = true;
+    return removed;
+}
+
+int CProjectTags::RemovePath(const std::u16string& path)
+{
+    if (!m_pStore || path.empty())
+        return 0;
+    std::u16string page = NormalizePath(path.c_str());
+    std::vector<CTagItem*> touched;
+    for (RTagItem* r = m_pStore->GetTagItemHead(); r; r = r->GetNext()) {
+        CTagItem* tag = r->GetData();
+        for (RBstrItem* u = tag->GetUrlList(); u; u = u->GetNext()) {
+            if (SameText(NormalizePath(u->GetData()), page)) {
+                tag->DeleteUrlItem(u);
+                touched.push_back(tag);
+                break;
+            }
+        }
+    }
+    for (CTagItem* tag : touched)
+        DropIfEmpty(tag);
+    if (!touched.empty())
+        m_bDirty = true;
+    return static_cast<int>(touched.size());
+}
+
+void CProjectTags::DropIfEmpty(CTagItem* tag)
+{
+    if (tag->GetCount() > 0)
+        return;
+    auto indexed = m_index.find(CStringTool::ToLower(tag->GetName()));
+    if (indexed != m_index.end() && indexed->second->GetData() == tag)
+        m_index.erase(indexed);
+    m_pStore->DeleteTagItem(tag);
+}
+
+std::u16string CProjectTags::NormalizePath(const char16_t* path)
+{
+    std::u16string text = path ? path : u"";
+    std::replace(text.begin(), text.end(), u'\\', u'/');
+    return text;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+// The open project's tag store ("krv_tags.xml") with an index from the
+// lower-cased tag name to its record, so a tag is found whatever its case.
+// Page paths in the store are relative to the content folder: the folder's
+// relative path and the file name, "/" separated ("\" is read as "/").
+
+#include <string>
+#include <unordered_map>
+
+#include "base/model/CTagStore.h"
+
+class CProjectTags {
+public:
+    CProjectTags() = default;
+    ~CProjectTags();
+    CProjectTags(const CProjectTags&) = delete;
+    CProjectTags& operator=(const CProjectTags&) = delete;
+
+    // Reads the tags file; a missing or unreadable file gives an empty
+    // store. False only when no store could be made at all.
+    bool Load(const std::u16string& path);
+    // An empty store, for a project that has no tags file yet.
+    bool Reset();
+    // Writes the store through the "~" copy; false when it was not written.
+    bool Save(const std::u16string& path);
+    void Release();
+
+    CTagStore* GetStore() const { return m_pStore; }
+    // Set by every change, cleared by Save.
+    bool IsDirty() const { return m_bDirty; }
+
+    // The tag named `name` ignoring case, or null.
+    CTagItem* FindTag(const std::u16string& name) const;
+    // Gives page `path` the tag; the tag is made, spelled as given, when it
+    // is new. "about:blank" and empty texts are refused.
+    bool AddTag(const std::u16string& name, const std::u16string& path);
+    // Takes the tag from page `path`; a tag left without pages goes.
+    bool RemoveTag(const std::u16string& name, const std::u16string& path);
+    // False when there is no such tag, or another tag already has the name.
+    bool RenameTag(const std::u16string& oldName, const std::u16string& newName);
+
+    // Page paths that begin with the folder path `oldPrefix` (ending in "/")
+    // begin with `newPrefix` afterwards. Returns how many changed.
+    int RewritePaths(const std::u16string& oldPrefix, const std::u16string& newPrefix);
+    // Removes every page path under the folder path `prefix` and the tags
+    // left without pages. Returns how many paths went.
+    int RemovePathsUnder(const std::u16string& prefix);
+    // Removes one page path from every tag. Returns how many tags had it.
+    int RemovePath(const std::u16string& path);
+
+    // "\" becomes "/", as paths are compared.
+    static std::u16string NormalizePath(const char16_t* path);
+
+private:
+    void RebuildIndex();
+    // Deletes the tag's record when it has no page left.
+    void DropIfEmpty(CTagItem* tag);
+
+    CTagStore* m_pStore = nullptr;
+    std::unordered_map<std::u16string, RTagItem*> m_index;
+    bool m_bDirty = false;
+};

@@ -1,0 +1,104 @@
+#pragma once
+
+// A project made by hand in a temporary home: the content folder "Notes"
+// under "My Korvel", with its ".zandrel" folder, set as the current one.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/core/CAppSettings.h"
+#include "app/core/CFolderTreeMgr.h"
+#include "base/model/CColctNode.h"
+#include "base/model/CFolderNode.h"
+#include "base/model/CUrlNode.h"
+#include "base/model/CUrlProp.h"
+#include "base/model/RNTool.h"
+#include "base/tools/CBaseTool.h"
+#include "tests/app/core/ScriptedUI.h"
+
+namespace fs = std::filesystem;
+
+inline std::string ReadBytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::error_code error;
+    std::string bytes(fs::file_size(path, error), '\0');
+    if (error || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        bytes.clear();
+    return bytes;
+}
+
+inline void WriteBytes(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::u16string U16(const fs::path& path)
+{
+    return Utf16(path.string());
+}
+
+class FolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CAppSettings::Release();
+        content = home.MyKorvel() / "Notes";
+        fs::create_directories(content / ".zandrel");
+        CAppSettings::Get()->GetUserFolder().SetCurrentContentPath(U16(content) + u"/");
+    }
+    void TearDown() override
+    {
+        tree.CloseTree();
+        CAppSettings::Get()->GetUserFolder().SetCurrentContentPath(u"");
+        CAppSettings::Release();
+    }
+
+    // A folder node added under `parent` without asking anyone, with its
+    // directory made; the tree file is not written.
+    RNode* AddFolder(RNode* parent, const std::u16string& name, bool makeDirectory = true)
+    {
+        CFolderNode* folder = CFolderNode::New();
+        folder->SetName(name.c_str());
+        RNode* rnode = RNode::New2(folder, NT_FOLDER);
+        RNTool::InsertAsChild(parent, rnode);
+        if (makeDirectory)
+            fs::create_directories(Utf8(tree.GetFolderDirectory(rnode)));
+        return rnode;
+    }
+
+    // A page item named `name` with the file `name`.htm, tagged with `tags`.
+    static CUrlNode* AddPage(CColctNode* colct, const std::u16string& name, const char16_t* tags = nullptr)
+    {
+        CUrlNode* item = CUrlNode::New();
+        item->SetName(name.c_str());
+        item->SetUrl((name + u".htm").c_str());
+        item->SetItemType(ITEM_NOTE);
+        CBaseTool::AssignUUID(item);
+        if (tags)
+            item->GetUrlProp()->SetTagsList(CUrlProp::GenerateRBstrItemList(tags));
+        RNTool::InsertAsChild(colct->GetLocRNodeRoot(), RNode::New2(item, NT_URL));
+        return item;
+    }
+
+    static std::vector<std::string> ItemNames(CColctNode* colct)
+    {
+        std::vector<std::string> names;
+        for (RNode* r = colct ? colct->GetFirstRNode() : nullptr; r; r = r->GetNext())
+            names.push_back(Utf8(r->GetData()->GetName()));
+        return names;
+    }
+
+    fs::path TreeFile() const { return content / ".zandrel" / "krv_folders.xml"; }
+    fs::path TagsFile() const { return content / ".zandrel" / "krv_tags.xml"; }
+    static fs::path ColctFile(const fs::path& directory) { return directory / ".zandrel" / "krv_files.xml"; }
+
+    ScopedHome home;
+    ScriptedUI ui;
+    fs::path content;
+    CFolderTreeMgr tree;
+};

@@ -1,0 +1,263 @@
+// The folder tree file at open and close, recovery of files left by an
+// interrupted save, names from files that must not reach the disk, and the
+// item remembered per folder.
+
+#include "tests/app/core/folders/FolderTestUtil.h"
+
+#include "base/model/CColctExData.h"
+#include "base/xml/CWriteFolderTreeOPML.h"
+
+namespace {
+
+class TreeFileTest : public FolderTest {
+protected:
+    // Writes a tree file whose root holds folders of these names.
+    void WriteTree(std::initializer_list<const char16_t*> names, int version = 1)
+    {
+        RNode* top = RNode::New2(CFolderNode::New(), NT_FOLDER);
+        top->GetData()->SetName(u"Notes");
+        for (const char16_t* name : names) {
+            RNode* child = RNode::New2(CFolderNode::New(), NT_FOLDER);
+            child->GetData()->SetName(name);
+            RNTool::InsertAsChild(top, child);
+        }
+        CWriteFolderTreeOPML writer;
+        writer.SetTreeRoot(top);
+        writer.SetOpmlVersion(version);
+        EXPECT_TRUE(writer.SaveToFile(U16(TreeFile()).c_str()));
+        RNTool::DeleteTree(top);
+    }
+};
+
+TEST_F(TreeFileTest, MissingTreeFileGivesANewTreeNamedAfterTheProject)
+{
+    tree.LoadFolderTree(u"Notes");
+    ASSERT_NE(tree.GetRoot(), nullptr);
+    EXPECT_EQ(Utf8(tree.GetRoot()->GetData()->GetName()), "Notes");
+    EXPECT_EQ(tree.GetCurrentFolder(), tree.GetRoot());
+    EXPECT_NE(ReadBytes(TreeFile()).find("<outline text=\"Notes\">"), std::string::npos);
+    ASSERT_NE(tree.GetTagStore(), nullptr);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(TreeFileTest, TreeReadsBackAndShowsTheRootCollection)
+{
+    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
+    RNode* a = AddFolder(tree.GetRoot(), u"A");
+    AddFolder(a, u"B");
+    CColctNode* colct = tree.EnsureColct(tree.GetRoot());
+    AddPage(colct, u"home");
+    tree.SaveColct(colct);
+    tree.CloseTree();
+
+    tree.LoadFolderTree(u"Notes");
+    RNode* root = tree.GetRoot();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->GetParent(), nullptr);
+    EXPECT_EQ(Utf8(root->GetData()->GetName()), "Notes");
+    EXPECT_EQ(Utf8(root->GetChild()->GetChild()->GetData()->GetName()), "B");
+    EXPECT_EQ(Utf8(tree.GetRelativePath(root->GetChild()->GetChild())), "A/B/");
+    ASSERT_NE(ui.shownColct, nullptr);
+    EXPECT_EQ(ItemNames(ui.shownColct), std::vector<std::string>{"home"});
+}
+
+TEST_F(TreeFileTest, NewerFormatEndsTheProgram)
+{
+    WriteTree({u"A"}, 2);
+    try {
+        tree.LoadFolderTree(u"Notes");
+        ADD_FAILURE() << "the program went on";
+    } catch (const ScriptedExit& exit) {
+        EXPECT_EQ(exit.code, -1);
+    }
+    EXPECT_EQ(ui.MessageTexts(),
+              std::vector<std::string>{"File format version=2\r\nThe software is an older version, it cannot read "
+                                       "\r\nnew file format.\r\nPlease update to new version from:\r\n"
+                                       "http://www.korvel.com"});
+    EXPECT_EQ(tree.GetRoot(), nullptr);
+}
+
+TEST_F(TreeFileTest, UnreadableTreeIsReportedAndNeverOverwritten)
+{
+    WriteBytes(TreeFile(), "<opml><body><outline text=\"A\">");
+    tree.LoadFolderTree(u"Notes");
+    EXPECT_EQ(tree.GetRoot(), nullptr);
+    EXPECT_EQ(ui.MessageTexts(),
+              std::vector<std::string>{"The folder tree file could not be read:\r\n" + TreeFile().string()});
+    tree.CloseTree();
+    EXPECT_EQ(ReadBytes(TreeFile()), "<opml><body><outline text=\"A\">");
+}
+
+TEST_F(TreeFileTest, BackupCopyIsPutBackAndStaleTemporariesGo)
+{
+    WriteTree({u"A"});
+    std::string good = ReadBytes(TreeFile());
+    fs::path backup = TreeFile().string() + "~";
+    WriteBytes(backup, good);
+    WriteBytes(TreeFile(), good.substr(0, good.size() / 2));
+    fs::path stale = content / ".zandrel" / ".krv_folders.xml.4242.17.tmp";
+    fs::path foreign = content / ".zandrel" / ".krv_folders.xml.notes.tmp";
+    WriteBytes(stale, "half");
+    WriteBytes(foreign, "someone else's");
+
+    tree.LoadFolderTree(u"Notes");
+    ASSERT_NE(tree.GetRoot(), nullptr);
+    EXPECT_EQ(Utf8(tree.GetRoot()->GetChild()->GetData()->GetName()), "A");
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"The file could not be read and was restored from its "
+                                                          "backup copy:\r\n" +
+                                                          TreeFile().string()});
+    EXPECT_EQ(ReadBytes(TreeFile()), good);
+    EXPECT_FALSE(fs::exists(backup));
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(foreign));
+
+    // A copy beside a file that reads is what a save left behind: it goes.
+    tree.CloseTree();
+    WriteBytes(backup, "older");
+    tree.LoadFolderTree(u"Notes");
+    EXPECT_FALSE(fs::exists(backup));
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST_F(TreeFileTest, CollectionBackupIsPutBack)
+{
+    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
+    RNode* a = AddFolder(tree.GetRoot(), u"A");
+    CColctNode* colct = tree.EnsureColct(a);
+    AddPage(colct, u"p");
+    tree.SaveColct(colct);
+    tree.CloseTree();
+    fs::path file = ColctFile(content / "A");
+    fs::rename(file, file.string() + "~");
+    WriteBytes(file, "");
+
+    tree.LoadFolderTree(u"Notes");
+    CColctNode* loaded = tree.LoadColct(tree.GetRoot()->GetChild(), true);
+    EXPECT_EQ(ItemNames(loaded), std::vector<std::string>{"p"});
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"The file could not be read and was restored from its "
+                                                          "backup copy:\r\n" +
+                                                          file.string()});
+    EXPECT_FALSE(fs::exists(file.string() + "~"));
+}
+
+TEST_F(TreeFileTest, FolderNamesFromTheFileNeverLeaveTheContentFolder)
+{
+    WriteTree({u"..", u"a/b", u".", u"ok"});
+    tree.LoadFolderTree(u"Notes");
+    ASSERT_NE(tree.GetRoot(), nullptr);
+    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"These folder names can not be used on this system; the "
+                                                          "folders are left untouched:\r\n..\r\na/b\r\n."});
+    RNode* up = tree.GetRoot()->GetChild();
+    RNode* ok = up->GetNext()->GetNext()->GetNext();
+    std::u16string relative;
+    EXPECT_FALSE(tree.GetRelativePath(up, &relative));
+    EXPECT_EQ(tree.GetFolderDirectory(up), u"");
+    EXPECT_EQ(tree.GetColctFilePath(up), u"");
+    EXPECT_EQ(tree.GetFolderDirectory(up->GetNext()), u"");
+    EXPECT_EQ(Utf8(tree.GetFolderDirectory(ok)), (content / "ok").string() + "/");
+
+    static_cast<CFolderNode*>(up->GetData())->SetHasPage(true);
+    ui.messages.clear();
+    EXPECT_EQ(tree.LoadColct(up, true), nullptr);
+    EXPECT_EQ(tree.EnsureColct(up), nullptr);
+    EXPECT_FALSE(tree.RefreshColct(up));
+    EXPECT_EQ(tree.CreateFolder(up), nullptr);
+    EXPECT_FALSE(tree.RenameFolder(up, u"fine"));
+    EXPECT_FALSE(tree.MoveFolder(up, ok, true));
+    EXPECT_FALSE(fs::exists(content.parent_path() / ".zandrel"));
+    EXPECT_FALSE(fs::exists(content.parent_path() / "fine"));
+    // The folders stay in the tree file as they were.
+    tree.CloseTree();
+    EXPECT_NE(ReadBytes(TreeFile()).find("text=\"a/b\""), std::string::npos);
+}
+
+TEST_F(TreeFileTest, CloseWritesWhatIsPending)
+{
+    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
+    RNode* a = AddFolder(tree.GetRoot(), u"A");
+    CColctNode* colct = tree.EnsureColct(a);
+    AddPage(colct, u"unsaved");
+    colct->SetHasNewData(true);
+    static_cast<CFolderNode*>(a->GetData())->SetFolderOpen(true);
+    tree.SetDirty();
+    tree.GetProjectTags().AddTag(u"t", u"A/unsaved.htm");
+    tree.CloseTree();
+
+    EXPECT_EQ(tree.GetRoot(), nullptr);
+    EXPECT_EQ(tree.GetTagStore(), nullptr);
+    EXPECT_NE(ReadBytes(ColctFile(content / "A")).find("unsaved"), std::string::npos);
+    EXPECT_NE(ReadBytes(TreeFile()).find("expand=\"true\""), std::string::npos);
+    EXPECT_NE(ReadBytes(TagsFile()).find("<url>A/unsaved.htm</url>"), std::string::npos);
+    EXPECT_TRUE(fs::is_regular_file(content / ".zandrel" / "krv_recent.xml"));
+}
+
+TEST_F(TreeFileTest, RememberedItemPerFolder)
+{
+    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
+    RNode* a = AddFolder(tree.GetRoot(), u"A");
+    CColctNode* colct = tree.EnsureColct(a);
+    CUrlNode* link = AddPage(colct, u"link");
+    link->SetItemType(ITEM_LINK);
+    CUrlNode* first = AddPage(colct, u"first");
+    CUrlNode* second = AddPage(colct, u"second");
+    tree.SaveColct(colct);
+
+    // No record yet: the first page, remembered from now on.
+    EXPECT_EQ(tree.ChooseItemToShow(a), first);
+    tree.RememberShownItem(colct, second);
+    EXPECT_EQ(tree.ChooseItemToShow(a), second);
+    // A folder without pages shows nothing and is not remembered.
+    RNode* empty = AddFolder(tree.GetRoot(), u"Empty");
+    EXPECT_EQ(tree.ChooseItemToShow(empty), nullptr);
+    CColctNode* rootColct = tree.EnsureColct(tree.GetRoot());
+    CUrlNode* homePage = AddPage(rootColct, u"home");
+    tree.SaveColct(rootColct);
+    tree.RememberShownItem(rootColct, homePage);
+
+    // Renamed, the folder is still found by its new path at the next open.
+    ASSERT_TRUE(tree.RenameFolder(a, u"Renamed"));
+    tree.CloseTree();
+    std::string recent = ReadBytes(content / ".zandrel" / "krv_recent.xml");
+    EXPECT_NE(recent.find("<url>Renamed/</url>\r\n<item>second</item>"), std::string::npos) << recent;
+
+    tree.LoadFolderTree(u"Notes");
+    RNode* renamed = tree.GetRoot()->GetChild();
+    CUrlNode* shown = tree.ChooseItemToShow(renamed);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(Utf8(shown->GetName()), "second");
+    // The root's record has an empty address.
+    EXPECT_EQ(Utf8(tree.ChooseItemToShow(tree.GetRoot())->GetName()), "home");
+
+    // A remembered item that is gone gives the collection's first item,
+    // whatever its kind.
+    CColctNode* loaded = tree.LoadColct(renamed, false);
+    RNode* secondRecord = loaded->GetFirstRNode()->GetNext()->GetNext();
+    RNTool::RemoveOneChild(loaded->GetLocRNodeRoot(), secondRecord);
+    RNTool::DeleteTree(secondRecord);
+    EXPECT_EQ(Utf8(tree.ChooseItemToShow(renamed)->GetName()), "link");
+}
+
+TEST_F(TreeFileTest, RecordOfAnotherFolderIsNotTaken)
+{
+    CRecentColcts recent;
+    CFolderNode* first = CFolderNode::New();
+    CFolderNode* second = CFolderNode::New();
+    CColctNode* colct = CColctNode::New();
+    colct->SetLocRNodeRoot(RNode::New2(CFolderNode::New(), NT_FOLDER));
+    CUrlNode* x = AddPage(colct, u"x");
+    CUrlNode* y = AddPage(colct, u"y");
+
+    recent.RememberItem(first, u"A/", y);
+    EXPECT_EQ(recent.ChooseItem(first, u"A/", colct), y);
+    // Another folder now at the same path gets its own record.
+    EXPECT_EQ(recent.ChooseItem(second, u"A/", colct), x);
+    EXPECT_EQ(CListTool::Count(recent.GetHead()), 2);
+    recent.ForgetFolder(first);
+    EXPECT_EQ(recent.GetHead()->GetData()->GetStoredFolderNode(), nullptr);
+
+    CColctNode::DeleteAll(colct);
+    CBaseNode::Delete(first);
+    CBaseNode::Delete(second);
+}
+
+}  // namespace
