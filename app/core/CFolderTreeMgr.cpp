@@ -393,9 +393,9 @@ void CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
         ~Holder() { RNTool::DeleteTree(root); }
     } read;
     int version = 0;
-    bool exists = CFileSys::IsFile(path) || CFileSys::IsFile(CSafeSave::GetBackupPath(path));
-    if (exists) {
-        CSafeSave::Load(path, [&](const std::u16string& file) {
+    CSafeSave::tagLOAD loaded = CSafeSave::LOAD_MISSING;
+    if (!path.empty()) {
+        loaded = CSafeSave::Load(path, [&](const std::u16string& file) {
             CReadFolderTreeOPML reader;
             RNode* root = reader.LoadFile(file.c_str()) ? reader.DetachTreeRoot() : nullptr;
             if (!root)
@@ -405,6 +405,8 @@ void CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
             version = reader.GetOpmlVersion();
             return true;
         });
+    }
+    if (loaded != CSafeSave::LOAD_MISSING) {
         if (read.root && version > 1) {
             ShowMessage(u"File format version=" + CFileSys::FromNative(std::to_string(version)) +
                         u"\r\nThe software is an older version, it cannot read \r\nnew file format.\r\n"
@@ -757,7 +759,7 @@ CColctNode* CFolderTreeMgr::ReadColctFile(const std::u16string& path, bool showE
 {
     CColctNode* colct = nullptr;
     std::u16string failure;
-    bool read = CSafeSave::Load(path, [&](const std::u16string& file) {
+    CSafeSave::tagLOAD loaded = CSafeSave::Load(path, [&](const std::u16string& file) {
         CReadBkmarkXML reader;
         CColctNode* found = reader.LoadFile(file.c_str()) ? reader.DetachColctNode() : nullptr;
         if (!found) {
@@ -780,7 +782,9 @@ CColctNode* CFolderTreeMgr::ReadColctFile(const std::u16string& path, bool showE
         colct = found;
         return true;
     });
-    if (!read) {
+    if (loaded == CSafeSave::LOAD_MISSING)
+        return nullptr;
+    if (loaded != CSafeSave::LOAD_OK) {
         if (!failure.empty())
             ShowMessage(Format(failure, path));
         if (showError)
@@ -807,8 +811,7 @@ CColctNode* CFolderTreeMgr::LoadColct(RNode* folder, bool showError)
     if (data->GetColctNode())
         return data->GetColctNode();
     std::u16string path = GetColctFile(folder);
-    if (!data->HasPage() || path.empty() ||
-        (!CFileSys::IsFile(path) && !CFileSys::IsFile(CSafeSave::GetBackupPath(path))))
+    if (!data->HasPage() || path.empty())
         return nullptr;
     CColctNode* colct = ReadColctFile(path, showError);
     if (colct)

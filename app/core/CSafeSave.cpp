@@ -1,5 +1,9 @@
 #include "app/core/CSafeSave.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <vector>
 
 #include "app/core/CFileSys.h"
@@ -84,36 +88,75 @@ CSafeSave::tagRESULT CSafeSave::Save(CWriteXML& writer, const std::u16string& pa
     return save.Write(writer) ? SAVE_OK : SAVE_FAILED;
 }
 
-bool CSafeSave::Load(const std::u16string& path, const std::function<bool(const std::u16string&)>& read)
+CSafeSave::tagLOAD CSafeSave::Load(const std::u16string& path,
+                                   const std::function<bool(const std::u16string&)>& read)
 {
-    RemoveStaleTemps(path);
+    // One look at the folder tells what is there; the common case costs no
+    // more than that.
+    bool hasFile = false;
+    bool hasBackup = false;
+    RemoveStaleTemps(path, &hasFile, &hasBackup);
+    if (!hasFile && !hasBackup)
+        return LOAD_MISSING;
     std::u16string backup = GetBackupPath(path);
-    bool hasBackup = CFileSys::IsFile(backup);
-    if (CFileSys::IsFile(path) && read(path)) {
+    if (hasFile && read(path)) {
         // A save that died after writing the file but before deleting the
         // copy: the file is whole, the copy is older.
         if (hasBackup)
             CFileSys::RemoveFile(backup);
-        return true;
+        return LOAD_OK;
     }
     if (!hasBackup || !read(backup))
-        return false;
+        return LOAD_FAILED;
     // When the copy cannot be put back, what it held is still in memory and
     // the next save writes it.
     if (CFileSys::Rename(backup, path))
         ShowMessage(u"The file could not be read and was restored from its backup copy:\r\n" + path);
-    return true;
+    return LOAD_OK;
 }
 
-void CSafeSave::RemoveStaleTemps(const std::u16string& path)
+void CSafeSave::RemoveStaleTemps(const std::u16string& path, bool* hasFile, bool* hasBackup)
 {
+    if (hasFile)
+        *hasFile = false;
+    if (hasBackup)
+        *hasBackup = false;
     std::u16string folder = CFileSys::FolderOf(path);
     std::u16string name = CFileSys::NameOf(path);
-    std::vector<CFileSys::Entry> entries;
-    if (name.empty() || !CFileSys::ListDir(folder.empty() ? u"." : folder, &entries))
+    if (name.empty())
         return;
-    for (const CFileSys::Entry& entry : entries) {
-        if (!entry.directory && IsTempOf(entry.name, name))
-            CFileSys::RemoveFile(folder + entry.name);
+    // Read with a buffer on the stack: this runs before every collection
+    // is read, and opendir's own buffer costs more than the listing.
+    int fd = ::open(CFileSys::Native(folder.empty() ? u"." : folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    std::string file = CFileSys::Native(name);
+    std::string copy = file + "~";
+    std::vector<std::u16string> stale;
+    alignas(dirent64) char buffer[8192];
+    for (;;) {
+        ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        for (ssize_t at = 0; at < got;) {
+            auto* entry = reinterpret_cast<dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            if (entry->d_type == DT_DIR)
+                continue;
+            if (file == entry->d_name) {
+                if (hasFile)
+                    *hasFile = true;
+            } else if (copy == entry->d_name) {
+                if (hasBackup)
+                    *hasBackup = true;
+            } else if (entry->d_name[0] == '.') {
+                std::u16string entryName = CFileSys::FromNative(entry->d_name);
+                if (IsTempOf(entryName, name))
+                    stale.push_back(folder + entryName);
+            }
+        }
     }
+    ::close(fd);
+    for (const std::u16string& temp : stale)
+        CFileSys::RemoveFile(temp);
 }

@@ -37,17 +37,23 @@ public:
 
     static std::u16string GetBackupPath(const std::u16string& path) { return path + u"~"; }
 
+    enum tagLOAD {
+        LOAD_OK = 0,
+        LOAD_MISSING = 1,  // neither the file nor a "~" copy is there
+        LOAD_FAILED = 2,   // there is one, but nothing reads
+    };
     // Reads a file that may have been left by an interrupted save. Stale
     // temporary files beside it are removed first. `read` tries one path and
     // keeps what it read; it runs on the file, and on the "~" copy when the
     // file does not read. A copy that reads is put back over the file, and
     // the user is told. A "~" copy beside a file that reads is stale and
-    // goes. False when neither reads (or neither exists).
-    static bool Load(const std::u16string& path, const std::function<bool(const std::u16string&)>& read);
+    // goes.
+    static tagLOAD Load(const std::u16string& path, const std::function<bool(const std::u16string&)>& read);
 
     // Removes the writer's hidden temporary files of `path`
-    // ("." + name + ".<pid>.<n>.tmp") that an interrupted save left behind.
-    static void RemoveStaleTemps(const std::u16string& path);
+    // ("." + name + ".<pid>.<n>.tmp") that an interrupted save left behind,
+    // and tells whether the file and its "~" copy are there.
+    static void RemoveStaleTemps(const std::u16string& path, bool* hasFile = nullptr, bool* hasBackup = nullptr);
 
 private:
     void Finish(bool written);

@@ -112,13 +112,13 @@ TEST_F(SafeSaveTest, LoadRestoresTheCopyOnlyWhenTheFileDoesNotRead)
     auto readsWhole = [](const std::u16string& p) { return ReadBytes(Utf8(p)) == "whole"; };
 
     WriteBytes(file.string() + "~", "whole");
-    EXPECT_TRUE(CSafeSave::Load(path, readsWhole));  // the file itself is missing
+    EXPECT_EQ(CSafeSave::Load(path, readsWhole), CSafeSave::LOAD_OK);  // the file itself is missing
     EXPECT_EQ(ReadBytes(file), "whole");
     EXPECT_EQ(ui.messages.size(), 1u);
 
     WriteBytes(file, "broken");
     WriteBytes(file.string() + "~", "also broken");
-    EXPECT_FALSE(CSafeSave::Load(path, readsWhole));
+    EXPECT_EQ(CSafeSave::Load(path, readsWhole), CSafeSave::LOAD_FAILED);
     EXPECT_EQ(ReadBytes(file), "broken");
     EXPECT_EQ(ReadBytes(file.string() + "~"), "also broken");
     EXPECT_EQ(ui.messages.size(), 1u);
@@ -178,10 +178,12 @@ TEST_F(SafeSaveTest, KilledAtAnyMomentTheFileIsOldOrNew)
         (now == bytesA ? sawA : sawB)++;
         if (!Leftovers(content).empty())
             ++midSave;
-        ASSERT_TRUE(CSafeSave::Load(path, [&](const std::u16string& p) {
-            std::string bytes = ReadBytes(Utf8(p));
-            return bytes == bytesA || bytes == bytesB;
-        }));
+        ASSERT_EQ(CSafeSave::Load(path,
+                                  [&](const std::u16string& p) {
+                                      std::string bytes = ReadBytes(Utf8(p));
+                                      return bytes == bytesA || bytes == bytesB;
+                                  }),
+                  CSafeSave::LOAD_OK);
         ASSERT_TRUE(Leftovers(content).empty()) << "kill " << kill;
     }
     // The kills did land inside saves, on both contents.
