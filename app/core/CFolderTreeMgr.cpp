@@ -158,6 +158,28 @@ CColctNode* NewColct(const char16_t* name)
     return colct;
 }
 
+// The page files of a directory, by name: files ending in ".htm" (any
+// case) with at least one character before it, other than the folder
+// settings files a desktop may leave.
+bool ListPageFiles(const std::u16string& directory, std::vector<CFileSys::Entry>* pages)
+{
+    std::vector<CFileSys::Entry> entries;
+    if (!CFileSys::ListDir(directory, &entries))
+        return false;
+    pages->clear();
+    for (CFileSys::Entry& entry : entries) {
+        const char16_t* name = entry.name.c_str();
+        if (entry.directory || CStringTool::EqualNoCase(name, u"Desktop.ini") ||
+            CStringTool::EqualNoCase(name, u"Thumbs.db") || entry.name.size() < 5 ||
+            !EndsWithNoCase(entry.name, u".htm"))
+            continue;
+        pages->push_back(std::move(entry));
+    }
+    // Directory order differs between file systems; names give one order.
+    std::sort(pages->begin(), pages->end(), [](const auto& x, const auto& y) { return x.name < y.name; });
+    return true;
+}
+
 // The folder messages used when a directory of a project is made.
 bool MakeDirectory(const std::u16string& path, bool showMessages)
 {
@@ -869,31 +891,20 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
     if (directory.empty())
         return false;
     CColctNode* colct = LoadColct(folder, false);
-    std::vector<CFileSys::Entry> entries;
-    // A directory that cannot be listed says nothing about its pages.
-    if (!CFileSys::ListDir(directory, &entries))
-        return false;
     std::vector<CFileSys::Entry> pages;
-    for (CFileSys::Entry& entry : entries) {
-        const char16_t* name = entry.name.c_str();
-        if (entry.directory || CStringTool::EqualNoCase(name, u"Desktop.ini") ||
-            CStringTool::EqualNoCase(name, u"Thumbs.db") || entry.name.size() < 5 ||
-            !EndsWithNoCase(entry.name, u".htm"))
-            continue;
-        pages.push_back(std::move(entry));
-    }
-    // Directory order differs between file systems; names give one order.
-    std::sort(pages.begin(), pages.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    // A directory that cannot be listed says nothing about its pages.
+    if (!ListPageFiles(directory, &pages))
+        return false;
     std::u16string path = GetColctFile(folder);
-    std::u16string relative = GetRelativePath(folder);
     bool changed = false;
-
     if (pages.empty()) {
         if (colct) {
             CColctNode::DeleteAll(data->DetachColctNode());
             colct = nullptr;
             changed = true;
         }
+        // The copy goes too, or the next load would bring the file back.
+        CFileSys::RemoveFile(CSafeSave::GetBackupPath(path));
         if (CFileSys::IsFile(path)) {
             CFileSys::RemoveFile(path);
             changed = true;
@@ -916,50 +927,8 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
             data->SetColctNode(colct);
             changed = true;
         }
-        std::vector<bool> taken(pages.size(), false);
-        RNode* root = colct->GetLocRNodeRoot();
-        for (RNode* r = root->GetChild(); r;) {
-            RNode* next = r->GetNext();
-            if (r->GetType() == NT_URL) {
-                auto* item = static_cast<CUrlNode*>(r->GetData());
-                bool kept = false;
-                for (size_t i = 0; i < pages.size() && !kept; ++i) {
-                    const std::u16string& file = pages[i].name;
-                    if (!taken[i] && CStringTool::Equal(item->GetUrl(), file.c_str()) &&
-                        CStringTool::Equal(item->GetName(), file.substr(0, file.size() - 4).c_str()))
-                        taken[i] = kept = true;
-                }
-                if (!kept) {
-                    // A page that is gone takes its tags with it.
-                    if (item->HasUrl() && CFileSys::IsPlainName(item->GetUrl()))
-                        m_tags.RemovePath(relative + item->GetUrl());
-                    RNTool::RemoveOneChild(root, r);
-                    CBaseNode::Delete(item);
-                    RNode::Delete(r);
-                    changed = true;
-                }
-            }
-            r = next;
-        }
-        for (size_t i = 0; i < pages.size(); ++i) {
-            if (taken[i])
-                continue;
-            CUrlNode* item = CUrlNode::New();
-            RNode* record = item ? RNode::New2(item, NT_URL) : nullptr;
-            if (!record) {
-                CBaseNode::Delete(item);
-                continue;
-            }
-            item->SetName(pages[i].name.substr(0, pages[i].name.size() - 4).c_str());
-            item->SetUrl(pages[i].name.c_str());
-            item->SetItemType(ITEM_NOTE);
-            CBaseTool::AssignUUID(item);
-            item->GetNodeStat()->SetStatTime(pages[i].created, pages[i].modified, pages[i].accessed,
-                                             CNodeStat::STAT_ADDED | CNodeStat::STAT_MODIFIED |
-                                                 CNodeStat::STAT_VISITED);
-            RNTool::InsertAsChild(root, record);
+        if (MergePages(colct, pages, GetRelativePath(folder)))
             changed = true;
-        }
         if (changed) {
             colct->SetHasNewData(true);
             SaveColct(colct, path, true);
@@ -968,12 +937,62 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
             SaveTags();
     }
     if (folder == m_pCurrent) {
-        if (colct)
-            UIPort().ShowCollection(colct);
-        else {
-            UIPort().ShowCollection(nullptr);
+        UIPort().ShowCollection(colct);
+        if (!colct)
             ShowMessage(u"No Collection in this folder.");
+    }
+    return changed;
+}
+
+bool CFolderTreeMgr::MergePages(CColctNode* colct, const std::vector<CFileSys::Entry>& pages,
+                                const std::u16string& relative)
+{
+    bool changed = false;
+    std::vector<bool> taken(pages.size(), false);
+    RNode* root = colct->GetLocRNodeRoot();
+    // Known items stay when their name and file still agree with a page
+    // file; the others go.
+    for (RNode* r = root->GetChild(); r;) {
+        RNode* next = r->GetNext();
+        if (r->GetType() == NT_URL) {
+            auto* item = static_cast<CUrlNode*>(r->GetData());
+            bool kept = false;
+            for (size_t i = 0; i < pages.size() && !kept; ++i) {
+                const std::u16string& file = pages[i].name;
+                if (!taken[i] && CStringTool::Equal(item->GetUrl(), file.c_str()) &&
+                    CStringTool::Equal(item->GetName(), file.substr(0, file.size() - 4).c_str()))
+                    taken[i] = kept = true;
+            }
+            if (!kept) {
+                // A page that is gone takes its tags with it.
+                if (item->HasUrl() && CFileSys::IsPlainName(item->GetUrl()))
+                    m_tags.RemovePath(relative + item->GetUrl());
+                RNTool::RemoveOneChild(root, r);
+                CBaseNode::Delete(item);
+                RNode::Delete(r);
+                changed = true;
+            }
         }
+        r = next;
+    }
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (taken[i])
+            continue;
+        CUrlNode* item = CUrlNode::New();
+        RNode* record = item ? RNode::New2(item, NT_URL) : nullptr;
+        if (!record) {
+            CBaseNode::Delete(item);
+            continue;
+        }
+        const CFileSys::Entry& page = pages[i];
+        item->SetName(page.name.substr(0, page.name.size() - 4).c_str());
+        item->SetUrl(page.name.c_str());
+        item->SetItemType(ITEM_NOTE);
+        CBaseTool::AssignUUID(item);
+        item->GetNodeStat()->SetStatTime(page.created, page.modified, page.accessed,
+                                         CNodeStat::STAT_ADDED | CNodeStat::STAT_MODIFIED | CNodeStat::STAT_VISITED);
+        RNTool::InsertAsChild(root, record);
+        changed = true;
     }
     return changed;
 }

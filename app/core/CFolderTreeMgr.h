@@ -4,7 +4,9 @@
 // folder, each may hold a collection of pages in its ".zandrel" folder.
 
 #include <string>
+#include <vector>
 
+#include "app/core/CFileSys.h"
 #include "app/core/CProjectTags.h"
 #include "app/core/CRecentColcts.h"
 #include "app/core/CUIPort.h"
@@ -131,6 +133,9 @@ private:
     std::u16string GetDirectoryPath(RNode* folder) const;
     std::u16string GetColctFile(RNode* folder) const;
     CColctNode* ReadColctFile(const std::u16string& path, bool showError);
+    // Brings the items of `colct` in line with the page files found; true
+    // when anything changed.
+    bool MergePages(CColctNode* colct, const std::vector<CFileSys::Entry>& pages, const std::u16string& relative);
     bool IsSiblingName(RNode* parent, const std::u16string& name, RNode* except) const;
     // Frees a tree with every collection in it.
     void ReleaseTree(RNode* root);

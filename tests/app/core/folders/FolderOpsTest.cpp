@@ -347,6 +347,7 @@ TEST_F(FolderOpsTest, DepthStaysWithinWhatTheTreeFileReadsBack)
         ++limit;
     EXPECT_LT(limit, 1000);
     EXPECT_LE(CFolderTreeMgr::kMaxDepth + 10, limit) << "deepest tree that reads back: " << limit;
+    RecordProperty("deepest_readable_tree", limit);
 
     RNode* last = root;
     for (int i = 0; i < CFolderTreeMgr::kMaxDepth; ++i)
