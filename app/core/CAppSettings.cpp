@@ -17,6 +17,7 @@
 #include "app/core/CTraceLog.h"
 #include "app/core/CUIPort.h"
 #include "base/model/CProfExtra.h"
+#include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace {
@@ -192,15 +193,6 @@ bool ReadFields(const CIniFile& ini, const char16_t* section, const char16_t* ke
     return fields->size() >= count;
 }
 
-std::u16string TrimBlanks(const std::u16string& text)
-{
-    size_t start = text.find_first_not_of(u" \t");
-    if (start == std::u16string::npos)
-        return std::u16string();
-    size_t end = text.find_last_not_of(u" \t");
-    return text.substr(start, end - start + 1);
-}
-
 // A value the file cannot hold (a line end in a path) is written empty
 // rather than leaving the previous run's value behind.
 void Put(CIniFile& ini, const char16_t* section, const char16_t* key, const std::u16string& value)
@@ -350,7 +342,7 @@ void CAppSettings::LoadSettings()
     // Read in the order DEBUG, ZANDREL and LASTTIME, NOTEWIN, TAGS.
     std::vector<std::u16string> f;
 
-    std::u16string logFile = TrimBlanks(ini.GetString(kSettingsDebug, u"LOGFILE", u""));
+    std::u16string logFile = CStringTool::TrimBlanks(ini.GetString(kSettingsDebug, u"LOGFILE", u""));
     if (!logFile.empty())
         m_logFile = logFile;
     if (ReadFields(ini, kSettingsDebug, u"TRACELEVEL", Join({m_nTraceLevel}), 1, &f))

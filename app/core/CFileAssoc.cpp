@@ -13,7 +13,6 @@
 #include "app/core/CRegistry.h"
 #include "base/model/CZandrelProject.h"
 #include "base/tools/CUnicodeTool.h"
-#include "base/xml/CWriteFile.h"
 
 namespace {
 
@@ -27,14 +26,7 @@ bool WriteWhole(const std::string& folder, const std::u16string& name, const std
     if (g_mkdir_with_parents(folder.c_str(), 0755) != 0)
         return false;
     std::u16string path = CFileSys::WithSlash(CUnicodeTool::FromUtf8(folder)) + name;
-    CAtomicWriteFile file;
-    if (!file.Open(path.c_str()))
-        return false;
-    if (!file.Write(bytes.data(), bytes.size())) {
-        file.Abort();
-        return false;
-    }
-    return file.Commit();
+    return CFileSys::WriteWholeFile(path, bytes);
 }
 
 // Runs a database tool on `folder` when it is installed; a missing or

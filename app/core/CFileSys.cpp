@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CWriteFile.h"
 
 namespace {
 
@@ -138,6 +139,18 @@ bool CFileSys::CopyFile(const std::u16string& from, const std::u16string& to, in
     if (!ok)
         ::unlink(target.c_str());
     return ok;
+}
+
+bool CFileSys::WriteWholeFile(const std::u16string& path, const std::string& bytes)
+{
+    CAtomicWriteFile file;
+    if (!file.Open(path.c_str()))
+        return false;
+    if (!file.Write(bytes.data(), bytes.size())) {
+        file.Abort();
+        return false;
+    }
+    return file.Commit();
 }
 
 bool CFileSys::ListDir(const std::u16string& path, std::vector<Entry>* entries)

@@ -26,6 +26,9 @@ public:
     static bool RemoveFile(const std::u16string& path, int* error = nullptr);
     // Copies bytes and permissions, replacing the target, flushed to disk.
     static bool CopyFile(const std::u16string& from, const std::u16string& to, int* error = nullptr);
+    // Replaces the file with `bytes` through a flushed temporary file in
+    // the same folder, so a failure leaves the old file as it was.
+    static bool WriteWholeFile(const std::u16string& path, const std::string& bytes);
 
     struct Entry {
         std::u16string name;

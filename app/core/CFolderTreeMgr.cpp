@@ -77,15 +77,6 @@ bool EndsWithNoCase(const std::u16string& text, std::u16string_view tail)
            CStringTool::EqualNoCase(text.c_str() + text.size() - tail.size(), std::u16string(tail).c_str());
 }
 
-std::u16string Trim(const std::u16string& text)
-{
-    size_t first = text.find_first_not_of(u" \t");
-    if (first == std::u16string::npos)
-        return {};
-    size_t last = text.find_last_not_of(u" \t");
-    return text.substr(first, last - first + 1);
-}
-
 int DepthOf(RNode* rnode)
 {
     int depth = 0;
@@ -214,7 +205,7 @@ public:
 
     bool OnOk(std::u16string& text) override
     {
-        text = Trim(text);
+        text = CStringTool::TrimBlanks(text);
         if (text.empty()) {
             ShowMessage(kEmptyNameText);
             return false;

@@ -6,26 +6,10 @@
 #include <cerrno>
 
 #include "app/core/CFileSys.h"
+#include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
-#include "base/xml/CWriteFile.h"
 
 namespace {
-
-bool IsBlank(char16_t c)
-{
-    return c == u' ' || c == u'\t';
-}
-
-std::u16string Trim(const std::u16string& text)
-{
-    size_t start = 0;
-    size_t end = text.size();
-    while (start < end && IsBlank(text[start]))
-        ++start;
-    while (end > start && IsBlank(text[end - 1]))
-        --end;
-    return text.substr(start, end - start);
-}
 
 char16_t FoldAscii(char16_t c)
 {
@@ -46,13 +30,13 @@ bool SameName(const std::u16string& a, const std::u16string& b)
 // The section named by a header line, false for any other line.
 bool ParseHeader(const std::u16string& line, std::u16string* name)
 {
-    std::u16string text = Trim(line);
+    std::u16string text = CStringTool::TrimBlanks(line);
     if (text.empty() || text[0] != u'[')
         return false;
     size_t close = text.rfind(u']');
     if (close == std::u16string::npos || close == 0)
         return false;
-    *name = Trim(text.substr(1, close - 1));
+    *name = CStringTool::TrimBlanks(text.substr(1, close - 1));
     return true;
 }
 
@@ -61,11 +45,11 @@ bool ParseKey(const std::u16string& line, std::u16string* key, std::u16string* v
     size_t equals = line.find(u'=');
     if (equals == std::u16string::npos)
         return false;
-    *key = Trim(line.substr(0, equals));
+    *key = CStringTool::TrimBlanks(line.substr(0, equals));
     if (key->empty() || (*key)[0] == u'[')
         return false;
     if (value)
-        *value = Trim(line.substr(equals + 1));
+        *value = CStringTool::TrimBlanks(line.substr(equals + 1));
     return true;
 }
 
@@ -133,14 +117,7 @@ bool CIniFile::Save(const std::u16string& path) const
         CUnicodeTool::AppendUtf8(line, bytes);
         bytes += '\n';
     }
-    CAtomicWriteFile file;
-    if (!file.Open(path.c_str()))
-        return false;
-    if (!file.Write(bytes.data(), bytes.size())) {
-        file.Abort();
-        return false;
-    }
-    return file.Commit();
+    return CFileSys::WriteWholeFile(path, bytes);
 }
 
 long CIniFile::FindSection(const std::u16string& section) const
@@ -197,8 +174,8 @@ std::u16string CIniFile::GetString(const std::u16string& section, const std::u16
 bool CIniFile::SetString(const std::u16string& section, const std::u16string& key,
                          const std::u16string& value)
 {
-    std::u16string sectionName = Trim(section);
-    std::u16string keyName = Trim(key);
+    std::u16string sectionName = CStringTool::TrimBlanks(section);
+    std::u16string keyName = CStringTool::TrimBlanks(key);
     if (sectionName.empty() || BreaksLine(sectionName, u']'))
         return false;
     if (keyName.empty() || keyName[0] == u'[' || BreaksLine(keyName, u'='))
@@ -209,7 +186,7 @@ bool CIniFile::SetString(const std::u16string& section, const std::u16string& ke
     std::u16string line = keyName + u'=' + value;
     long header = FindSection(sectionName);
     if (header < 0) {
-        if (!m_lines.empty() && !Trim(m_lines.back()).empty())
+        if (!m_lines.empty() && !CStringTool::TrimBlanks(m_lines.back()).empty())
             m_lines.emplace_back();
         m_lines.push_back(u'[' + sectionName + u']');
         m_lines.push_back(line);
@@ -225,7 +202,7 @@ bool CIniFile::SetString(const std::u16string& section, const std::u16string& ke
     size_t last = size_t(header);
     std::u16string name;
     for (size_t i = last + 1; i < m_lines.size() && !ParseHeader(m_lines[i], &name); ++i) {
-        if (!Trim(m_lines[i]).empty())
+        if (!CStringTool::TrimBlanks(m_lines[i]).empty())
             last = i;
     }
     m_lines.insert(m_lines.begin() + long(last) + 1, line);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/core/CFileSys.h"
+#include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace {
@@ -29,15 +30,6 @@ size_t FormatTime(char* out, size_t size, const char* format, std::time_t when)
     if (!cLocale)
         return std::strftime(out, size, format, &local);
     return strftime_l(out, size, format, &local, cLocale);
-}
-
-std::u16string TrimBlanks(const std::u16string& text)
-{
-    size_t start = text.find_first_not_of(u" \t");
-    if (start == std::u16string::npos)
-        return std::u16string();
-    size_t end = text.find_last_not_of(u" \t");
-    return text.substr(start, end - start + 1);
 }
 
 }  // namespace
@@ -115,7 +107,7 @@ void CTraceLog::Write(const char* format, ...)
 std::u16string CTraceLog::GetLogPath(const std::u16string& folder, const std::u16string& name,
                                      std::time_t now)
 {
-    std::u16string file = TrimBlanks(name);
+    std::u16string file = CStringTool::TrimBlanks(name);
     size_t slash = file.find_last_of(u"/\\");
     if (slash != std::u16string::npos)
         file = file.substr(slash + 1);

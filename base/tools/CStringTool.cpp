@@ -61,3 +61,12 @@ std::u16string CStringTool::ToLower(const char16_t* text)
         out.push_back(FoldCase(*text));
     return out;
 }
+
+std::u16string CStringTool::TrimBlanks(std::u16string_view text)
+{
+    size_t first = text.find_first_not_of(u" \t");
+    if (first == std::u16string_view::npos)
+        return std::u16string();
+    size_t last = text.find_last_not_of(u" \t");
+    return std::u16string(text.substr(first, last - first + 1));
+}

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/ZandrelExport.h"
 
@@ -21,6 +22,8 @@ public:
     static bool EqualNoCase(const char16_t* a, const char16_t* b) { return CompareNoCase(a, b) == 0; }
     // The text folded with FoldCase; empty for null.
     static std::u16string ToLower(const char16_t* text);
+    // The text without the blanks and tabs around it.
+    static std::u16string TrimBlanks(std::u16string_view text);
 };
 
 // Owned text that keeps "none" apart from the empty string.
