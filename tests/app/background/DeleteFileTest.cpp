@@ -1,17 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
-#include <string>
-
 #include "app/background/CDeleteFileThread.h"
 #include "app/background/CShutdownWait.h"
 #include "app/background/CThreadMgr.h"
-#include "base/tools/CUnicodeTool.h"
-
-namespace fs = std::filesystem;
+#include "tests/app/core/ScriptedUI.h"
 
 namespace {
 
@@ -39,8 +31,7 @@ public:
 
 fs::path Make(const fs::path& path)
 {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << "x";
+    WriteBytes(path, "x");
     return path;
 }
 
@@ -49,10 +40,14 @@ bool Trashed(const std::string& name)
     return fs::exists(s_root / "data" / "Trash" / "files" / name);
 }
 
-std::u16string U16(const fs::path& path)
-{
-    return CUnicodeTool::FromUtf8(path.string());
-}
+// A time event that counts its firing and its deletion.
+int s_fired = 0, s_deleted = 0;
+
+class CRecordedEvent : public CTimeEvent {
+public:
+    ~CRecordedEvent() override { ++s_deleted; }
+    void OnTimeEvent() override { ++s_fired; delete this; }
+};
 
 // Posts the requests to a fresh thread and waits until it has done them.
 void RunRequests(std::initializer_list<std::pair<fs::path, int>> requests)
@@ -85,31 +80,11 @@ TEST(DeleteFileThreadTest, PagesTakeTheirAssetsAlongAndNothingElseLeaves)
          {U16(dir / "Recipes") + u"/", CDeleteFileThread::DELETE_FOLDER}});
     EXPECT_FALSE(fs::exists(dir / "Café.htm"));
     EXPECT_FALSE(fs::exists(dir / "Café_files"));
-    EXPECT_TRUE(Trashed("Café.htm"));
-    EXPECT_TRUE(Trashed("Café_files/pic.png"));
-    EXPECT_TRUE(Trashed("page"));
-    EXPECT_TRUE(fs::exists(dir / "v1_files" / "other.png"));
-    EXPECT_TRUE(fs::exists(dir / "gone_files" / "pic.png"));
-    EXPECT_TRUE(fs::exists(dir / "odd.htm"));
-    EXPECT_TRUE(Trashed("Recipes/soup.htm"));
+    for (const char* name : {"Café.htm", "Café_files/pic.png", "page", "Recipes/soup.htm"})
+        EXPECT_TRUE(Trashed(name)) << name;
+    for (const char* kept : {"v1_files/other.png", "gone_files/pic.png", "odd.htm"})
+        EXPECT_TRUE(fs::exists(dir / kept)) << kept;
 }
-
-namespace {
-
-int s_fired = 0;
-int s_deleted = 0;
-
-class CRecordedEvent : public CTimeEvent {
-public:
-    ~CRecordedEvent() override { ++s_deleted; }
-    void OnTimeEvent() override
-    {
-        ++s_fired;
-        delete this;
-    }
-};
-
-}  // namespace
 
 TEST(ThreadMgrTest, StopAllDropsPendingEventsAndTheThreadsEndSoon)
 {

@@ -10,12 +10,7 @@
 namespace {
 
 int s_freed = 0;  // payloads freed; only changed while a test waits
-
-void FreeInt(void* payload)
-{
-    ++s_freed;
-    delete static_cast<int*>(payload);
-}
+void FreeInt(void* payload) { ++s_freed; delete static_cast<int*>(payload); }
 
 // Records the messages it handles; the first one with wParam 99 blocks
 // until the gate opens.
@@ -44,8 +39,7 @@ private:
 // early delete of the object shows up under AddressSanitizer.
 class CStubborn : public CBaseThread {
 public:
-    std::shared_ptr<CQVEvent> gate = std::make_shared<CQVEvent>();
-    std::shared_ptr<CQVEvent> done = std::make_shared<CQVEvent>();
+    std::shared_ptr<CQVEvent> gate = std::make_shared<CQVEvent>(), done = std::make_shared<CQVEvent>();
     int touched = 0;
 
 protected:
@@ -60,7 +54,7 @@ protected:
 
 }  // namespace
 
-TEST(MsgQueueThreadTest, HandlesInOrderUntilQuitAndFreesEveryPayload)
+TEST(MsgQueueThreadTest, HandlesInOrderUntilQuitOrDestroyedAndFreesEveryPayload)
 {
     s_freed = 0;
     std::vector<unsigned> log;
@@ -75,26 +69,21 @@ TEST(MsgQueueThreadTest, HandlesInOrderUntilQuitAndFreesEveryPayload)
     ASSERT_TRUE(thread.WaitForExit(5000));
     EXPECT_EQ(log, (std::vector<unsigned>{1, 2, 3}));
     EXPECT_EQ(s_freed, 3);
-}
 
-TEST(MsgQueueThreadTest, DestroyingFinishesPostedWorkOrDropsItWhenNeverRun)
-{
-    s_freed = 0;
-    std::vector<unsigned> log;
+    // Destroyed, a running thread finishes what was posted; one that never
+    // ran drops it, freeing the payloads.
     auto running = std::make_unique<CRecorder>(&log);
     running->CreateThread();
-    running->PostThreadMessage(1, 0, new int(1), FreeInt);
-    running->PostThreadMessage(2, 0, new int(2), FreeInt);
+    running->PostThreadMessage(5, 0, new int(5), FreeInt);
+    running->PostThreadMessage(6, 0, new int(6), FreeInt);
     running.reset();
-    EXPECT_EQ(log, (std::vector<unsigned>{1, 2}));
-
-    CRecorder(&log).PostThreadMessage(3, 0, new int(3), FreeInt);  // never started
+    CRecorder(&log).PostThreadMessage(7, 0, new int(7), FreeInt);  // never started
     auto held = std::make_unique<CRecorder>(&log);
     held->CreateThread(CBaseThread::CREATE_SUSPENDED);
-    held->PostThreadMessage(4, 0, new int(4), FreeInt);
+    held->PostThreadMessage(8, 0, new int(8), FreeInt);
     held.reset();
-    EXPECT_EQ(log.size(), 2u);
-    EXPECT_EQ(s_freed, 4);
+    EXPECT_EQ(log, (std::vector<unsigned>{1, 2, 3, 5, 6}));
+    EXPECT_EQ(s_freed, 7);
 }
 
 TEST(MsgQueueThreadTest, KillLeavesTheLoopAfterTheCurrentMessage)
@@ -128,16 +117,16 @@ TEST(ShutdownWaitTest, KillsAThreadThatNeverEndsAtPass39AndKeepsItsObject)
     std::shared_ptr<CQVEvent> gate = stubborn->gate, done = stubborn->done;
 
     auto wait = std::make_unique<CShutdownWait>(std::vector<CBaseThread*>{nullptr, quick, stubborn});
-    for (int pass = 1; pass < CShutdownWait::s_iKillPass; ++pass) {
+    for (int pass = 1; pass < 39; ++pass) {
         ASSERT_FALSE(wait->Pass()) << pass;
         EXPECT_TRUE(stubborn->IsActive());
     }
     EXPECT_EQ(wait->GetRunningCount(), 1);
-    EXPECT_FALSE(wait->Pass());
+    EXPECT_FALSE(wait->Pass());  // pass 39 kills it
     EXPECT_FALSE(stubborn->IsActive());
     EXPECT_EQ(stubborn->GetHandle(), 0u);
     EXPECT_TRUE(wait->Pass());
-    EXPECT_EQ(wait->GetPassCount(), CShutdownWait::s_iMaxPasses);
+    EXPECT_EQ(wait->GetPassCount(), 40);
 
     wait.reset();  // the stubborn object must survive this
     gate->Set();

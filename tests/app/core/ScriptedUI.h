@@ -1,46 +1,116 @@
 #pragma once
 
-// A user-interface port for tests: records everything the core shows and
-// answers from queues filled by the test. An unexpected question fails the
-// test and gets the dialog's default answer.
+// What the core's tests share: a user-interface port that records everything
+// the core shows and answers from queues filled by the test (an unexpected
+// question fails the test and gets the dialog's default answer), a home of
+// its own per test, and small file helpers.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/core/CUIPort.h"
 #include "base/tools/CUnicodeTool.h"
 
-inline std::string Utf8(const std::u16string& text)
+namespace fs = std::filesystem;
+using Texts = std::vector<std::string>;
+
+inline std::string Utf8(const std::u16string& text) { return CUnicodeTool::ToUtf8(std::u16string_view(text)); }
+inline std::u16string Utf16(const std::string& text) { return CUnicodeTool::FromUtf8(text); }
+inline std::u16string U16(const fs::path& path) { return Utf16(path.string()); }
+
+// The whole file; "" when it cannot be read.
+inline std::string ReadBytes(const fs::path& path)
 {
-    return CUnicodeTool::ToUtf8(std::u16string_view(text));
+    std::error_code error;
+    std::string bytes(fs::file_size(path, error), '\0');
+    std::ifstream in(path, std::ios::binary);
+    if (error || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+        bytes.clear();
+    return bytes;
 }
 
-inline std::u16string Utf16(const std::string& text)
+inline void WriteBytes(const fs::path& path, const std::string& bytes)
 {
-    return CUnicodeTool::FromUtf8(text);
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
 }
+
+// An executable shell script.
+inline void WriteScript(const fs::path& path, const std::string& body)
+{
+    WriteBytes(path, "#!/bin/sh\n" + body);
+    ::chmod(path.c_str(), 0755);
+}
+
+// Sets an environment variable for the life of the object (TZ applies at once).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        m_old = old ? old : "";
+        setenv(name, value.c_str(), 1);
+        tzset();
+    }
+    ~ScopedEnv()
+    {
+        m_had ? setenv(m_name.c_str(), m_old.c_str(), 1) : unsetenv(m_name.c_str());
+        tzset();
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    bool m_had = false;
+    std::string m_old;
+};
+
+// A HOME and XDG folders of its own, so settings, documents and the user
+// data root are made afresh inside a temporary folder.
+class ScopedHome {
+public:
+    ~ScopedHome()
+    {
+        std::error_code ignored;
+        fs::permissions(m_root, fs::perms::owner_all, ignored);
+        fs::remove_all(m_root, ignored);
+    }
+    const fs::path& Root() const { return m_root; }
+    fs::path Documents() const { return m_root / "Documents"; }
+    fs::path MyKorvel() const { return m_root / "Documents" / "My Korvel"; }
+    fs::path DataFolder() const { return m_root / ".local/share/Zandrel/Data"; }
+
+private:
+    static fs::path MakeRoot()
+    {
+        std::string pattern = (fs::temp_directory_path() / "zandrel-home-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            ADD_FAILURE() << "mkdtemp failed";
+        return pattern;
+    }
+    fs::path m_root = MakeRoot();
+    ScopedEnv m_home{"HOME", m_root.string()};
+    ScopedEnv m_data{"XDG_DATA_HOME", (m_root / ".local/share").string()};
+    ScopedEnv m_config{"XDG_CONFIG_HOME", (m_root / ".config").string()};
+};
 
 // Thrown by ExitProcess so a test can see the program end.
 struct ScriptedExit {
     int code;
 };
-
 struct ScriptedMessage {
-    std::string text;
-    std::string title;
-    int buttons;
-    int defaultAnswer;
-};
-
-struct ScriptedPost {
-    unsigned message;
-    uintptr_t wParam;
-    void* payload;
+    std::string text, title;
+    int buttons, defaultAnswer;
 };
 
 class ScriptedUI : public CUIPort {
@@ -53,88 +123,59 @@ public:
     }
 
     // --- what the test scripts
-    std::deque<int> answers;                        // message boxes with a choice
-    std::deque<bool> confirmations;                 // Confirm
+    std::deque<int> answers;         // message boxes with a choice
+    std::deque<bool> confirmations;  // Confirm
     // Name dialogs: each entry is the list of names typed and confirmed one
     // after another until the rules accept one; an empty list cancels.
     std::deque<std::vector<std::u16string>> names;
-    std::deque<std::u16string> openPaths;           // open dialog; "" cancels
-    bool openUriResult = true;
-    bool runProgramResult = true;
+    std::deque<std::u16string> openPaths;  // open dialog; "" cancels
 
     // --- what the core did
     std::vector<ScriptedMessage> messages;
     std::vector<CConfirmation> confirms;
-    std::vector<std::string> typedTexts;            // text after each OnTextChanged
-    std::vector<std::u16string> dialogStarts;       // start folder of the path dialogs
+    std::vector<std::string> typedTexts;       // text after each OnTextChanged
+    std::vector<std::u16string> dialogStarts;  // start folder of the path dialogs
     std::vector<std::string> titles;
-    std::vector<std::string> opened;                // OpenUri, RunProgram ("prog arg"), file manager
-    std::vector<ScriptedPost> posts;
+    std::vector<std::string> opened;  // OpenUri, RunProgram ("prog arg"), file manager ("show path")
     int projectState = -1;
     RNode* shownRoot = nullptr;
     RNode* shownFolder = nullptr;
     CColctNode* shownColct = nullptr;
-    int treeShows = 0;
-    int colctShows = 0;
     int pageClears = 0;
 
-    std::vector<std::string> MessageTexts() const
+    Texts MessageTexts() const
     {
-        std::vector<std::string> texts;
+        Texts texts;
         for (const auto& m : messages)
             texts.push_back(m.text);
         return texts;
     }
 
-    int MessageBox(const std::u16string& text, const std::u16string& title, int buttons,
-                   int defaultAnswer) override
+    int MessageBox(const std::u16string& text, const std::u16string& title, int buttons, int defaultAnswer) override
     {
         messages.push_back({Utf8(text), Utf8(title), buttons, defaultAnswer});
         if (buttons == MB_OK)
             return IDOK;
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected question: " << Utf8(text);
-            return defaultAnswer;
-        }
-        int answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return Next(answers, defaultAnswer, "question: " + Utf8(text));
     }
-
     bool Confirm(const CConfirmation& question) override
     {
         confirms.push_back(question);
-        if (confirmations.empty()) {
-            ADD_FAILURE() << "unexpected confirmation: " << Utf8(question.text);
-            return false;
-        }
-        bool answer = confirmations.front() && question.okEnabled;
-        confirmations.pop_front();
-        return answer;
+        return Next(confirmations, false, "confirmation: " + Utf8(question.text)) && question.okEnabled;
     }
-
-    bool AskFolderName(const std::u16string& /*parentName*/, CNameRules& rules,
-                       std::u16string* name) override
+    bool AskFolderName(const std::u16string&, CNameRules& rules, std::u16string* name) override
     {
         return RunNameDialog(rules, name, true);
     }
-
-    bool AskNewProjectPath(const std::u16string& startFolder, CNameRules& rules,
-                           std::u16string* path) override
+    bool AskNewProjectPath(const std::u16string& startFolder, CNameRules& rules, std::u16string* path) override
     {
         dialogStarts.push_back(startFolder);
         return RunNameDialog(rules, path, false);
     }
-
     bool AskOpenProjectPath(const std::u16string& startFolder, std::u16string* path) override
     {
         dialogStarts.push_back(startFolder);
-        if (openPaths.empty()) {
-            ADD_FAILURE() << "unexpected open dialog";
-            return false;
-        }
-        *path = openPaths.front();
-        openPaths.pop_front();
+        *path = Next(openPaths, std::u16string(), "open dialog");
         return !path->empty();
     }
 
@@ -144,46 +185,42 @@ public:
     {
         shownRoot = root;
         shownFolder = selected;
-        ++treeShows;
     }
-    void ShowCollection(CColctNode* colct) override
-    {
-        shownColct = colct;
-        ++colctShows;
-    }
+    void ShowCollection(CColctNode* colct) override { shownColct = colct; }
     void ClearPageView() override { ++pageClears; }
 
-    bool OpenUri(const std::u16string& uri) override
-    {
-        opened.push_back(Utf8(uri));
-        return openUriResult;
-    }
+    bool OpenUri(const std::u16string& uri) override { return Opened(Utf8(uri)); }
     bool RunProgram(const std::u16string& program, const std::u16string& argument) override
     {
-        opened.push_back(Utf8(program) + " " + Utf8(argument));
-        return runProgramResult;
+        return Opened(Utf8(program) + " " + Utf8(argument));
     }
-    void ShowInFileManager(const std::u16string& path) override { opened.push_back("show " + Utf8(path)); }
-
-    void PostMessage(unsigned message, uintptr_t wParam, void* payload) override
-    {
-        posts.push_back({message, wParam, payload});
-    }
-
+    void ShowInFileManager(const std::u16string& path) override { Opened("show " + Utf8(path)); }
+    void PostMessage(unsigned, uintptr_t, void*) override { ADD_FAILURE() << "unexpected post"; }
     [[noreturn]] void ExitProcess(int code) override { throw ScriptedExit{code}; }
 
 private:
-    // Types each scripted name character by character, as a user would, so
-    // the live rules see every edit, then confirms it.
+    bool Opened(const std::string& what)
+    {
+        opened.push_back(what);
+        return true;
+    }
+    template <typename T>
+    static T Next(std::deque<T>& queue, T fallback, const std::string& what)
+    {
+        if (queue.empty()) {
+            ADD_FAILURE() << "unexpected " << what;
+            return fallback;
+        }
+        T value = queue.front();
+        queue.pop_front();
+        return value;
+    }
+
+    // Folder names are typed character by character, as a user would, so
+    // the live rules see every edit; then each try is confirmed in turn.
     bool RunNameDialog(CNameRules& rules, std::u16string* out, bool typeByCharacter)
     {
-        if (names.empty()) {
-            ADD_FAILURE() << "unexpected name dialog";
-            return false;
-        }
-        std::vector<std::u16string> tries = names.front();
-        names.pop_front();
-        for (std::u16string text : tries) {
+        for (std::u16string text : Next(names, {}, std::string("name dialog"))) {
             if (typeByCharacter) {
                 std::u16string typed;
                 for (char16_t c : text) {
@@ -200,56 +237,4 @@ private:
         }
         return false;
     }
-};
-
-// Gives each test its own HOME and XDG folders, so settings, documents and
-// the user data root are made afresh inside a temporary folder.
-class ScopedHome {
-public:
-    ScopedHome()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zandrel-home-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            ADD_FAILURE() << "mkdtemp failed";
-        m_root = pattern;
-        Remember("HOME");
-        Remember("XDG_DATA_HOME");
-        Remember("XDG_CONFIG_HOME");
-        setenv("HOME", m_root.c_str(), 1);
-        setenv("XDG_DATA_HOME", (m_root / ".local/share").c_str(), 1);
-        setenv("XDG_CONFIG_HOME", (m_root / ".config").c_str(), 1);
-    }
-    ~ScopedHome()
-    {
-        for (const auto& [name, value, present] : m_saved) {
-            if (present)
-                setenv(name.c_str(), value.c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
-        std::error_code ignored;
-        std::filesystem::permissions(m_root, std::filesystem::perms::owner_all, ignored);
-        std::filesystem::remove_all(m_root, ignored);
-    }
-    ScopedHome(const ScopedHome&) = delete;
-    ScopedHome& operator=(const ScopedHome&) = delete;
-
-    const std::filesystem::path& Root() const { return m_root; }
-    std::filesystem::path Documents() const { return m_root / "Documents"; }
-    std::filesystem::path MyKorvel() const { return m_root / "Documents" / "My Korvel"; }
-    std::filesystem::path DataFolder() const { return m_root / ".local/share/Zandrel/Data"; }
-
-private:
-    struct Saved {
-        std::string name;
-        std::string value;
-        bool present;
-    };
-    void Remember(const char* name)
-    {
-        const char* value = std::getenv(name);
-        m_saved.push_back({name, value ? value : "", value != nullptr});
-    }
-    std::filesystem::path m_root;
-    std::vector<Saved> m_saved;
 };

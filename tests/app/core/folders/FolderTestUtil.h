@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-
 #include "app/core/CAppSettings.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "base/model/CColctNode.h"
@@ -19,35 +15,11 @@
 #include "base/tools/CBaseTool.h"
 #include "tests/app/core/ScriptedUI.h"
 
-namespace fs = std::filesystem;
-
-inline std::string ReadBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::error_code error;
-    std::string bytes(fs::file_size(path, error), '\0');
-    if (error || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
-        bytes.clear();
-    return bytes;
-}
-
-inline void WriteBytes(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::u16string U16(const fs::path& path)
-{
-    return Utf16(path.string());
-}
-
 class FolderTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         CAppSettings::Release();
-        content = home.MyKorvel() / "Notes";
         fs::create_directories(content / ".zandrel");
         CAppSettings::Get()->GetUserFolder().SetCurrentContentPath(U16(content) + u"/");
     }
@@ -62,9 +34,8 @@ protected:
     // directory made; the tree file is not written.
     RNode* AddFolder(RNode* parent, const std::u16string& name, bool makeDirectory = true)
     {
-        CFolderNode* folder = CFolderNode::New();
-        folder->SetName(name.c_str());
-        RNode* rnode = RNode::New2(folder, NT_FOLDER);
+        RNode* rnode = RNode::New2(CFolderNode::New(), NT_FOLDER);
+        rnode->GetData()->SetName(name.c_str());
         RNTool::InsertAsChild(parent, rnode);
         if (makeDirectory)
             fs::create_directories(Utf8(tree.GetFolderDirectory(rnode)));
@@ -85,9 +56,9 @@ protected:
         return item;
     }
 
-    static std::vector<std::string> ItemNames(CColctNode* colct)
+    static Texts ItemNames(CColctNode* colct)
     {
-        std::vector<std::string> names;
+        Texts names;
         for (RNode* r = colct ? colct->GetFirstRNode() : nullptr; r; r = r->GetNext())
             names.push_back(Utf8(r->GetData()->GetName()));
         return names;
@@ -99,6 +70,6 @@ protected:
 
     ScopedHome home;
     ScriptedUI ui;
-    fs::path content;
+    fs::path content = home.MyKorvel() / "Notes";
     CFolderTreeMgr tree;
 };

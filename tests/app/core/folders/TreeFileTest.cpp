@@ -5,96 +5,96 @@
 #include "tests/app/core/folders/FolderTestUtil.h"
 
 #include "base/model/CColctExData.h"
-#include "base/xml/CWriteFolderTreeOPML.h"
+#include "base/model/TList.h"
 
 namespace {
 
 class TreeFileTest : public FolderTest {
 protected:
-    // Writes a tree file whose root holds folders of these names.
-    void WriteTree(std::initializer_list<const char16_t*> names, int version = 1)
+    // Writes a tree file of format `version` whose root holds folders of these names.
+    void WriteTree(std::initializer_list<const char*> names, int version = 1)
     {
-        RNode* top = RNode::New2(CFolderNode::New(), NT_FOLDER);
-        top->GetData()->SetName(u"Notes");
-        for (const char16_t* name : names) {
-            RNode* child = RNode::New2(CFolderNode::New(), NT_FOLDER);
-            child->GetData()->SetName(name);
-            RNTool::InsertAsChild(top, child);
-        }
-        CWriteFolderTreeOPML writer;
-        writer.SetTreeRoot(top);
-        writer.SetOpmlVersion(version);
-        EXPECT_TRUE(writer.SaveToFile(U16(TreeFile()).c_str()));
-        RNTool::DeleteTree(top);
+        std::string folders;
+        for (const char* name : names)
+            folders += "<outline text=\"" + std::string(name) + "\"></outline>";
+        WriteBytes(TreeFile(), "<?xml version=\"1.0\"?><opml version=\"2.0\" xmlns:krv=\"http://www.korvel.com/schema/krv\">"
+                               "<head><krv:opml version=\"" + std::to_string(version) + "\" /></head>"
+                               "<body><outline text=\"Notes\">" + folders + "</outline></body></opml>");
     }
 };
 
-TEST_F(TreeFileTest, MissingTreeFileGivesANewTreeNamedAfterTheProject)
+TEST_F(TreeFileTest, MissingFileGivesANewTreeAndClosingWritesWhatIsPending)
 {
     tree.LoadFolderTree(u"Notes");
     ASSERT_NE(tree.GetRoot(), nullptr);
     EXPECT_EQ(Utf8(tree.GetRoot()->GetData()->GetName()), "Notes");
     EXPECT_EQ(tree.GetCurrentFolder(), tree.GetRoot());
     EXPECT_NE(ReadBytes(TreeFile()).find("<outline text=\"Notes\">"), std::string::npos);
-    ASSERT_NE(tree.GetTagStore(), nullptr);
-    EXPECT_TRUE(ui.messages.empty());
-}
+    EXPECT_NE(tree.GetTagStore(), nullptr);
 
-TEST_F(TreeFileTest, TreeReadsBackAndShowsTheRootCollection)
-{
-    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
     RNode* a = AddFolder(tree.GetRoot(), u"A");
     AddFolder(a, u"B");
-    CColctNode* colct = tree.EnsureColct(tree.GetRoot());
-    AddPage(colct, u"home");
-    tree.SaveColct(colct);
+    CColctNode* colct = tree.EnsureColct(a);
+    AddPage(colct, u"unsaved");
+    colct->SetHasNewData(true);
+    static_cast<CFolderNode*>(a->GetData())->SetFolderOpen(true);
+    tree.SetDirty();
+    tree.GetProjectTags().AddTag(u"t", u"A/unsaved.htm");
+    CColctNode* rootColct = tree.EnsureColct(tree.GetRoot());
+    AddPage(rootColct, u"home");
+    tree.SaveColct(rootColct);
     tree.CloseTree();
+    EXPECT_EQ(tree.GetRoot(), nullptr);
+    EXPECT_EQ(tree.GetTagStore(), nullptr);
+    EXPECT_NE(ReadBytes(ColctFile(content / "A")).find("unsaved"), std::string::npos);
+    EXPECT_NE(ReadBytes(TreeFile()).find("expand=\"true\""), std::string::npos);
+    EXPECT_NE(ReadBytes(TagsFile()).find("<url>A/unsaved.htm</url>"), std::string::npos);
+    EXPECT_TRUE(fs::is_regular_file(content / ".zandrel" / "krv_recent.xml"));
 
+    // Read back, the root collection is shown.
     tree.LoadFolderTree(u"Notes");
     RNode* root = tree.GetRoot();
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->GetParent(), nullptr);
-    EXPECT_EQ(Utf8(root->GetData()->GetName()), "Notes");
-    EXPECT_EQ(Utf8(root->GetChild()->GetChild()->GetData()->GetName()), "B");
     EXPECT_EQ(Utf8(tree.GetRelativePath(root->GetChild()->GetChild())), "A/B/");
-    ASSERT_NE(ui.shownColct, nullptr);
-    EXPECT_EQ(ItemNames(ui.shownColct), std::vector<std::string>{"home"});
+    EXPECT_EQ(ItemNames(ui.shownColct), Texts{"home"});
+    EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(TreeFileTest, NewerFormatEndsTheProgram)
+TEST_F(TreeFileTest, NewerFormatEndsTheProgramAndAnUnreadableFileIsNeverOverwritten)
 {
-    WriteTree({u"A"}, 2);
+    WriteTree({"A"}, 2);
     try {
         tree.LoadFolderTree(u"Notes");
         ADD_FAILURE() << "the program went on";
     } catch (const ScriptedExit& exit) {
         EXPECT_EQ(exit.code, -1);
     }
-    EXPECT_EQ(ui.MessageTexts(),
-              std::vector<std::string>{"File format version=2\r\nThe software is an older version, it cannot read "
-                                       "\r\nnew file format.\r\nPlease update to new version from:\r\n"
-                                       "http://www.korvel.com"});
     EXPECT_EQ(tree.GetRoot(), nullptr);
-}
-
-TEST_F(TreeFileTest, UnreadableTreeIsReportedAndNeverOverwritten)
-{
     WriteBytes(TreeFile(), "<opml><body><outline text=\"A\">");
     tree.LoadFolderTree(u"Notes");
     EXPECT_EQ(tree.GetRoot(), nullptr);
-    EXPECT_EQ(ui.MessageTexts(),
-              std::vector<std::string>{"The folder tree file could not be read:\r\n" + TreeFile().string()});
     tree.CloseTree();
     EXPECT_EQ(ReadBytes(TreeFile()), "<opml><body><outline text=\"A\">");
+    EXPECT_EQ(ui.MessageTexts(), (Texts{"File format version=2\r\nThe software is an older version, it cannot read "
+                                        "\r\nnew file format.\r\nPlease update to new version from:\r\n"
+                                        "http://www.korvel.com",
+                                        "The folder tree file could not be read:\r\n" + TreeFile().string()}));
 }
 
-TEST_F(TreeFileTest, BackupCopyIsPutBackAndStaleTemporariesGo)
+TEST_F(TreeFileTest, BackupCopiesArePutBackAndStaleTemporariesGo)
 {
-    WriteTree({u"A"});
+    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
+    CColctNode* written = tree.EnsureColct(AddFolder(tree.GetRoot(), u"A"));
+    AddPage(written, u"p");
+    tree.SaveColct(written);
+    tree.CloseTree();
     std::string good = ReadBytes(TreeFile());
-    fs::path backup = TreeFile().string() + "~";
+    fs::path backup = TreeFile().string() + "~", colct = ColctFile(content / "A");
     WriteBytes(backup, good);
     WriteBytes(TreeFile(), good.substr(0, good.size() / 2));
+    fs::rename(colct, colct.string() + "~");
+    WriteBytes(colct, "");
     fs::path stale = content / ".zandrel" / ".krv_folders.xml.4242.17.tmp";
     fs::path foreign = content / ".zandrel" / ".krv_folders.xml.notes.tmp";
     WriteBytes(stale, "half");
@@ -102,12 +102,12 @@ TEST_F(TreeFileTest, BackupCopyIsPutBackAndStaleTemporariesGo)
 
     tree.LoadFolderTree(u"Notes");
     ASSERT_NE(tree.GetRoot(), nullptr);
-    EXPECT_EQ(Utf8(tree.GetRoot()->GetChild()->GetData()->GetName()), "A");
-    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"The file could not be read and was restored from its "
-                                                          "backup copy:\r\n" +
-                                                          TreeFile().string()});
+    EXPECT_EQ(ItemNames(tree.LoadColct(tree.GetRoot()->GetChild(), true)), Texts{"p"});
+    const std::string restored = "The file could not be read and was restored from its backup copy:\r\n";
+    EXPECT_EQ(ui.MessageTexts(), (Texts{restored + TreeFile().string(), restored + colct.string()}));
     EXPECT_EQ(ReadBytes(TreeFile()), good);
     EXPECT_FALSE(fs::exists(backup));
+    EXPECT_FALSE(fs::exists(colct.string() + "~"));
     EXPECT_FALSE(fs::exists(stale));
     EXPECT_TRUE(fs::exists(foreign));
 
@@ -116,37 +116,16 @@ TEST_F(TreeFileTest, BackupCopyIsPutBackAndStaleTemporariesGo)
     WriteBytes(backup, "older");
     tree.LoadFolderTree(u"Notes");
     EXPECT_FALSE(fs::exists(backup));
-    EXPECT_EQ(ui.messages.size(), 1u);
-}
-
-TEST_F(TreeFileTest, CollectionBackupIsPutBack)
-{
-    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
-    RNode* a = AddFolder(tree.GetRoot(), u"A");
-    CColctNode* colct = tree.EnsureColct(a);
-    AddPage(colct, u"p");
-    tree.SaveColct(colct);
-    tree.CloseTree();
-    fs::path file = ColctFile(content / "A");
-    fs::rename(file, file.string() + "~");
-    WriteBytes(file, "");
-
-    tree.LoadFolderTree(u"Notes");
-    CColctNode* loaded = tree.LoadColct(tree.GetRoot()->GetChild(), true);
-    EXPECT_EQ(ItemNames(loaded), std::vector<std::string>{"p"});
-    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"The file could not be read and was restored from its "
-                                                          "backup copy:\r\n" +
-                                                          file.string()});
-    EXPECT_FALSE(fs::exists(file.string() + "~"));
+    EXPECT_EQ(ui.messages.size(), 2u);
 }
 
 TEST_F(TreeFileTest, FolderNamesFromTheFileNeverLeaveTheContentFolder)
 {
-    WriteTree({u"..", u"a/b", u".", u"ok"});
+    WriteTree({"..", "a/b", ".", "ok"});
     tree.LoadFolderTree(u"Notes");
     ASSERT_NE(tree.GetRoot(), nullptr);
-    EXPECT_EQ(ui.MessageTexts(), std::vector<std::string>{"These folder names can not be used on this system; the "
-                                                          "folders are left untouched:\r\n..\r\na/b\r\n."});
+    EXPECT_EQ(ui.MessageTexts(), Texts{"These folder names can not be used on this system; the folders are left "
+                                       "untouched:\r\n..\r\na/b\r\n."});
     RNode* up = tree.GetRoot()->GetChild();
     RNode* ok = up->GetNext()->GetNext()->GetNext();
     std::u16string relative;
@@ -171,33 +150,12 @@ TEST_F(TreeFileTest, FolderNamesFromTheFileNeverLeaveTheContentFolder)
     EXPECT_NE(ReadBytes(TreeFile()).find("text=\"a/b\""), std::string::npos);
 }
 
-TEST_F(TreeFileTest, CloseWritesWhatIsPending)
-{
-    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
-    RNode* a = AddFolder(tree.GetRoot(), u"A");
-    CColctNode* colct = tree.EnsureColct(a);
-    AddPage(colct, u"unsaved");
-    colct->SetHasNewData(true);
-    static_cast<CFolderNode*>(a->GetData())->SetFolderOpen(true);
-    tree.SetDirty();
-    tree.GetProjectTags().AddTag(u"t", u"A/unsaved.htm");
-    tree.CloseTree();
-
-    EXPECT_EQ(tree.GetRoot(), nullptr);
-    EXPECT_EQ(tree.GetTagStore(), nullptr);
-    EXPECT_NE(ReadBytes(ColctFile(content / "A")).find("unsaved"), std::string::npos);
-    EXPECT_NE(ReadBytes(TreeFile()).find("expand=\"true\""), std::string::npos);
-    EXPECT_NE(ReadBytes(TagsFile()).find("<url>A/unsaved.htm</url>"), std::string::npos);
-    EXPECT_TRUE(fs::is_regular_file(content / ".zandrel" / "krv_recent.xml"));
-}
-
 TEST_F(TreeFileTest, RememberedItemPerFolder)
 {
     ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
     RNode* a = AddFolder(tree.GetRoot(), u"A");
     CColctNode* colct = tree.EnsureColct(a);
-    CUrlNode* link = AddPage(colct, u"link");
-    link->SetItemType(ITEM_LINK);
+    AddPage(colct, u"link")->SetItemType(ITEM_LINK);
     CUrlNode* first = AddPage(colct, u"first");
     CUrlNode* second = AddPage(colct, u"second");
     tree.SaveColct(colct);
@@ -207,8 +165,7 @@ TEST_F(TreeFileTest, RememberedItemPerFolder)
     tree.RememberShownItem(colct, second);
     EXPECT_EQ(tree.ChooseItemToShow(a), second);
     // A folder without pages shows nothing and is not remembered.
-    RNode* empty = AddFolder(tree.GetRoot(), u"Empty");
-    EXPECT_EQ(tree.ChooseItemToShow(empty), nullptr);
+    EXPECT_EQ(tree.ChooseItemToShow(AddFolder(tree.GetRoot(), u"Empty")), nullptr);
     CColctNode* rootColct = tree.EnsureColct(tree.GetRoot());
     CUrlNode* homePage = AddPage(rootColct, u"home");
     tree.SaveColct(rootColct);
@@ -219,14 +176,12 @@ TEST_F(TreeFileTest, RememberedItemPerFolder)
     tree.CloseTree();
     std::string recent = ReadBytes(content / ".zandrel" / "krv_recent.xml");
     EXPECT_NE(recent.find("<url>Renamed/</url>\r\n<item>second</item>"), std::string::npos) << recent;
-
     tree.LoadFolderTree(u"Notes");
     RNode* renamed = tree.GetRoot()->GetChild();
     CUrlNode* shown = tree.ChooseItemToShow(renamed);
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(Utf8(shown->GetName()), "second");
-    // The root's record has an empty address.
-    EXPECT_EQ(Utf8(tree.ChooseItemToShow(tree.GetRoot())->GetName()), "home");
+    EXPECT_EQ(Utf8(tree.ChooseItemToShow(tree.GetRoot())->GetName()), "home");  // the root's address is empty
 
     // A remembered item that is gone gives the collection's first item,
     // whatever its kind.
@@ -235,29 +190,18 @@ TEST_F(TreeFileTest, RememberedItemPerFolder)
     RNTool::RemoveOneChild(loaded->GetLocRNodeRoot(), secondRecord);
     RNTool::DeleteTree(secondRecord);
     EXPECT_EQ(Utf8(tree.ChooseItemToShow(renamed)->GetName()), "link");
-}
 
-TEST_F(TreeFileTest, RecordOfAnotherFolderIsNotTaken)
-{
-    CRecentColcts recent;
-    CFolderNode* first = CFolderNode::New();
-    CFolderNode* second = CFolderNode::New();
-    CColctNode* colct = CColctNode::New();
-    colct->SetLocRNodeRoot(RNode::New2(CFolderNode::New(), NT_FOLDER));
-    CUrlNode* x = AddPage(colct, u"x");
-    CUrlNode* y = AddPage(colct, u"y");
-
-    recent.RememberItem(first, u"A/", y);
-    EXPECT_EQ(recent.ChooseItem(first, u"A/", colct), y);
-    // Another folder now at the same path gets its own record.
-    EXPECT_EQ(recent.ChooseItem(second, u"A/", colct), x);
-    EXPECT_EQ(CListTool::Count(recent.GetHead()), 2);
-    recent.ForgetFolder(first);
-    EXPECT_EQ(recent.GetHead()->GetData()->GetStoredFolderNode(), nullptr);
-
-    CColctNode::DeleteAll(colct);
-    CBaseNode::Delete(first);
-    CBaseNode::Delete(second);
+    // A record keeps its folder: another folder now at the same path gets
+    // its own record, and a forgotten folder leaves its record unmatched.
+    CRecentColcts& records = tree.GetRecentColcts();
+    CFolderNode* other = CFolderNode::New();
+    EXPECT_EQ(Utf8(records.ChooseItem(other, u"Renamed/", loaded)->GetName()), "first");
+    EXPECT_EQ(Utf8(tree.ChooseItemToShow(renamed)->GetName()), "link");
+    int count = CListTool::Count(records.GetHead());
+    records.ForgetFolder(other);
+    EXPECT_EQ(CListTool::Count(records.GetHead()), count);
+    EXPECT_EQ(CListTool::GetTail(records.GetHead())->GetData()->GetStoredFolderNode(), nullptr);
+    CBaseNode::Delete(other);
 }
 
 }  // namespace

@@ -2,28 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "app/background/CShutdownWait.h"
 #include "app/background/CThreadMgr.h"
-#include "app/core/CProjectLock.h"
 #include "app/core/CProjectMgr.h"
 #include "app/core/CRegistry.h"
 #include "tests/app/core/ScriptedUI.h"
 
-namespace fs = std::filesystem;
-
 namespace {
-
-std::string ReadText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class MainCoreTest : public ::testing::Test {
 protected:
@@ -36,7 +21,7 @@ protected:
     // A project made and closed by an earlier run of the program.
     std::u16string MakeProject(const std::string& title)
     {
-        std::u16string file = Utf16((home.Root() / (title + ".zand")).string());
+        std::u16string file = U16(home.Root() / (title + ".zand"));
         CMainCore earlier;
         EXPECT_NE(earlier.GetProjectMgr().CreateProject(file), nullptr);
         EXPECT_TRUE(earlier.GetProjectMgr().CloseProject());
@@ -46,82 +31,58 @@ protected:
     ScopedHome home;
     ScriptedUI ui;
     std::unique_ptr<CMainCore> core = std::make_unique<CMainCore>();
+    CProjectMgr& projects = core->GetProjectMgr();
 };
 
-TEST_F(MainCoreTest, FirstRunRegistersOnceAndTellsTheUpdateRecord)
+TEST_F(MainCoreTest, StartupRegistersOnceThenOpensTheNamedOrTheLastProject)
 {
     std::vector<bool> calls;
     core->SetUpdateRecordHook([&](bool firstRun) { calls.push_back(firstRun); });
     EXPECT_FALSE(core->RunStartupProjectStep(u"", 1267625109));
-
-    CRegistry registry = CRegistry::ForSettings();
-    std::u16string value;
-    ASSERT_TRUE(registry.GetValue(u"Version", &value));
-    EXPECT_EQ(Utf8(value), "2.0.0");
-    ASSERT_TRUE(registry.GetValue(u"FirstTime", &value));
-    EXPECT_EQ(Utf8(value), "1267625109");
-    EXPECT_TRUE(fs::exists(home.Root() / ".local/share/applications/zandrel.desktop"));
-
-    // The next start is not a first run: FirstTime stays as it was.
-    EXPECT_FALSE(core->RunStartupProjectStep(u"", 1267625999));
-    ASSERT_TRUE(registry.GetValue(u"FirstTime", &value));
-    EXPECT_EQ(Utf8(value), "1267625109");
+    EXPECT_FALSE(core->RunStartupProjectStep(u"", 1267625999));  // not a first run: FirstTime stays
+    std::u16string firstTime;
+    ASSERT_TRUE(CRegistry::ForSettings().GetValue(u"FirstTime", &firstTime));
+    EXPECT_EQ(Utf8(firstTime), "1267625109");
     EXPECT_EQ(calls, (std::vector<bool>{true, false}));
-    EXPECT_TRUE(ui.messages.empty());
-}
 
-TEST_F(MainCoreTest, CommandLineProjectWinsOverTheLastProject)
-{
-    std::u16string named = MakeProject("Named");
-    std::u16string last = MakeProject("Last");
+    std::u16string named = MakeProject("Named"), last = MakeProject("Last");
     CPageProfile& page = CAppSettings::Get()->GetPageProfile();
     page.SetReloadLastProject(true);
     page.SetLastProjectFile(last);
-
     EXPECT_TRUE(core->RunStartupProjectStep(named, 0));
-    EXPECT_EQ(core->GetProjectMgr().GetCurrentProjectFile(), named);
-    EXPECT_TRUE(core->GetProjectMgr().CloseProject());
-
+    EXPECT_EQ(projects.GetCurrentProjectFile(), named);
+    EXPECT_TRUE(projects.CloseProject());
     EXPECT_TRUE(core->RunStartupProjectStep(u"", 0));
-    EXPECT_EQ(core->GetProjectMgr().GetCurrentProjectFile(), last);
-    EXPECT_TRUE(core->GetProjectMgr().CloseProject());
+    EXPECT_EQ(projects.GetCurrentProjectFile(), last);
+    EXPECT_TRUE(projects.CloseProject());
 
-    // Without the reload switch nothing opens.
+    // Without the reload switch nothing opens; a missing project is said.
     page.SetReloadLastProject(false);
     EXPECT_FALSE(core->RunStartupProjectStep(u"", 0));
-    EXPECT_EQ(core->GetProjectMgr().GetCurrentProject(), nullptr);
-}
-
-TEST_F(MainCoreTest, AMissingCommandLineProjectIsReported)
-{
-    std::u16string missing = Utf16((home.Root() / "Gone.zand").string());
+    EXPECT_EQ(projects.GetCurrentProject(), nullptr);
+    std::u16string missing = U16(home.Root() / "Gone.zand");
     EXPECT_FALSE(core->RunStartupProjectStep(missing, 0));
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "The project file does not exist.\r\n\r\n" + Utf8(missing));
+    EXPECT_EQ(ui.MessageTexts(), Texts{"The project file does not exist.\r\n\r\n" + Utf8(missing)});
 }
 
-TEST_F(MainCoreTest, TheThirdRefusedCloseLetsTheWindowGo)
+// The shell's close: the project first (the third refusal lets the window
+// go anyway), then the window's rectangle, then the threads.
+TEST_F(MainCoreTest, ShutDownInItsOrder)
 {
     std::u16string file = MakeProject("Busy");
-    ASSERT_TRUE(core->GetProjectMgr().OpenProject(file));
+    ASSERT_TRUE(projects.OpenProject(file));
     SetLeavePageHook([] { return false; });
     EXPECT_FALSE(core->CloseProjectForExit());
     EXPECT_FALSE(core->CloseProjectForExit());
     EXPECT_TRUE(core->CloseProjectForExit());
-    // The project was never closed, so its lock stays to say so.
-    EXPECT_TRUE(fs::exists(Utf8(file) + ".lck"));
+    EXPECT_TRUE(fs::exists(Utf8(file) + ".lck"));  // never closed, so its lock stays to say so
     SetLeavePageHook(nullptr);
     EXPECT_TRUE(core->CloseProjectForExit());
     EXPECT_FALSE(fs::exists(Utf8(file) + ".lck"));
-}
 
-TEST_F(MainCoreTest, ShutDownSavesThePlacementAndEndsTheThreads)
-{
     core->GetThreadMgr().GetScheduleThread();
     core->SaveSettingsForExit({12, 34, 800, 600});
-    std::string ini = ReadText(home.DataFolder() / "zandrel.ini");
-    EXPECT_NE(ini.find("ALL=12#34#800#600"), std::string::npos) << ini;
-
+    EXPECT_NE(ReadBytes(home.DataFolder() / "zandrel.ini").find("ALL=12#34#800#600"), std::string::npos);
     std::unique_ptr<CShutdownWait> wait = core->StopThreads();
     while (!wait->Pass()) {
     }
