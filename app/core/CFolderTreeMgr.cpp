@@ -888,7 +888,9 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
         return false;
     std::u16string path = GetColctFile(folder);
     bool changed = false;
-    if (pages.empty()) {
+    // Links and other items that are not pages have no file to find; a
+    // collection that holds them stays.
+    if (pages.empty() && !HoldsOtherItems(colct)) {
         if (colct) {
             CColctNode::DeleteAll(data->DetachColctNode());
             colct = nullptr;
@@ -935,6 +937,17 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
     return changed;
 }
 
+bool CFolderTreeMgr::HoldsOtherItems(CColctNode* colct)
+{
+    if (!colct)
+        return false;
+    for (RNode* r = colct->GetFirstRNode(); r; r = r->GetNext()) {
+        if (r->GetType() != NT_URL || static_cast<CUrlNode*>(r->GetData())->GetItemType() != ITEM_NOTE)
+            return true;
+    }
+    return false;
+}
+
 bool CFolderTreeMgr::MergePages(CColctNode* colct, const std::vector<CFileSys::Entry>& pages,
                                 const std::u16string& relative)
 {
@@ -945,8 +958,8 @@ bool CFolderTreeMgr::MergePages(CColctNode* colct, const std::vector<CFileSys::E
     // file; the others go.
     for (RNode* r = root->GetChild(); r;) {
         RNode* next = r->GetNext();
-        if (r->GetType() == NT_URL) {
-            auto* item = static_cast<CUrlNode*>(r->GetData());
+        auto* item = r->GetType() == NT_URL ? static_cast<CUrlNode*>(r->GetData()) : nullptr;
+        if (item && item->GetItemType() == ITEM_NOTE) {
             bool kept = false;
             for (size_t i = 0; i < pages.size() && !kept; ++i) {
                 const std::u16string& file = pages[i].name;

@@ -136,6 +136,8 @@ private:
     // Brings the items of `colct` in line with the page files found; true
     // when anything changed.
     bool MergePages(CColctNode* colct, const std::vector<CFileSys::Entry>& pages, const std::u16string& relative);
+    // Items other than pages (links, files, groups) in the collection.
+    static bool HoldsOtherItems(CColctNode* colct);
     bool IsSiblingName(RNode* parent, const std::u16string& name, RNode* except) const;
     // Frees a tree with every collection in it.
     void ReleaseTree(RNode* root);

@@ -150,6 +150,9 @@ TEST_F(ColctTest, RefreshMergesWithTheItemsKnown)
     AddPage(colct, u"keep");
     AddPage(colct, u"gone", u"old");
     AddPage(colct, u"title")->SetUrl(u"other.htm");  // name and file no longer agree
+    CUrlNode* link = AddPage(colct, u"site");
+    link->SetUrl(u"https://example.org/");
+    link->SetItemType(ITEM_LINK);
     tree.GetProjectTags().AddTag(u"old", u"F/gone.htm");
     tree.GetProjectTags().AddTag(u"kept", u"F/keep.htm");
     ASSERT_TRUE(tree.SaveColct(colct));
@@ -158,10 +161,18 @@ TEST_F(ColctTest, RefreshMergesWithTheItemsKnown)
 
     EXPECT_TRUE(tree.RefreshColct(folder));
     EXPECT_EQ(data->GetColctNode(), colct);
-    EXPECT_EQ(ItemNames(colct), (Texts{"keep", "new", "other"}));
+    EXPECT_EQ(ItemNames(colct), (Texts{"keep", "site", "new", "other"}));
     EXPECT_EQ(tree.GetProjectTags().FindTag(u"old"), nullptr);
     EXPECT_NE(tree.GetProjectTags().FindTag(u"kept"), nullptr);
     EXPECT_EQ(ReadBytes(TagsFile()).find("gone"), std::string::npos);
+
+    // Without page files a collection of links stays as it is.
+    for (const char* name : {"keep.htm", "other.htm", "new.htm"})
+        fs::remove(content / "F" / name);
+    EXPECT_TRUE(tree.RefreshColct(folder));
+    EXPECT_EQ(ItemNames(colct), Texts{"site"});
+    EXPECT_TRUE(data->HasPage());
+    EXPECT_NE(ReadBytes(file).find("https://example.org/"), std::string::npos);
 }
 
 TEST_F(ColctTest, SaveWarnsAboutReadOnlyUntilToldAndKeepsTheOldFileWhenAnythingFails)
