@@ -9,6 +9,7 @@
 
 class CColctNode;
 class CFolderNode;
+class CProgressTask;
 class CUrlNode;
 class RNode;
 
@@ -31,6 +32,10 @@ enum tagMBRESULT : int {
 // Window messages keep their numbers relative to these bases.
 constexpr unsigned kWM_USER = 0x0400;
 constexpr unsigned kWM_APP = 0x8000;
+
+// Character sets of page documents, as code pages.
+constexpr int kCodePageUtf8 = 65001;
+constexpr int kCodePageUtf16 = 1200;
 
 // Rules of a dialog that asks for a name. The dialog calls OnTextChanged
 // after every edit (the rules may rewrite the text), and OnOk when the user
@@ -77,6 +82,24 @@ public:
     virtual void ShowTree(RNode* root, RNode* selected) = 0;
     virtual void ShowCollection(CColctNode* colct) = 0;  // null empties the item list
     virtual void ClearPageView() = 0;
+
+    // The page view. The document's bytes come with their character set (a
+    // code page: UTF-8, UTF-16 little-endian, or another one the core
+    // converts); false when there is no document.
+    virtual bool GetPageDocument(std::string* bytes, int* codePage) = 0;
+    virtual bool IsPageModified() = 0;
+    virtual void SetPageModified(bool modified) = 0;
+    virtual void ShowPage(const std::u16string& file) = 0;
+    virtual void ShowEmptyPage() = 0;
+    // The title box above the page.
+    virtual std::u16string GetTitleText() = 0;
+    virtual void SetTitleText(const std::u16string& title) = 0;
+    // Rows of the item list.
+    virtual void RefreshItem(CUrlNode* item) = 0;
+    virtual void SelectItem(CUrlNode* item) = 0;
+
+    // Runs the task under the modal progress dialog; the dialog's result.
+    virtual int RunProgressDialog(CProgressTask& task) = 0;
 
     // Desktop services.
     virtual bool OpenUri(const std::u16string& uri) = 0;  // the default handler

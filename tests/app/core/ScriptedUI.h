@@ -129,6 +129,12 @@ public:
     // after another until the rules accept one; an empty list cancels.
     std::deque<std::vector<std::u16string>> names;
     std::deque<std::u16string> openPaths;  // open dialog; "" cancels
+    // The page view and the title box.
+    std::string pageHtml;
+    int pageCodePage = kCodePageUtf8;
+    bool hasDocument = true;
+    bool pageModified = false;
+    std::u16string titleText;
 
     // --- what the core did
     std::vector<ScriptedMessage> messages;
@@ -142,6 +148,9 @@ public:
     RNode* shownFolder = nullptr;
     CColctNode* shownColct = nullptr;
     int pageClears = 0;
+    std::vector<std::string> shownPages;  // page files shown; "" for an empty page
+    std::vector<CUrlNode*> refreshedItems;
+    CUrlNode* selectedItem = nullptr;
 
     Texts MessageTexts() const
     {
@@ -188,6 +197,26 @@ public:
     }
     void ShowCollection(CColctNode* colct) override { shownColct = colct; }
     void ClearPageView() override { ++pageClears; }
+
+    bool GetPageDocument(std::string* bytes, int* codePage) override
+    {
+        *bytes = pageHtml;
+        *codePage = pageCodePage;
+        return hasDocument;
+    }
+    bool IsPageModified() override { return pageModified; }
+    void SetPageModified(bool modified) override { pageModified = modified; }
+    void ShowPage(const std::u16string& file) override { shownPages.push_back(Utf8(file)); }
+    void ShowEmptyPage() override { shownPages.push_back(""); }
+    std::u16string GetTitleText() override { return titleText; }
+    void SetTitleText(const std::u16string& title) override { titleText = title; }
+    void RefreshItem(CUrlNode* item) override { refreshedItems.push_back(item); }
+    void SelectItem(CUrlNode* item) override { selectedItem = item; }
+    int RunProgressDialog(CProgressTask&) override
+    {
+        ADD_FAILURE() << "unexpected progress dialog";
+        return 2;
+    }
 
     bool OpenUri(const std::u16string& uri) override { return Opened(Utf8(uri)); }
     bool RunProgram(const std::u16string& program, const std::u16string& argument) override
