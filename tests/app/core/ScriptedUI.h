@@ -8,15 +8,20 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "app/background/CProgressTask.h"
 #include "app/core/CUIPort.h"
+#include "base/tools/CSysString.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace fs = std::filesystem;
@@ -135,6 +140,9 @@ public:
     bool hasDocument = true;
     bool pageModified = false;
     std::u16string titleText;
+    // The progress dialog presses Cancel when this many position messages
+    // have come (0: never).
+    int progressCancelAfter = 0;
 
     // --- what the core did
     std::vector<ScriptedMessage> messages;
@@ -151,6 +159,12 @@ public:
     std::vector<std::string> shownPages;  // page files shown; "" for an empty page
     std::vector<CUrlNode*> refreshedItems;
     CUrlNode* selectedItem = nullptr;
+    // The progress dialog: titles and results of each run, and what the job
+    // showed in it (status texts include the cancel texts).
+    std::vector<std::string> progressTitles;
+    std::vector<int> progressResults;
+    std::vector<int> progressPositions;
+    std::vector<std::string> progressTexts;
 
     Texts MessageTexts() const
     {
@@ -212,10 +226,25 @@ public:
     void SetTitleText(const std::u16string& title) override { titleText = title; }
     void RefreshItem(CUrlNode* item) override { refreshedItems.push_back(item); }
     void SelectItem(CUrlNode* item) override { selectedItem = item; }
-    int RunProgressDialog(CProgressTask&) override
+    // Starts the job and handles its messages as the dialog does, until it
+    // ends or the script cancels.
+    int RunProgressDialog(CProgressTask& task) override
     {
-        ADD_FAILURE() << "unexpected progress dialog";
-        return 2;
+        progressTitles.push_back(Utf8(task.GetTitle()));
+        {
+            std::lock_guard<std::mutex> hold(m_postLock);
+            m_bDialogOpen = true;
+        }
+        int result = task.Start() ? RunDialogLoop(task) : int(CProgressTask::RESULT_FAILED);
+        // The dialog is gone: what is still queued is dropped, and any later
+        // post fails the test.
+        std::lock_guard<std::mutex> hold(m_postLock);
+        m_bDialogOpen = false;
+        for (const Posted& left : m_posted)
+            FreePayload(left);
+        m_posted.clear();
+        progressResults.push_back(result);
+        return result;
     }
 
     bool OpenUri(const std::u16string& uri) override { return Opened(Utf8(uri)); }
@@ -224,10 +253,75 @@ public:
         return Opened(Utf8(program) + " " + Utf8(argument));
     }
     void ShowInFileManager(const std::u16string& path) override { Opened("show " + Utf8(path)); }
-    void PostMessage(unsigned, uintptr_t, void*) override { ADD_FAILURE() << "unexpected post"; }
+    // Called from the job's thread: only the open progress dialog takes posts.
+    void PostMessage(unsigned message, uintptr_t wParam, void* payload) override
+    {
+        std::lock_guard<std::mutex> hold(m_postLock);
+        bool forDialog = message >= kWM_PROGRESS_NOCLOSE && message <= kWM_PROGRESS_CANCEL;
+        if (!m_bDialogOpen || !forDialog) {
+            ADD_FAILURE() << "unexpected post " << message;
+            if (forDialog)
+                FreePayload({message, wParam, payload});
+            return;
+        }
+        m_posted.push_back({message, wParam, payload});
+        m_postReady.notify_one();
+    }
     [[noreturn]] void ExitProcess(int code) override { throw ScriptedExit{code}; }
 
 private:
+    struct Posted {
+        unsigned message;
+        uintptr_t wParam;
+        void* payload;
+    };
+    static void FreePayload(const Posted& posted)
+    {
+        if (posted.message == kWM_PROGRESS_TEXT)
+            CSysString::Free(static_cast<char16_t*>(posted.payload));
+    }
+    int RunDialogLoop(CProgressTask& task)
+    {
+        auto cancel = [&] {
+            return task.Cancel([this](const std::u16string& text) { progressTexts.push_back(Utf8(text)); });
+        };
+        for (;;) {
+            Posted posted;
+            {
+                std::unique_lock<std::mutex> hold(m_postLock);
+                if (!m_postReady.wait_for(hold, std::chrono::seconds(60), [this] { return !m_posted.empty(); })) {
+                    hold.unlock();
+                    ADD_FAILURE() << "the progress dialog waited in vain";
+                    return cancel();
+                }
+                posted = m_posted.front();
+                m_posted.pop_front();
+            }
+            switch (posted.message) {
+            case kWM_PROGRESS_END:
+                return int(posted.wParam);
+            case kWM_PROGRESS_POS:
+                progressPositions.push_back(int(posted.wParam));
+                if (int(progressPositions.size()) == progressCancelAfter)
+                    return cancel();
+                break;
+            case kWM_PROGRESS_TEXT:
+                progressTexts.push_back(Utf8(static_cast<char16_t*>(posted.payload)));
+                FreePayload(posted);
+                break;
+            case kWM_PROGRESS_CANCEL:
+                return cancel();
+            default:  // disabling close changes nothing here
+                break;
+            }
+        }
+    }
+
+    std::mutex m_postLock;
+    std::condition_variable m_postReady;
+    std::deque<Posted> m_posted;
+    bool m_bDialogOpen = false;
+
     bool Opened(const std::string& what)
     {
         opened.push_back(what);
