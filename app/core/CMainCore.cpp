@@ -6,14 +6,17 @@
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CProjectLock.h"
 #include "app/core/CProjectMgr.h"
+#include "app/core/CRecentPages.h"
 #include "app/core/CRegistry.h"
 #include "app/core/CTraceLog.h"
 
 CMainCore::CMainCore()
-    : m_pTree(std::make_unique<CFolderTreeMgr>()),
+    : m_pRecentPages(std::make_unique<CRecentPages>()),
+      m_pTree(std::make_unique<CFolderTreeMgr>()),
       m_pProjects(std::make_unique<CProjectMgr>(*m_pTree)),
       m_pThreads(std::make_unique<CThreadMgr>())
 {
+    m_pProjects->SetSaveRecentPagesHook([this] { m_pRecentPages->Close(); });
 }
 
 CMainCore::~CMainCore() = default;

@@ -12,6 +12,7 @@
 
 class CFolderTreeMgr;
 class CProjectMgr;
+class CRecentPages;
 class CShutdownWait;
 class CThreadMgr;
 
@@ -25,6 +26,8 @@ public:
     CFolderTreeMgr& GetTreeMgr() { return *m_pTree; }
     CProjectMgr& GetProjectMgr() { return *m_pProjects; }
     CThreadMgr& GetThreadMgr() { return *m_pThreads; }
+    // Written and forgotten whenever the project closes.
+    CRecentPages& GetRecentPages() { return *m_pRecentPages; }
 
     // Called with true on the first run, false otherwise, where the update
     // check keeps its record.
@@ -50,6 +53,8 @@ public:
     static constexpr int kMaxRefusedCloses = 3;
 
 private:
+    // First, so the project's close can still write it while the rest goes.
+    std::unique_ptr<CRecentPages> m_pRecentPages;
     std::unique_ptr<CFolderTreeMgr> m_pTree;
     std::unique_ptr<CProjectMgr> m_pProjects;
     std::unique_ptr<CThreadMgr> m_pThreads;

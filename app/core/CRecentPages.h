@@ -1,0 +1,48 @@
+#pragma once
+
+// The recently opened pages of the open project, newest first. Each entry
+// is a copy of the page item whose address is the page's path relative to
+// the content folder, so the list survives in one file for the whole
+// project. Read when first needed, written when the project closes.
+
+#include "app/core/CRecentItemList.h"
+
+class CFolderTreeMgr;
+class CUrlNode;
+class RNode;
+
+class CRecentPages {
+public:
+    static constexpr int kMaxEntries = 10;
+
+    CRecentPages();
+    CRecentPages(const CRecentPages&) = delete;
+    CRecentPages& operator=(const CRecentPages&) = delete;
+
+    // Puts a copy of the page `item` of `folder` first (reading the list
+    // before its first use). Pages without a file, and pages whose path
+    // cannot be formed, are not listed.
+    void Add(CFolderTreeMgr& tree, RNode* folder, CUrlNode* item);
+    // Reads the open project's list, replacing what is held; empty when
+    // no project is open or the file does not read.
+    void Load();
+    // Writes the list when it changed; false when a needed write failed.
+    bool Save();
+    // Forgets the list; the next use reads the file of the project open then.
+    void Clear();
+    // At project close: writes what changed and forgets the list.
+    void Close();
+
+    // The entries are the children of the root, newest first; read the
+    // list first (Load) when it may not have been used yet.
+    RNode* GetFirst() const { return m_list.GetFirst(); }
+    int GetCount() const { return m_list.GetCount(); }
+    static CUrlNode* GetItem(RNode* entry) { return CRecentItemList::GetItem(entry); }
+    bool IsLoaded() const { return m_bLoaded; }
+    bool IsDirty() const { return m_list.IsDirty(); }
+    const std::u16string& GetFile() const { return m_list.GetFile(); }
+
+private:
+    CRecentItemList m_list;
+    bool m_bLoaded = false;
+};
