@@ -153,6 +153,27 @@ bool CFileSys::WriteWholeFile(const std::u16string& path, const std::string& byt
     return file.Commit();
 }
 
+bool CFileSys::WriteWholeFile(const std::u16string& path, const std::string& bytes, int* error)
+{
+    CAtomicWriteFile file;
+    errno = 0;
+    int failure = 0;
+    if (!file.Open(path.c_str())) {
+        failure = errno;
+    } else if (!file.Write(bytes.data(), bytes.size())) {
+        failure = errno;  // before the clean-up can change it
+        file.Abort();
+    } else {
+        errno = 0;
+        if (file.Commit())
+            return true;
+        failure = errno;
+    }
+    if (error)
+        *error = failure ? failure : EIO;
+    return false;
+}
+
 bool CFileSys::ListDir(const std::u16string& path, std::vector<Entry>* entries)
 {
     std::string folder = Native(path);

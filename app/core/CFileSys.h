@@ -29,6 +29,8 @@ public:
     // Replaces the file with `bytes` through a flushed temporary file in
     // the same folder, so a failure leaves the old file as it was.
     static bool WriteWholeFile(const std::u16string& path, const std::string& bytes);
+    // The same, with the error number of a failure in `error`.
+    static bool WriteWholeFile(const std::u16string& path, const std::string& bytes, int* error);
 
     struct Entry {
         std::u16string name;

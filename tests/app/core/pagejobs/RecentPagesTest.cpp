@@ -1,0 +1,70 @@
+// The recently opened pages: ten newest first, one entry per address, read
+// on first use and written when the project closes.
+
+#include "app/core/CRecentPages.h"
+
+#include <algorithm>
+
+#include "base/xml/CReadBkmarkXML.h"
+#include "tests/app/core/pagejobs/PageJobsTest.h"
+
+namespace {
+
+Texts Urls(const CRecentPages& recent)
+{
+    Texts urls;
+    for (RNode* entry = recent.GetFirst(); entry; entry = entry->GetNext())
+        urls.push_back(Utf8(CRecentPages::GetItem(entry)->GetUrl()));
+    return urls;
+}
+
+}  // namespace
+
+TEST_F(PageJobsTest, RecentPagesKeepTheTenNewestAndAreReadBackInOrder)
+{
+    RNode* sub = AddFolder(tree.GetRoot(), u"Sub");
+    ASSERT_NE(sub, nullptr);
+    CRecentPages& recent = core->GetRecentPages();
+    recent.Add(tree, sub, AddPage(sub, u"Blank", ITEM_NOTE, u"about:blank"));  // never saved
+    EXPECT_EQ(recent.GetCount(), 0);
+
+    for (int i = 0; i <= 10; ++i)
+        recent.Add(tree, sub, AddPage(sub, Utf16("P" + std::to_string(i))));
+    Texts urls = Urls(recent);
+    ASSERT_EQ(urls.size(), 10u);
+    EXPECT_EQ(urls.front(), "Sub/P10.htm");
+    EXPECT_EQ(urls.back(), "Sub/P1.htm");
+
+    // The same address in other letters is the same page: it moves first,
+    // and nothing else drops out. The item itself keeps its own address.
+    CUrlNode* same = AddPage(sub, u"Again", ITEM_NOTE, u"p5.HTM");
+    recent.Add(tree, sub, same);
+    EXPECT_EQ(Utf8(same->GetUrl()), "p5.HTM");
+    urls = Urls(recent);
+    ASSERT_EQ(urls.size(), 10u);
+    EXPECT_EQ(urls.front(), "Sub/p5.HTM");
+    EXPECT_EQ(Utf8(CRecentPages::GetItem(recent.GetFirst())->GetName()), "Again");
+    EXPECT_EQ(std::count(urls.begin(), urls.end(), "Sub/P5.htm"), 0);
+    EXPECT_EQ(urls.back(), "Sub/P1.htm");
+
+    // Written at close, as a collection named for the list.
+    fs::path file = content / ".zandrel" / "krv_recpages.xml";
+    EXPECT_FALSE(fs::exists(file));
+    ASSERT_TRUE(projects.CloseProject());
+    EXPECT_EQ(recent.GetCount(), 0);
+    CReadBkmarkXML reader;
+    ASSERT_TRUE(reader.LoadFile(U16(file).c_str()));
+    CColctNode* colct = reader.DetachColctNode();
+    ASSERT_NE(colct, nullptr);
+    EXPECT_EQ(Utf8(colct->GetName()), "Recently opened pages");
+    CColctNode::DeleteAll(colct);
+
+    // The next open reads it back in order; unchanged, it is not rewritten.
+    ASSERT_TRUE(projects.OpenProject(projectFile));
+    recent.Load();
+    EXPECT_EQ(Urls(recent), urls);
+    fs::remove(file);
+    ASSERT_TRUE(projects.CloseProject());
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(ui.messages.empty());
+}
