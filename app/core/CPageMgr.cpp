@@ -1,0 +1,840 @@
+#include "app/core/CPageMgr.h"
+
+#include <sys/xattr.h>
+
+#include <cctype>
+#include <cerrno>
+#include <ctime>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "app/background/CDeleteFileThread.h"
+#include "app/background/CThreadMgr.h"
+#include "app/core/CAppSettings.h"
+#include "app/core/CFileSys.h"
+#include "app/core/CFolderTreeMgr.h"
+#include "app/core/CPageHtml.h"
+#include "app/core/CPageTitle.h"
+#include "app/core/CRecentPages.h"
+#include "app/core/CUIPort.h"
+#include "base/model/CColctNode.h"
+#include "base/model/CFolderNode.h"
+#include "base/model/CUrlNode.h"
+#include "base/model/CUrlProp.h"
+#include "base/model/RNTool.h"
+#include "base/tools/CBaseTool.h"
+#include "base/tools/CStringTool.h"
+#include "base/tools/CUnicodeTool.h"
+
+namespace {
+
+constexpr char16_t kNoFileNameText[] = u"Can not get Page file name\n";
+constexpr char16_t kNoPathText[] = u"Can not resolve page file path.";
+constexpr char16_t kNoUtf8Text[] = u"Can not convert page to UTF-8 format.";
+constexpr char16_t kSameNameQuestion[] =
+    u"An Item with the same name is already exists.\nIf you continue, we will create a new name for the Page\n"
+    u"Do you want to continue?";
+// Where the desktop keeps a file's tags; the keywords of the page.
+constexpr char kTagsAttribute[] = "user.xdg.tags";
+
+CFolderNode* FolderData(RNode* rnode)
+{
+    return rnode && rnode->GetType() == NT_FOLDER ? static_cast<CFolderNode*>(rnode->GetData()) : nullptr;
+}
+
+std::u16string NameOf(const CBaseNode* node)
+{
+    const char16_t* name = node ? node->GetName() : nullptr;
+    return name ? name : u"";
+}
+
+std::u16string Decimal(long number)
+{
+    return CFileSys::FromNative(std::to_string(number));
+}
+
+int Ask(const std::u16string& text, int defaultAnswer)
+{
+    return UIPort().MessageBox(text, u"Zandrel", MB_YESNO, defaultAnswer);
+}
+
+// Calls `visit` on every folder of the tree until it returns true.
+template <typename Visit>
+RNode* FindFolder(RNode* root, Visit visit)
+{
+    std::vector<RNode*> pending;
+    if (root)
+        pending.push_back(root);
+    while (!pending.empty()) {
+        RNode* folder = pending.back();
+        pending.pop_back();
+        if (visit(folder))
+            return folder;
+        for (RNode* child = folder->GetChild(); child; child = child->GetNext()) {
+            if (child->GetType() == NT_FOLDER)
+                pending.push_back(child);
+        }
+    }
+    return nullptr;
+}
+
+bool ReadWholeFile(const std::u16string& path, std::string* bytes)
+{
+    std::ifstream in(CFileSys::Native(path), std::ios::binary);
+    if (!in)
+        return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// An address as the page view reports it, made comparable with a page
+// file's path: trimmed, "/" for "\", a file URI as its decoded path,
+// lower case.
+std::u16string ComparableAddress(const std::u16string& address)
+{
+    std::u16string text = CStringTool::TrimBlanks(address);
+    for (char16_t& c : text) {
+        if (c == u'\\')
+            c = u'/';
+    }
+    std::u16string lower = CStringTool::ToLower(text.c_str());
+    if (lower.compare(0, 7, u"file://") == 0) {
+        std::string uri = CUnicodeTool::ToUtf8(std::u16string_view(text).substr(7));
+        if (uri.compare(0, 9, "localhost") == 0)
+            uri.erase(0, 9);
+        uri = uri.substr(0, uri.find_first_of("?#"));
+        std::string path;
+        for (size_t i = 0; i < uri.size(); ++i) {
+            auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+            if (uri[i] == '%' && i + 2 < uri.size() && hex(uri[i + 1]) && hex(uri[i + 2])) {
+                path += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                path += uri[i];
+            }
+        }
+        lower = CStringTool::ToLower(CUnicodeTool::FromUtf8(path).c_str());
+    }
+    return lower;
+}
+
+}  // namespace
+
+const std::array<CPageMgr::CFlagEntry, CPageMgr::kFlagCount>& CPageMgr::GetFlagTable()
+{
+    static const std::array<CFlagEntry, kFlagCount> table = [] {
+        std::array<CFlagEntry, kFlagCount> rows{};
+        for (int flag = 0; flag < kFlagCount; ++flag)
+            rows[flag] = {flag, kFlagCommandBase + flag, flag == 0 ? -1 : flag + 3, CNodeStat::GetFlagName(flag)};
+        return rows;
+    }();
+    return table;
+}
+
+CPageMgr::CPageMgr(CFolderTreeMgr& tree, CThreadMgr& threads, CRecentPages& recent)
+    : m_tree(tree), m_threads(threads), m_recent(recent)
+{
+    SetLeavePageHook([this] { return LeavePage(); });
+}
+
+CPageMgr::~CPageMgr()
+{
+    SetLeavePageHook(nullptr);
+    for (CUrlNode* item : m_deleted)
+        CBaseNode::Delete(item);
+}
+
+// ---- the page being shown ----
+
+CColctNode* CPageMgr::FindColct(CUrlNode* item, RNode** folder) const
+{
+    RNode* record = item ? item->GetRNode() : nullptr;
+    RNode* root = record ? record->GetParent() : nullptr;
+    if (!root)
+        return nullptr;
+    RNode* found = FindFolder(m_tree.GetRoot(), [root](RNode* f) {
+        CColctNode* colct = FolderData(f)->GetColctNode();
+        return colct && colct->GetLocRNodeRoot() == root;
+    });
+    if (folder)
+        *folder = found;
+    return found ? FolderData(found)->GetColctNode() : nullptr;
+}
+
+std::u16string CPageMgr::GetShownDirectory(RNode* folder) const
+{
+    std::u16string content = CAppSettings::Get()->GetUserFolder().GetCurrentContentPath();
+    return (content.empty() ? content : CFileSys::WithSlash(content)) + m_tree.GetRelativePath(folder);
+}
+
+RNode* CPageMgr::FolderOfColct(CColctNode* colct)
+{
+    CFolderNode* host = colct ? colct->GetHostFolderNode() : nullptr;
+    return host ? host->GetRNode() : nullptr;
+}
+
+CUrlNode* CPageMgr::GetCurrentPage()
+{
+    if (!m_pPage)
+        return nullptr;
+    // Closing the project or removing a folder frees collections without
+    // telling anyone: only a collection still in the tree is looked into.
+    bool live = FindFolder(m_tree.GetRoot(), [this](RNode* f) { return FolderData(f)->GetColctNode() == m_pColct; });
+    if (live) {
+        live = false;
+        for (RNode* r = m_pColct->GetFirstRNode(); r && !live; r = r->GetNext())
+            live = r->GetData() == m_pPage;
+    }
+    if (!live || m_pageUUID != m_pPage->GetUUID())
+        ForgetCurrent();
+    return m_pPage;
+}
+
+CColctNode* CPageMgr::GetCurrentColct()
+{
+    return GetCurrentPage() ? m_pColct : nullptr;
+}
+
+bool CPageMgr::IsCurrent(CUrlNode* item)
+{
+    return item && GetCurrentPage() == item;
+}
+
+void CPageMgr::SetCurrent(CColctNode* colct, CUrlNode* item)
+{
+    m_pPage = item;
+    m_pColct = colct;
+    m_pageUUID = item->GetUUID();
+    m_bLeft = false;
+}
+
+void CPageMgr::ForgetCurrent()
+{
+    m_pPage = nullptr;
+    m_pColct = nullptr;
+    m_pageUUID.clear();
+    m_bLeft = false;
+}
+
+void CPageMgr::RestoreTitle(CUrlNode* item)
+{
+    if (IsCurrent(item) && UIPort().GetTitleText() != NameOf(item))
+        UIPort().SetTitleText(NameOf(item));
+}
+
+bool CPageMgr::Show(CColctNode* colct, CUrlNode* item)
+{
+    RNode* folder = FolderOfColct(colct);
+    if (!folder || !item || item->GetItemType() != ITEM_NOTE)
+        return false;
+    std::u16string file;
+    if (item->HasUrl()) {
+        file = m_tree.GetPageFilePath(folder, item);
+        if (file.empty()) {
+            ShowMessage(kNoFileNameText);
+            return false;
+        }
+    }
+    m_tree.RememberShownItem(colct, item);
+    SetCurrent(colct, item);
+    if (file.empty())
+        UIPort().ShowEmptyPage();
+    else
+        UIPort().ShowPage(file);
+    UIPort().SetTitleText(NameOf(item));
+    UIPort().SelectItem(item);
+    if (!file.empty())
+        m_recent.Add(m_tree, folder, item);
+    return true;
+}
+
+bool CPageMgr::ShowItem(CColctNode* colct, CUrlNode* item)
+{
+    if (!colct || FindColct(item) != colct || item->GetItemType() != ITEM_NOTE)
+        return false;
+    if (IsCurrent(item))
+        return true;
+    if (!LeavePage())
+        return false;
+    return Show(colct, item);
+}
+
+bool CPageMgr::ShowFolder(RNode* folder)
+{
+    CFolderNode* data = FolderData(folder);
+    if (!data || !LeavePage())
+        return false;
+    ForgetCurrent();
+    m_tree.SetCurrentFolder(folder);
+    UIPort().SetWindowTitle(NameOf(data));
+    CColctNode* colct = m_tree.LoadColct(folder, true);
+    UIPort().ShowCollection(colct);
+    CUrlNode* item = colct ? m_tree.ChooseItemToShow(folder) : nullptr;
+    if (!item || !Show(colct, item)) {
+        UIPort().ClearPageView();
+        UIPort().SetTitleText(u"");
+    }
+    return true;
+}
+
+// ---- new, save, leave ----
+
+CUrlNode* CPageMgr::NewPage()
+{
+    if (!LeavePage())
+        return nullptr;
+    RNode* folder = m_tree.GetCurrentFolder();
+    CFolderNode* data = FolderData(folder);
+    CColctNode* colct = data ? m_tree.EnsureColct(folder) : nullptr;
+    if (!colct)
+        return nullptr;
+    // A collection left empty by deletes has lost its flag.
+    if (!data->HasPage()) {
+        data->SetHasPage(true);
+        m_tree.SaveFolderTree();
+    }
+    std::set<long> used;
+    for (RNode* r = colct->GetFirstRNode(); r; r = r->GetNext()) {
+        auto* page = r->GetType() == NT_URL ? static_cast<CUrlNode*>(r->GetData()) : nullptr;
+        if (page && page->GetItemType() == ITEM_NOTE)
+            used.insert(CPageTitle::GetUntitledNumber(NameOf(page)));
+    }
+    std::u16string directory = m_tree.GetFolderDirectory(folder);
+    long number = 1;
+    while (used.count(number) || (!directory.empty() && CFileSys::Exists(directory + CPageTitle::GetUntitledTitle(number))))
+        ++number;
+
+    CUrlNode* item = CUrlNode::New();
+    if (!item)
+        return nullptr;
+    item->SetName(CPageTitle::GetUntitledTitle(number).c_str());
+    CBaseTool::AssignUUID(item);
+    item->SetItemType(ITEM_NOTE);
+    long now = static_cast<long>(std::time(nullptr));
+    item->GetNodeStat()->SetStatTime(now, now, now,
+                                     CNodeStat::STAT_ADDED | CNodeStat::STAT_MODIFIED | CNodeStat::STAT_VISITED);
+    if (!colct->AddNewUrlNode(item)) {
+        CBaseNode::Delete(item);
+        return nullptr;
+    }
+    UIPort().ShowCollection(colct);
+    Show(colct, item);
+    return item;
+}
+
+bool CPageMgr::WritePageFile(const std::u16string& path, const std::string& bytes)
+{
+    std::u16string backup = path + u"~";
+    bool backedUp = false;
+    int error = 0;
+    if (CFileSys::Exists(path)) {
+        backedUp = CFileSys::CopyFile(path, backup, &error);
+        if (!backedUp)
+            ShowMessage(u"Can not backup file when save file Code=" + CFileSys::ErrorCode(error) + u".\r\n" + path);
+    }
+    bool written = false;
+    // A read-only page stays as it is, as it would where the attribute
+    // forbids writing; replacing it by rename would ignore it.
+    if (CFileSys::IsFile(path) && CFileSys::IsReadOnly(path)) {
+        error = EACCES;
+    } else {
+        errno = 0;
+        written = CFileSys::WriteWholeFile(path, bytes);
+        error = errno ? errno : EIO;
+    }
+    if (!written) {
+        ShowMessage(u"Can not save file Code=" + CFileSys::ErrorCode(error) + u":\r\n" + path);
+        if (backedUp)
+            CFileSys::Rename(backup, path);
+        return false;
+    }
+    if (backedUp)
+        CFileSys::RemoveFile(backup);
+    return true;
+}
+
+void CPageMgr::WriteKeywords(const std::u16string& path, CUrlNode* item)
+{
+    CUrlProp* prop = item->PeekUrlProp();
+    RBstrItem* tags = prop ? prop->GetTagsHead() : nullptr;
+    bool asked = prop && prop->DoNeedSaveKeyWords();
+    // A saved page is a new file: its tags are written again even when
+    // they did not change.
+    if (!asked && !tags)
+        return;
+    std::string value;
+    for (RBstrItem* t = tags; t; t = t->GetNext()) {
+        if (!value.empty())
+            value += ',';
+        value += CUnicodeTool::ToUtf8(t->GetData());
+    }
+    std::string native = CFileSys::Native(path);
+    int result = value.empty() ? ::removexattr(native.c_str(), kTagsAttribute)
+                               : ::setxattr(native.c_str(), kTagsAttribute, value.data(), value.size(), 0);
+    bool done = result == 0 || errno == ENOTSUP || (value.empty() && errno == ENODATA);
+    if (done && asked)
+        prop->SetNeedSaveKeyWords(false);
+}
+
+void CPageMgr::AddTagPaths(CUrlNode* item, RNode* folder)
+{
+    CUrlProp* prop = item->PeekUrlProp();
+    RBstrItem* tags = prop ? prop->GetTagsHead() : nullptr;
+    std::u16string path = m_tree.GetPageRelativePath(folder, item);
+    if (!tags || path.empty())
+        return;
+    CProjectTags& store = m_tree.GetProjectTags();
+    for (RBstrItem* t = tags; t; t = t->GetNext())
+        store.AddTag(t->GetData(), path);
+    if (store.IsDirty())
+        m_tree.SaveTags();
+    CFolderNode* data = FolderData(folder);
+    if (!data->HasTag()) {
+        data->SetHasTag(true);
+        m_tree.SaveFolderTree();
+    }
+}
+
+bool CPageMgr::MoveTagPaths(CUrlNode* item, const std::u16string& oldPath, const std::u16string& newPath)
+{
+    CUrlProp* prop = item->PeekUrlProp();
+    RBstrItem* tags = prop ? prop->GetTagsHead() : nullptr;
+    if (!tags || oldPath.empty() || newPath.empty() || oldPath == newPath)
+        return false;
+    CProjectTags& store = m_tree.GetProjectTags();
+    bool changed = store.RemovePath(oldPath) > 0;
+    for (RBstrItem* t = tags; t; t = t->GetNext())
+        changed = store.AddTag(t->GetData(), newPath) || changed;
+    return changed;
+}
+
+int CPageMgr::SavePage(CUrlNode* item)
+{
+    RNode* folder = nullptr;
+    CColctNode* colct = FindColct(item, &folder);
+    // The view's document belongs to the page being shown and no other.
+    if (!colct || !IsCurrent(item))
+        return SAVE_NOTHING;
+    std::string bytes;
+    int codePage = kCodePageUtf8;
+    if (!UIPort().GetPageDocument(&bytes, &codePage))
+        return SAVE_NOTHING;
+
+    bool first = !item->HasUrl();
+    std::u16string file;
+    std::u16string title = NameOf(item);
+    if (!first) {
+        file = m_tree.GetPageFilePath(folder, item);
+        if (file.empty()) {
+            ShowMessage(kNoFileNameText);
+            return SAVE_FAILED;
+        }
+    } else {
+        std::u16string directory = m_tree.GetFolderDirectory(folder);
+        if (directory.empty()) {
+            ShowMessage(u"The Folder does not exist:\r\n" + GetShownDirectory(folder));
+            return SAVE_FAILED;
+        }
+        // A title read from a collection file may hold anything.
+        bool usable = !title.empty() && CFileSys::IsPlainName(title + u".htm");
+        for (char16_t c : title)
+            usable = usable && !CPageTitle::IsForbidden(c);
+        if (!usable) {
+            ShowMessage(kNoFileNameText);
+            return SAVE_FAILED;
+        }
+        file = directory + title + u".htm";
+        if (CFileSys::Exists(file) &&
+            Ask(u"A file with the same name is already exist\r\n" + file + u"\nDo you want to replace it?" +
+                    u"\n\nIf press No, please change the Page title",
+                IDNO) != IDYES)
+            return SAVE_FAILED;
+    }
+
+    if (codePage == kCodePageUtf16) {
+        // Without its mark a UTF-16 file reads as something else.
+        if (bytes.compare(0, 2, "\xFF\xFE") != 0)
+            bytes.insert(0, "\xFF\xFE");
+    } else if (codePage != kCodePageUtf8) {
+        std::string utf8;
+        if (!CPageHtml::ToUtf8(bytes, codePage, &utf8)) {
+            ShowMessage(kNoUtf8Text);
+            return SAVE_FAILED;
+        }
+        bytes.swap(utf8);
+    }
+    if (!WritePageFile(file, bytes))
+        return SAVE_FAILED;
+    WriteKeywords(file, item);
+    if (first) {
+        item->SetUrl((title + u".htm").c_str());
+        CFolderNode* data = FolderData(folder);
+        if (!data->HasPage()) {
+            data->SetHasPage(true);
+            m_tree.SaveFolderTree();
+        }
+        m_tree.SaveColct(colct);
+        AddTagPaths(item, folder);
+    }
+    return SAVE_DONE;
+}
+
+bool CPageMgr::SaveIfModified(CUrlNode* item)
+{
+    if (!IsCurrent(item) || !UIPort().IsPageModified())
+        return true;
+    if (SavePage(item) == SAVE_FAILED) {
+        const char16_t* url = item->GetUrl();
+        std::u16string text = u"Can not save current Page\r\n" + std::u16string(url ? url : u"") +
+                              u"\r\nDo you want to discard the modification?";
+        if (Ask(text, IDNO) != IDYES)
+            return false;
+    }
+    UIPort().SetPageModified(false);
+    return true;
+}
+
+bool CPageMgr::LeavePage()
+{
+    CUrlNode* page = GetCurrentPage();
+    if (!page)
+        return true;
+    // Left already, and the view (shown or cleared since) has no changes.
+    if (m_bLeft && !UIPort().IsPageModified())
+        return true;
+    std::u16string typed = UIPort().GetTitleText();
+    if (typed != NameOf(page))
+        RenamePage(page, typed);
+    if (!SaveIfModified(page))
+        return false;
+    UIPort().RefreshItem(page);
+    RNode* folder = nullptr;
+    if (page->HasUrl() && FindColct(page, &folder))
+        m_recent.Add(m_tree, folder, page);
+    m_bLeft = true;
+    return true;
+}
+
+// ---- titles ----
+
+bool CPageMgr::IsTitleTaken(CColctNode* colct, const std::u16string& title, CUrlNode* except)
+{
+    for (RNode* r = colct ? colct->GetFirstRNode() : nullptr; r; r = r->GetNext()) {
+        if (r->GetData() != except && CStringTool::EqualNoCase(r->GetData()->GetName(), title.c_str()))
+            return true;
+    }
+    return false;
+}
+
+bool CPageMgr::RenamePage(CUrlNode* item, const std::u16string& typed)
+{
+    RNode* folder = nullptr;
+    CColctNode* colct = FindColct(item, &folder);
+    if (!colct)
+        return false;
+    std::u16string title = CPageTitle::Clean(typed);
+    if (title.empty()) {
+        ShowMessage(u"Title can not be empty.");
+        RestoreTitle(item);
+        return false;
+    }
+    if (title == NameOf(item)) {
+        RestoreTitle(item);
+        return true;
+    }
+    if (IsTitleTaken(colct, title, item)) {
+        ShowMessage(u"An item with the title you specified already exists.\nPlease specify a different title.");
+        RestoreTitle(item);
+        return false;
+    }
+    std::u16string directory = m_tree.GetFolderDirectory(folder);
+    std::u16string oldFile = item->HasUrl() ? m_tree.GetPageFilePath(folder, item) : std::u16string();
+    if (directory.empty() || (item->HasUrl() && oldFile.empty())) {
+        ShowMessage(kNoPathText);
+        RestoreTitle(item);
+        return false;
+    }
+    std::u16string newFile = directory + title + u".htm";
+    std::u16string newAssets = CFolderTreeMgr::GetAssetsFolder(newFile);
+    std::u16string oldAssets = CFolderTreeMgr::GetAssetsFolder(oldFile);
+    if (newFile != oldFile && CFileSys::Exists(newFile)) {
+        ShowMessage(u"A file with the same name is already exist\r\n" + newFile);
+        RestoreTitle(item);
+        return false;
+    }
+    if (newAssets != oldAssets && CFileSys::Exists(newAssets)) {
+        ShowMessage(u"Assets file folder name conflicts, please choose another name\r\n" + newAssets);
+        RestoreTitle(item);
+        return false;
+    }
+
+    if (oldFile.empty()) {
+        item->SetName(title.c_str());
+    } else {
+        int error = 0;
+        if (!CFileSys::Rename(oldFile, newFile, &error)) {
+            ShowMessage(u"Could not change Page File name. Code=" + CFileSys::ErrorCode(error));
+            RestoreTitle(item);
+            return false;
+        }
+        std::u16string oldPath = m_tree.GetPageRelativePath(folder, item);
+        item->SetUrl((title + u".htm").c_str());
+        item->SetName(title.c_str());
+        if (CFileSys::IsDirectory(oldAssets)) {
+            if (CFileSys::Rename(oldAssets, newAssets))
+                RewriteAssetLinks(item, newFile, oldAssets, newAssets);
+            else
+                ShowMessage(u"Can not rename folder. Please rename it manually.\r\n\r\n" + oldAssets);
+        }
+        if (MoveTagPaths(item, oldPath, m_tree.GetPageRelativePath(folder, item)))
+            m_tree.SaveTags();
+    }
+    m_tree.SaveColct(colct);
+    UIPort().RefreshItem(item);
+    if (IsCurrent(item)) {
+        UIPort().SetTitleText(title);
+        m_tree.RememberShownItem(colct, item);
+    }
+    return true;
+}
+
+void CPageMgr::RewriteAssetLinks(CUrlNode* item, const std::u16string& file, const std::u16string& oldAssets,
+                                 const std::u16string& newAssets)
+{
+    // The page being shown is taken from the view, with the changes not yet
+    // saved, and shown again from its file once that is written.
+    std::string html;
+    std::string bytes;
+    int codePage = kCodePageUtf8;
+    bool fromView = IsCurrent(item) && UIPort().GetPageDocument(&bytes, &codePage);
+    if (fromView) {
+        if (!CPageHtml::ToUtf8(bytes, codePage, &html)) {
+            ShowMessage(kNoUtf8Text);
+            return;
+        }
+    } else {
+        if (!ReadWholeFile(file, &bytes)) {
+            ShowMessage(kNoPathText);
+            return;
+        }
+        if (!CPageHtml::FileToUtf8(bytes, &html)) {
+            ShowMessage(kNoUtf8Text);
+            return;
+        }
+    }
+    if (CPageHtml::RewriteImageSources(html, CUnicodeTool::ToUtf8(CFileSys::NameOf(oldAssets)),
+                                       CUnicodeTool::ToUtf8(CFileSys::NameOf(newAssets))) == 0)
+        return;
+    if (!WritePageFile(file, html))
+        return;
+    WriteKeywords(file, item);
+    if (fromView) {
+        UIPort().ShowPage(file);
+        UIPort().SetPageModified(false);
+    }
+}
+
+// ---- move, delete, flag ----
+
+bool CPageMgr::MovePage(CUrlNode* item, RNode* target)
+{
+    RNode* source = nullptr;
+    CColctNode* colct = FindColct(item, &source);
+    CFolderNode* targetData = FolderData(target);
+    if (!colct || !targetData)
+        return false;
+    if (target == source) {
+        ShowMessage(u"Please choose a different collection.");
+        return false;
+    }
+    // The page leaves the view, saved, before its file moves.
+    bool wasCurrent = IsCurrent(item);
+    if (wasCurrent && !LeavePage())
+        return false;
+    bool hasFile = item->HasUrl();
+    std::u16string oldFile = hasFile ? m_tree.GetPageFilePath(source, item) : std::u16string();
+    if (hasFile && oldFile.empty()) {
+        ShowMessage(kNoFileNameText);
+        return false;
+    }
+    std::u16string targetDirectory = m_tree.GetFolderDirectory(target);
+    if (targetDirectory.empty()) {
+        ShowMessage(u"Can not create or load collection for this folder.\r\n" + GetShownDirectory(target));
+        return false;
+    }
+    std::u16string fileName = hasFile ? item->GetUrl() : u"";
+    bool fileClash = hasFile && CFileSys::Exists(targetDirectory + fileName);
+    if (fileClash && Ask(kSameNameQuestion, IDYES) != IDYES)
+        return false;
+
+    CColctNode* targetColct = m_tree.LoadColct(target, false);
+    if (!targetColct) {
+        if (targetData->HasPage()) {
+            ShowMessage(u"TargetFolder has page flag but no collection");
+            return false;
+        }
+        targetColct = m_tree.CreateColct(target);
+        if (!targetColct) {
+            ShowMessage(u"Can not create or load collection for this folder.\r\n" + m_tree.GetColctFilePath(target));
+            return false;
+        }
+        targetData->SetColctNode(targetColct);
+        targetData->SetHasPage(true);
+        m_tree.SaveFolderTree();
+    }
+    if (!targetColct->GetLocRNodeRoot() || !colct->GetLocRNodeRoot())
+        return false;
+
+    // One question is enough when both the file and the title are taken; a
+    // taken file alone needs a new name as much as a taken title.
+    std::u16string title = NameOf(item);
+    bool titleClash = IsTitleTaken(targetColct, title, nullptr);
+    if (titleClash && !fileClash && Ask(kSameNameQuestion, IDYES) != IDYES)
+        return false;
+    std::u16string newTitle = title;
+    if (fileClash || titleClash) {
+        newTitle.clear();
+        for (long n = 2; n <= 99 && newTitle.empty(); ++n) {
+            std::u16string candidate = title + u" (" + Decimal(n) + u")";
+            if (!CFileSys::Exists(targetDirectory + candidate + u".htm") &&
+                !CFileSys::Exists(targetDirectory + candidate + u"_files") &&
+                !IsTitleTaken(targetColct, candidate, nullptr))
+                newTitle = candidate;
+        }
+        if (newTitle.empty()) {
+            ShowMessage(u"Can not find suitable name.\n");
+            return false;
+        }
+        fileName = newTitle + u".htm";
+    }
+
+    std::u16string newFile = targetDirectory + fileName;
+    std::u16string oldAssets = CFolderTreeMgr::GetAssetsFolder(oldFile);
+    std::u16string newAssets = CFolderTreeMgr::GetAssetsFolder(newFile);
+    bool movedAssets = false;
+    if (hasFile) {
+        bool moved = CFileSys::IsPlainName(fileName) && CFileSys::Rename(oldFile, newFile);
+        if (moved && CFileSys::IsDirectory(oldAssets)) {
+            movedAssets = CFileSys::Rename(oldAssets, newAssets);
+            if (!movedAssets) {
+                CFileSys::Rename(newFile, oldFile);
+                moved = false;
+            }
+        }
+        if (!moved) {
+            ShowMessage(u"We can not move the page file to new location.");
+            return false;
+        }
+    }
+
+    std::u16string oldPath = m_tree.GetPageRelativePath(source, item);
+    RNode* record = item->GetRNode();
+    RNTool::RemoveOneChild(colct->GetLocRNodeRoot(), record);
+    RNTool::InsertAsHeadChild(targetColct->GetLocRNodeRoot(), record);
+    if (newTitle != title) {
+        item->SetName(newTitle.c_str());
+        if (hasFile)
+            item->SetUrl(fileName.c_str());
+    }
+    // The pictures follow the assets folder when its name changed.
+    if (movedAssets && CFileSys::NameOf(oldAssets) != CFileSys::NameOf(newAssets))
+        RewriteAssetLinks(item, newFile, oldAssets, newAssets);
+    if (MoveTagPaths(item, oldPath, m_tree.GetPageRelativePath(target, item))) {
+        m_tree.SaveTags();
+        targetData->SetHasTag(true);
+    }
+
+    m_tree.SaveColct(colct);
+    m_tree.SaveColct(targetColct);
+    targetData->SetHasPage(true);
+    if (!colct->GetFirstRNode())
+        FolderData(source)->SetHasPage(false);
+    m_tree.SaveFolderTree();
+    UIPort().ShowTree(m_tree.GetRoot(), m_tree.GetCurrentFolder());
+    if (wasCurrent) {
+        ForgetCurrent();
+        UIPort().ClearPageView();
+        UIPort().SetTitleText(u"");
+    }
+    if (source == m_tree.GetCurrentFolder())
+        UIPort().ShowCollection(colct);
+    else if (target == m_tree.GetCurrentFolder())
+        UIPort().ShowCollection(targetColct);
+    return true;
+}
+
+bool CPageMgr::DeletePage(CUrlNode* item)
+{
+    RNode* folder = nullptr;
+    CColctNode* colct = FindColct(item, &folder);
+    if (!colct)
+        return false;
+    std::u16string file = item->HasUrl() ? m_tree.GetPageFilePath(folder, item) : std::u16string();
+    if (item->HasUrl() && file.empty()) {
+        ShowMessage(kNoFileNameText);
+        return false;
+    }
+    if (!UIPort().Confirm(CFolderTreeMgr::GetRemoveConfirmation(item->GetRNode())))
+        return false;
+    if (IsCurrent(item)) {
+        ForgetCurrent();
+        UIPort().ClearPageView();
+        UIPort().SetTitleText(u"");
+    }
+    if (!file.empty()) {
+        if (m_tree.GetProjectTags().RemovePath(m_tree.GetPageRelativePath(folder, item)) > 0)
+            m_tree.SaveTags();
+        if (CFileSys::Exists(file))
+            m_threads.PostDeleteRequest(file, CDeleteFileThread::DELETE_NOTE);
+    }
+    RNode* record = item->GetRNode();
+    RNTool::RemoveOneChild(colct->GetLocRNodeRoot(), record);
+    RNode::Delete(record);
+    item->SetRNode(nullptr);
+    m_deleted.push_back(item);
+    m_tree.SaveColct(colct);
+    if (!colct->GetFirstRNode()) {
+        FolderData(folder)->SetHasPage(false);
+        m_tree.SaveFolderTree();
+    }
+    if (folder == m_tree.GetCurrentFolder())
+        UIPort().ShowCollection(colct);
+    return true;
+}
+
+bool CPageMgr::SetFlag(CUrlNode* item, int flag)
+{
+    CColctNode* colct = FindColct(item);
+    if (!colct || flag < 0 || flag > CNodeStat::kMaxFlag)
+        return false;
+    if (item->GetNodeStat()->GetFlag() == flag)
+        return true;
+    item->GetNodeStat()->SetFlag(flag);
+    bool saved = m_tree.SaveColct(colct);
+    UIPort().RefreshItem(item);
+    return saved;
+}
+
+// ---- address mismatch ----
+
+bool CPageMgr::CheckLoadedAddress(const std::u16string& loaded)
+{
+    CUrlNode* page = GetCurrentPage();
+    if (!page || !page->HasUrl())
+        return true;
+    std::u16string file = m_tree.GetPageFilePath(FolderOfColct(m_pColct), page);
+    if (file.empty() || ComparableAddress(file) == ComparableAddress(loaded))
+        return true;
+    // A save now would put the other document into the page file.
+    std::u16string backup = file + u".bak";
+    if (CFileSys::Exists(backup))
+        backup = file + u"." + Decimal(static_cast<long>(std::time(nullptr))) + u".bak";
+    bool backedUp = CFileSys::IsFile(file) && CFileSys::CopyFile(file, backup);
+    std::u16string text = u"URL loading mismatched\r\n" u"\r\n" u"Current Page URL:\t" + file + u"\r\n" +
+                          (backedUp ? u"[backup file has been created]" : u"") + u"\r\n" + u"Income URL:\t" +
+                          loaded + u"\r\n\r\n" + u"Do you want to view the content of the Income URL?";
+    if (Ask(text, IDNO) == IDYES)
+        CAppSettings::Get()->OpenExternalUrl(loaded);
+    return false;
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+// The pages of the open project, one manager per main window: the page
+// being shown, new pages, saving with the "~" copy, leaving a page, titles
+// and renames, moving, deleting and flags. Installs the leave-page hook
+// that folder and project operations ask before the view changes.
+
+#include <array>
+#include <string>
+#include <vector>
+
+class CColctNode;
+class CFolderTreeMgr;
+class CRecentPages;
+class CThreadMgr;
+class CUrlNode;
+class RNode;
+
+class CPageMgr {
+public:
+    // One row of the flag menu: command 100 + flag, picture flag + 3 of
+    // "Flags.bmp" (flag 0 has none).
+    struct CFlagEntry {
+        int flag;
+        int command;
+        int picture;
+        const char16_t* text;
+    };
+    static constexpr int kFlagCommandBase = 100;
+    static constexpr int kFlagCount = 11;
+    static const std::array<CFlagEntry, kFlagCount>& GetFlagTable();
+
+    // Results of SavePage.
+    enum : int {
+        SAVE_FAILED = -1,
+        SAVE_NOTHING = 0,
+        SAVE_DONE = 1,
+    };
+
+    CPageMgr(CFolderTreeMgr& tree, CThreadMgr& threads, CRecentPages& recent);
+    // Removes the leave-page hook and frees the deleted items.
+    ~CPageMgr();
+    CPageMgr(const CPageMgr&) = delete;
+    CPageMgr& operator=(const CPageMgr&) = delete;
+
+    // Showing. Both leave the current page first; false when that was
+    // refused, or when the item cannot be shown. A folder without a page
+    // to show clears the view.
+    bool ShowFolder(RNode* folder);
+    bool ShowItem(CColctNode* colct, CUrlNode* item);
+    // The page being shown and its collection; null when none, also after
+    // the tree that held it went away.
+    CUrlNode* GetCurrentPage();
+    CColctNode* GetCurrentColct();
+
+    // A new empty page "Untitled-N" in the current folder, shown; null when
+    // the page was not left or there is no collection.
+    CUrlNode* NewPage();
+    // SAVE_DONE, SAVE_FAILED (the user was told) or SAVE_NOTHING when the
+    // view holds no document.
+    int SavePage(CUrlNode* item);
+    // Saves when the view has changes; false when the save failed and the
+    // user chose to stay on the page.
+    bool SaveIfModified(CUrlNode* item);
+    // Before another page, folder or project is shown: the title box, then
+    // save-if-modified, then the item row and the recent pages.
+    bool LeavePage();
+
+    // The title as typed (it is cleaned first). True when the item bears
+    // it afterwards.
+    bool RenamePage(CUrlNode* item, const std::u16string& title);
+    // Into the collection of `target`, with a " (N)" name when the target
+    // has the name already. True when moved.
+    bool MovePage(CUrlNode* item, RNode* target);
+    // After the user confirmed; the file goes to the trash.
+    bool DeletePage(CUrlNode* item);
+    // Writes the collection only when the flag changes.
+    bool SetFlag(CUrlNode* item, int flag);
+
+    // The page view finished loading `loaded` while it should show the
+    // current page's file; false when they differ (the file was copied to
+    // a ".bak" and the user asked).
+    bool CheckLoadedAddress(const std::u16string& loaded);
+
+    // The items deleted in this run, kept until the manager goes.
+    const std::vector<CUrlNode*>& GetDeletedItems() const { return m_deleted; }
+
+private:
+    // The collection whose items include `item` among the loaded ones, and
+    // its folder; null when the item is in none.
+    CColctNode* FindColct(CUrlNode* item, RNode** folder = nullptr) const;
+    static RNode* FolderOfColct(CColctNode* colct);
+    // The folder's directory as the user is told about it, made or not.
+    std::u16string GetShownDirectory(RNode* folder) const;
+    bool IsCurrent(CUrlNode* item);
+    void SetCurrent(CColctNode* colct, CUrlNode* item);
+    void ForgetCurrent();
+    // Shows `item` without leaving the current page first.
+    bool Show(CColctNode* colct, CUrlNode* item);
+    void RestoreTitle(CUrlNode* item);
+
+    // The page file written through the "~" copy; false after the message.
+    static bool WritePageFile(const std::u16string& path, const std::string& bytes);
+    // The tags as the file's keywords attribute; clears the switch when
+    // written or when the file system keeps no such attributes.
+    static void WriteKeywords(const std::u16string& path, CUrlNode* item);
+    // Page path in the tag store, for each tag of the item.
+    void AddTagPaths(CUrlNode* item, RNode* folder);
+    bool MoveTagPaths(CUrlNode* item, const std::u16string& oldPath, const std::u16string& newPath);
+    // Points the page's pictures at its renamed assets folder and writes
+    // the page in UTF-8.
+    void RewriteAssetLinks(CUrlNode* item, const std::u16string& file, const std::u16string& oldAssets,
+                           const std::u16string& newAssets);
+    // A title of the move target: free in the collection and on disk.
+    static bool IsTitleTaken(CColctNode* colct, const std::u16string& title, CUrlNode* except);
+
+    CFolderTreeMgr& m_tree;
+    CThreadMgr& m_threads;
+    CRecentPages& m_recent;
+    CUrlNode* m_pPage = nullptr;
+    CColctNode* m_pColct = nullptr;
+    // Tells a freed page from a new one at the same address.
+    std::u16string m_pageUUID;
+    // Left (saved, title taken) and nothing changed since.
+    bool m_bLeft = false;
+    std::vector<CUrlNode*> m_deleted;
+};
