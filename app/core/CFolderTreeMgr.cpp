@@ -8,6 +8,7 @@
 
 #include "app/core/CAppSettings.h"
 #include "app/core/CFileSys.h"
+#include "app/core/CPageTitle.h"
 #include "app/core/CSafeSave.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
@@ -23,9 +24,7 @@
 namespace {
 
 constexpr char16_t kVendorSite[] = u"http://www.korvel.com";
-constexpr char16_t kForbidden[] = u"\\/:*?\"<>|";
-constexpr char16_t kCharsText[] =
-    u"A folder name cannot contain any of the following characters:\n\t\\ / : * ? \" < > |";
+constexpr char16_t kCharsText[] = u"A folder name cannot contain any of the following characters:\n\t";
 constexpr char16_t kEmptyNameText[] = u"Name can not be empty.";
 constexpr char16_t kSameNameText[] = u"The same name already exits. Please choose another one.";
 constexpr char16_t kDotNameText[] = u"A folder name cannot be \".\" or \"..\".";
@@ -63,7 +62,11 @@ std::u16string NameOf(const RNode* rnode)
 
 bool HasForbiddenChar(const std::u16string& name)
 {
-    return name.find_first_of(std::u16string(kForbidden) + u'\0') != std::u16string::npos;
+    for (char16_t c : name) {
+        if (c == u'\0' || CPageTitle::IsForbidden(c))
+            return true;
+    }
+    return false;
 }
 
 bool IsDotName(const std::u16string& name)
@@ -197,9 +200,9 @@ public:
 
     void OnTextChanged(std::u16string& text) override
     {
-        if (!text.empty() && std::u16string_view(kForbidden).find(text.back()) != std::u16string_view::npos) {
+        if (!text.empty() && CPageTitle::IsForbidden(text.back())) {
             text.pop_back();
-            ShowMessage(kCharsText);
+            ShowMessage(kCharsText + CPageTitle::GetCharacterList());
         }
     }
 
@@ -212,7 +215,7 @@ public:
         }
         // Pasted text skips the check while typing.
         if (HasForbiddenChar(text)) {
-            ShowMessage(kCharsText);
+            ShowMessage(kCharsText + CPageTitle::GetCharacterList());
             return false;
         }
         if (IsDotName(text)) {
@@ -595,7 +598,7 @@ bool CFolderTreeMgr::RenameFolder(RNode* folder, const std::u16string& newName)
     if (!data || !parent || newName.empty() || newName.size() >= kMaxNameLength || newName == oldName)
         return false;
     if (HasForbiddenChar(newName)) {
-        ShowMessage(kCharsText);
+        ShowMessage(kCharsText + CPageTitle::GetCharacterList());
         return false;
     }
     if (IsDotName(newName)) {

@@ -5,8 +5,7 @@
 
 namespace {
 
-// The same nine characters folder names may not hold, in the order the
-// user is shown them.
+// In the order the user is shown them.
 constexpr char16_t kForbidden[] = u"\\/:*?\"<>|";
 constexpr char16_t kUntitled[] = u"Untitled-";
 constexpr size_t kUntitledLength = 9;
@@ -18,15 +17,20 @@ bool CPageTitle::IsForbidden(char16_t c)
     return std::u16string_view(kForbidden).find(c) != std::u16string_view::npos;
 }
 
-std::u16string CPageTitle::GetForbiddenMessage()
+std::u16string CPageTitle::GetCharacterList()
 {
-    std::u16string text = u"A Page title cannot contain any of the following characters:\n\t";
+    std::u16string text;
     for (const char16_t* c = kForbidden; *c; ++c) {
         if (c != kForbidden)
             text += u' ';
         text += *c;
     }
     return text;
+}
+
+std::u16string CPageTitle::GetForbiddenMessage()
+{
+    return u"A Page title cannot contain any of the following characters:\n\t" + GetCharacterList();
 }
 
 bool CPageTitle::OnTitleTextChanged(std::u16string& text)

@@ -17,7 +17,10 @@ public:
     static bool OnTitleTextChanged(std::u16string& text);
     // \ / < > become "-", : * ? " | a blank, then the blanks around go.
     static std::u16string Clean(std::u16string_view title);
+    // The nine characters no folder name or page title may hold.
     static bool IsForbidden(char16_t c);
+    // Them as the user is shown them: separated by blanks.
+    static std::u16string GetCharacterList();
     // "A Page title cannot contain ..." with the list of characters.
     static std::u16string GetForbiddenMessage();
 
