@@ -253,8 +253,10 @@ bool CPageMgr::ShowItem(CColctNode* colct, CUrlNode* item)
 {
     if (!colct || FindColct(item) != colct || item->GetItemType() != ITEM_NOTE)
         return false;
-    if (IsCurrent(item))
+    if (IsCurrent(item)) {
+        UIPort().SelectItem(item);  // a search result may point at the page on show
         return true;
+    }
     if (!LeavePage())
         return false;
     return Show(colct, item);
