@@ -17,6 +17,11 @@ CMainCore::CMainCore()
       m_pThreads(std::make_unique<CThreadMgr>())
 {
     m_pProjects->SetSaveRecentPagesHook([this] { m_pRecentPages->Close(); });
+    CKrvActions& actions = m_krv.GetActions();
+    actions.newProject = [this] { m_pProjects->NewProjectCommand(); };
+    actions.openProjectDialog = [this] { m_pProjects->OpenProjectCommand(); };
+    actions.openProjectFile = [this](const std::u16string& path) { m_pProjects->OpenProject(path); };
+    actions.newFolder = [this] { m_pTree->CreateFolder(); };
 }
 
 CMainCore::~CMainCore() = default;

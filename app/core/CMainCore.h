@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/core/CAppSettings.h"
+#include "app/core/CKrvCommands.h"
 
 class CFolderTreeMgr;
 class CProjectMgr;
@@ -26,6 +27,9 @@ public:
     CFolderTreeMgr& GetTreeMgr() { return *m_pTree; }
     CProjectMgr& GetProjectMgr() { return *m_pProjects; }
     CThreadMgr& GetThreadMgr() { return *m_pThreads; }
+    // The links of the start and folder pages, wired to the project
+    // manager and the tree; the new-page action is set by the page side.
+    CKrvCommands& GetKrvCommands() { return m_krv; }
     // Written and forgotten whenever the project closes.
     CRecentPages& GetRecentPages() { return *m_pRecentPages; }
 
@@ -58,6 +62,7 @@ private:
     std::unique_ptr<CFolderTreeMgr> m_pTree;
     std::unique_ptr<CProjectMgr> m_pProjects;
     std::unique_ptr<CThreadMgr> m_pThreads;
+    CKrvCommands m_krv;
     std::function<void(bool)> m_updateRecord;
     int m_nRefusedCloses = 0;
 };

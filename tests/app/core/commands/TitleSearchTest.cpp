@@ -1,0 +1,214 @@
+// Title search over a real project: what matches, in which order, the row
+// texts, and the opening of a result that may have gone in the meantime.
+
+#include <gtest/gtest.h>
+
+#include "app/core/CFolderTreeMgr.h"
+#include "app/core/CMainCore.h"
+#include "app/core/CProjectMgr.h"
+#include "app/core/CTitleSearch.h"
+#include "app/core/CTraceLog.h"
+#include "base/model/CColctNode.h"
+#include "base/model/CFolderNode.h"
+#include "base/model/CUrlNode.h"
+#include "base/model/RNTool.h"
+#include "base/tools/CBaseTool.h"
+#include "tests/app/core/ScriptedUI.h"
+
+namespace {
+
+// The project "Work": the root and the folders A, A/B and C, each with a
+// collection written to disk, then the project opened afresh so that no
+// collection is loaded yet.
+class TitleSearchTest : public ::testing::Test {
+protected:
+    TitleSearchTest()
+    {
+        fs::create_directories(home.Root() / "Notes");
+        EXPECT_NE(projects.CreateProject(file), nullptr);
+        RNode* root = tree.GetRoot();
+        ui.names = {{u"A"}, {u"B"}, {u"C"}};
+        RNode* a = tree.CreateFolder(root);
+        RNode* b = tree.CreateFolder(a);
+        RNode* c = tree.CreateFolder(root);
+        Fill(root, {{u"annual report 2009", u"annual.htm", ITEM_NOTE, u""},
+                    {u"Minutes", u"minutes.htm", ITEM_NOTE, u"Quarterly REPORTS"},
+                    {u"Budget", u"report.htm", ITEM_NOTE, u""},
+                    {u"report link", u"https://example.com/report", ITEM_LINK, u"report"}});
+        Fill(a, {{u"Report A", u"a.htm", ITEM_NOTE, u""}});
+        Fill(b, {{u"Plans", u"plans.htm", ITEM_NOTE, u""}, {u"Report B", u"Report B.htm", ITEM_NOTE, u""}});
+        Fill(c, {{u"report C", u"c.htm", ITEM_NOTE, u""}});
+        EXPECT_TRUE(projects.CloseProject());
+        EXPECT_TRUE(projects.OpenProject(file));
+        EXPECT_TRUE(ui.messages.empty());
+        search.SetShowItemHook([this](RNode* folder, CColctNode* colct, CUrlNode* item) {
+            shown.push_back({folder, colct, item});
+        });
+    }
+    ~TitleSearchTest() override
+    {
+        core.reset();
+        CMainCore::ReleaseProgramObjects();
+    }
+
+    struct Page {
+        const char16_t *name, *url;
+        tagKRVITEMTYPE type;
+        const char16_t* description;
+    };
+    void Fill(RNode* folder, std::initializer_list<Page> pages)
+    {
+        CColctNode* colct = tree.EnsureColct(folder);
+        ASSERT_NE(colct, nullptr);
+        for (const Page& page : pages)
+            AddItem(colct->GetLocRNodeRoot(), page);
+        EXPECT_TRUE(tree.SaveColct(colct));
+    }
+    static CUrlNode* AddItem(RNode* parent, const Page& page)
+    {
+        CUrlNode* item = CUrlNode::New();
+        item->SetName(page.name);
+        item->SetUrl(page.url);
+        item->SetItemType(page.type);
+        item->SetDescription(page.description);
+        CBaseTool::AssignUUID(item);
+        RNTool::InsertAsChild(parent, RNode::New2(item, NT_URL));
+        return item;
+    }
+    RNode* Folder(const char16_t* path)
+    {
+        RNode* folder = tree.GetRoot();
+        // One-letter names joined with "/".
+        for (size_t i = 0; folder && path[i]; i += path[i + 1] ? 2 : 1)
+            folder = RNTool::FindRNodeByName(folder, std::u16string(1, path[i]).c_str(), NT_FOLDER);
+        return folder;
+    }
+    Texts Titles() const
+    {
+        Texts titles;
+        for (const CTitleResult& result : search.GetResults())
+            titles.push_back(Utf8(result.title));
+        return titles;
+    }
+    // Opens `row` and says whether it was shown, and the messages since.
+    std::pair<bool, Texts> Open(size_t row)
+    {
+        size_t before = shown.size();
+        ui.messages.clear();
+        search.OpenResult(row);
+        return {shown.size() > before, ui.MessageTexts()};
+    }
+
+    struct Shown {
+        RNode* folder;
+        CColctNode* colct;
+        CUrlNode* item;
+    };
+
+    ScopedHome home;
+    ScriptedUI ui;
+    std::unique_ptr<CMainCore> core = std::make_unique<CMainCore>();
+    CProjectMgr& projects = core->GetProjectMgr();
+    CFolderTreeMgr& tree = core->GetTreeMgr();
+    std::u16string file = U16(home.Root() / "Notes" / "Work.zand");
+    fs::path content = home.Root() / "Notes" / "Work";
+    CTitleSearch search{tree};
+    std::vector<Shown> shown;
+    const Texts kGone{"Can not find this Page, it may be removed!"};
+};
+
+TEST_F(TitleSearchTest, FindsPagesByNameOrDescriptionInTreeOrder)
+{
+    EXPECT_EQ(static_cast<CFolderNode*>(Folder(u"A/B")->GetData())->GetColctNode(), nullptr);
+    EXPECT_EQ(search.Search(u"Report", true), 5u);
+    EXPECT_EQ(Utf8(search.GetQuery()), "report");
+    // Not by address, not a link, and the walk goes down before across.
+    EXPECT_EQ(Titles(), (Texts{"annual report 2009", "Minutes", "Report A", "Report B", "report C"}));
+
+    const CTitleResult& b = search.GetResults()[3];
+    EXPECT_EQ(b.host, Folder(u"A/B")->GetData());
+    EXPECT_EQ(Utf8(b.pagePath), (content / "A" / "B" / "Report B.htm").string());
+    EXPECT_EQ(Utf8(search.GetResults()[0].pagePath), (content / "annual.htm").string());
+    CTitleRow row = search.GetRow(3);
+    EXPECT_EQ(Utf8(row.title), "Report B");
+    EXPECT_EQ(Utf8(row.folder), "\\A\\B");
+    EXPECT_EQ(Utf8(row.file), "Report B.htm");
+    EXPECT_EQ(Utf8(search.GetRow(0).folder), "");
+    EXPECT_EQ(Utf8(search.GetRow(4).folder), "\\C");
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Only the current folder's collection without the all flag.
+    tree.SetCurrentFolder(Folder(u"A/B"));
+    EXPECT_EQ(search.Search(u"REPORT", false), 1u);
+    EXPECT_EQ(Titles(), Texts{"Report B"});
+    EXPECT_EQ(search.Search(u"nothing like it", true), 0u);
+
+    // An empty text clears the previous results.
+    search.Search(u"report", true);
+    EXPECT_EQ(search.Search(u"", true), 0u);
+    EXPECT_TRUE(search.GetResults().empty());
+    EXPECT_EQ(search.GetQuery(), u"");
+}
+
+// A page inside a folder of a collection is not searched; an address that
+// would lead out of the page's folder gives no path.
+TEST_F(TitleSearchTest, GroupedPagesAndStrayAddresses)
+{
+    search.Search(u"report", true);  // records to be taken over by the next search
+    CColctNode* colct = tree.LoadColct(Folder(u"C"), false);
+    RNode* group = RNode::New2(CFolderNode::New(), NT_FOLDER);
+    group->GetData()->SetName(u"odd group");
+    RNTool::InsertAsChild(colct->GetLocRNodeRoot(), group);
+    AddItem(group, {u"odd inside", u"inside.htm", ITEM_NOTE, u""});
+    AddItem(colct->GetLocRNodeRoot(), {u"Odd report", u"../../escape.htm", ITEM_NOTE, u""})->SetUUID(u"");
+    ASSERT_EQ(search.Search(u"odd", true), 1u);
+    EXPECT_EQ(search.GetResults()[0].pagePath, u"");
+    EXPECT_EQ(Utf8(search.GetRow(0).file), "../../escape.htm");
+    EXPECT_EQ(Open(0), (std::pair<bool, Texts>{true, {}}));
+}
+
+TEST_F(TitleSearchTest, OpeningAResultShowsItsPageAndIsTraced)
+{
+    fs::path log = home.Root() / "trace.log";
+    ASSERT_TRUE(CTraceLog::Open(U16(log), false));
+    search.Search(u"report b", true);
+    EXPECT_EQ(Open(0), (std::pair<bool, Texts>{true, {}}));
+    CTraceLog::Close();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].folder, Folder(u"A/B"));
+    EXPECT_EQ(shown[0].colct, tree.LoadColct(Folder(u"A/B"), false));
+    EXPECT_EQ(shown[0].item, search.GetResults()[0].item);
+    EXPECT_NE(ReadBytes(log).find("Clicked\r\n"), std::string::npos);
+    EXPECT_EQ(Open(7).first, false);  // no such row
+}
+
+TEST_F(TitleSearchTest, AResultWhosePageWentSaysSo)
+{
+    search.Search(u"report", true);
+    ASSERT_EQ(search.GetResults().size(), 5u);
+
+    // The item taken out of its collection.
+    CColctNode* colct = tree.LoadColct(Folder(u"A"), false);
+    RNode* record = colct->GetFirstRNode();
+    ASSERT_TRUE(RNTool::RemoveOneChild(colct->GetLocRNodeRoot(), record));
+    CBaseNode::Delete(record->GetData());
+    RNode::Delete(record);
+    EXPECT_EQ(Open(2), (std::pair<bool, Texts>{false, kGone}));
+
+    // Another item where the old one was is not the old one.
+    search.GetResults()[3].item->SetUUID(u"00000000-0000-0000-0000-000000000000");
+    EXPECT_EQ(Open(3), (std::pair<bool, Texts>{false, kGone}));
+
+    // Its folder removed from the tree.
+    ui.confirmations = {true};
+    ASSERT_TRUE(tree.RemoveFolder(Folder(u"C")));
+    EXPECT_EQ(Open(4), (std::pair<bool, Texts>{false, kGone}));
+    EXPECT_EQ(Open(0), (std::pair<bool, Texts>{true, {}}));
+
+    // The project closed.
+    ASSERT_TRUE(projects.CloseProject());
+    EXPECT_EQ(Open(0), (std::pair<bool, Texts>{false, kGone}));
+    EXPECT_EQ(shown.size(), 1u);
+}
+
+}  // namespace
