@@ -4,6 +4,7 @@
 #include "app/background/CThreadMgr.h"
 #include "app/core/CFileAssoc.h"
 #include "app/core/CFolderTreeMgr.h"
+#include "app/core/CPageMgr.h"
 #include "app/core/CProjectLock.h"
 #include "app/core/CProjectMgr.h"
 #include "app/core/CRecentPages.h"
@@ -14,7 +15,9 @@ CMainCore::CMainCore()
     : m_pRecentPages(std::make_unique<CRecentPages>()),
       m_pTree(std::make_unique<CFolderTreeMgr>()),
       m_pProjects(std::make_unique<CProjectMgr>(*m_pTree)),
-      m_pThreads(std::make_unique<CThreadMgr>())
+      m_pThreads(std::make_unique<CThreadMgr>()),
+      m_pPages(std::make_unique<CPageMgr>(*m_pTree, *m_pThreads, *m_pRecentPages)),
+      m_search(*m_pTree)
 {
     m_pProjects->SetSaveRecentPagesHook([this] { m_pRecentPages->Close(); });
     CKrvActions& actions = m_krv.GetActions();
@@ -22,6 +25,12 @@ CMainCore::CMainCore()
     actions.openProjectDialog = [this] { m_pProjects->OpenProjectCommand(); };
     actions.openProjectFile = [this](const std::u16string& path) { m_pProjects->OpenProject(path); };
     actions.newFolder = [this] { m_pTree->CreateFolder(); };
+    actions.newPage = [this] { m_pPages->NewPage(); };
+    m_search.SetShowItemHook([this](RNode* folder, CColctNode* colct, CUrlNode* item) {
+        if (folder != m_pTree->GetCurrentFolder())
+            m_pPages->ShowFolder(folder);
+        m_pPages->ShowItem(colct, item);
+    });
 }
 
 CMainCore::~CMainCore() = default;

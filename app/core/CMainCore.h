@@ -10,8 +10,10 @@
 
 #include "app/core/CAppSettings.h"
 #include "app/core/CKrvCommands.h"
+#include "app/core/CTitleSearch.h"
 
 class CFolderTreeMgr;
+class CPageMgr;
 class CProjectMgr;
 class CRecentPages;
 class CShutdownWait;
@@ -27,8 +29,11 @@ public:
     CFolderTreeMgr& GetTreeMgr() { return *m_pTree; }
     CProjectMgr& GetProjectMgr() { return *m_pProjects; }
     CThreadMgr& GetThreadMgr() { return *m_pThreads; }
+    CPageMgr& GetPageMgr() { return *m_pPages; }
+    // The task pane's search; a result opens through the page manager.
+    CTitleSearch& GetTitleSearch() { return m_search; }
     // The links of the start and folder pages, wired to the project
-    // manager and the tree; the new-page action is set by the page side.
+    // manager, the tree and the page manager.
     CKrvCommands& GetKrvCommands() { return m_krv; }
     // Written and forgotten whenever the project closes.
     CRecentPages& GetRecentPages() { return *m_pRecentPages; }
@@ -62,6 +67,9 @@ private:
     std::unique_ptr<CFolderTreeMgr> m_pTree;
     std::unique_ptr<CProjectMgr> m_pProjects;
     std::unique_ptr<CThreadMgr> m_pThreads;
+    // After what it works on, so it goes first.
+    std::unique_ptr<CPageMgr> m_pPages;
+    CTitleSearch m_search;
     CKrvCommands m_krv;
     std::function<void(bool)> m_updateRecord;
     int m_nRefusedCloses = 0;

@@ -6,6 +6,7 @@
 #include "app/background/CThreadMgr.h"
 #include "app/core/CProjectMgr.h"
 #include "app/core/CRegistry.h"
+#include "base/model/CUrlNode.h"
 #include "tests/app/core/ScriptedUI.h"
 
 namespace {
@@ -88,6 +89,27 @@ TEST_F(MainCoreTest, ShutDownInItsOrder)
     }
     EXPECT_EQ(wait->GetRunningCount(), 0);
     EXPECT_LT(wait->GetPassCount(), CShutdownWait::s_iKillPass);
+}
+
+}  // namespace
+
+namespace {
+
+// The folder page's links and a search result reach the page manager.
+TEST_F(MainCoreTest, FolderLinksAndSearchResultsReachThePages)
+{
+    ASSERT_TRUE(projects.OpenProject(MakeProject("Wired")));
+    EXPECT_TRUE(core->GetKrvCommands().OnBeforeNavigate(CKrvCommands::VIEW_FOLDER, u"krv:CreatePage"));
+    EXPECT_EQ(ui.shownPages, Texts{""});  // the new page, empty
+    ASSERT_NE(ui.selectedItem, nullptr);
+    EXPECT_EQ(Utf8(ui.selectedItem->GetName()), "Untitled-1");
+
+    ui.selectedItem = nullptr;
+    ASSERT_EQ(core->GetTitleSearch().Search(u"untitled", true), 1u);
+    EXPECT_TRUE(core->GetTitleSearch().OpenResult(0));
+    ASSERT_NE(ui.selectedItem, nullptr);
+    EXPECT_EQ(Utf8(ui.selectedItem->GetName()), "Untitled-1");
+    EXPECT_TRUE(projects.CloseProject());
 }
 
 }  // namespace
