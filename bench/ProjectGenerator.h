@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchPairs.h"
 #include "app/core/CAppSettings.h"
 #include "app/core/CUIPort.h"
 #include "base/model/CColctNode.h"
@@ -37,34 +38,6 @@ constexpr int kFolders = 1000;
 constexpr int kPages = 20000;
 constexpr int kFanOut = 6;  // children per folder: 1 + 6 + 36 + 216 + 741
 
-inline double ThreadSeconds()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-// Times of the two sides of a comparison, run in pairs.
-struct Pairs {
-    std::vector<double> ours;
-    std::vector<double> theirs;
-
-    static double Median(std::vector<double> values)
-    {
-        if (values.empty())
-            return 0;
-        std::sort(values.begin(), values.end());
-        size_t n = values.size();
-        return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-    }
-    double Ratio() const
-    {
-        std::vector<double> ratios;
-        for (size_t i = 0; i < ours.size(); ++i)
-            ratios.push_back(ours[i] / theirs[i]);
-        return Median(ratios);
-    }
-};
 
 // A port that answers nothing and shows nothing.
 class CQuietUI : public CUIPort {

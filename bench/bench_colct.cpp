@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchPairs.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
 #include "base/model/CUrlNode.h"
@@ -32,43 +33,18 @@
 
 namespace {
 
+using bench::Pairs;
+using bench::ThreadSeconds;
+
 constexpr int kItems = 50000;
 constexpr int kTopFolders = 40;
 constexpr double kReadTarget = 1.5;
 constexpr double kWriteTarget = 1.0;
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
-// CPU seconds of each side, one entry per pair of runs.
-struct Pairs {
-    std::vector<double> ours;
-    std::vector<double> theirs;
-
-    static double Median(std::vector<double> values)
-    {
-        if (values.empty())
-            return 0;
-        std::sort(values.begin(), values.end());
-        size_t n = values.size();
-        return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-    }
-    double Ratio() const
-    {
-        std::vector<double> ratios;
-        for (size_t i = 0; i < ours.size(); ++i)
-            ratios.push_back(ours[i] / theirs[i]);
-        return Median(ratios);
-    }
-};
 
 Pairs g_read;
 Pairs g_write;
-
-double ThreadSeconds()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 // xorshift64*: a fixed seed, so every run builds the same collection.
 class Random {
