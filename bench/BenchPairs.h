@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
 namespace bench {
@@ -36,6 +37,19 @@ struct Pairs {
         for (size_t i = 0; i < ours.size(); ++i)
             ratios.push_back(ours[i] / theirs[i]);
         return Median(ratios);
+    }
+    // The two medians and their ratio against the target.
+    void Report(const char* what, const char* theirName, double target) const
+    {
+        if (ours.empty()) {
+            std::printf("%s ratio: not measured\n", what);
+            return;
+        }
+        double ratio = Ratio();
+        std::printf("%s zandrel: %.1f ms, %s: %.1f ms (median CPU time of %zu pairs)\n", what, Median(ours) * 1e3,
+                    theirName, Median(theirs) * 1e3, ours.size());
+        std::printf("%s ratio zandrel/%s: %.3f (target <= %.2f): %s\n", what, theirName, ratio, target,
+                    ratio <= target ? "met" : "NOT met");
     }
 };
 

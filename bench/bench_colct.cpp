@@ -297,19 +297,6 @@ void BM_WriteColct(benchmark::State& state)
 BENCHMARK(BM_ReadColct)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(8.0);
 BENCHMARK(BM_WriteColct)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(5.0);
 
-void Report(const char* what, const Pairs& pairs, const char* theirName, double target)
-{
-    if (pairs.ours.empty()) {
-        std::printf("%s ratio: not measured\n", what);
-        return;
-    }
-    double ratio = pairs.Ratio();
-    std::printf("%s zandrel: %.1f ms, %s: %.1f ms (median CPU time of %zu pairs)\n", what,
-                Pairs::Median(pairs.ours) * 1e3, theirName, Pairs::Median(pairs.theirs) * 1e3, pairs.ours.size());
-    std::printf("%s ratio zandrel/%s: %.3f (target <= %.2f): %s\n", what, theirName, ratio, target,
-                ratio <= target ? "met" : "NOT met");
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -325,7 +312,7 @@ int main(int argc, char** argv)
     std::printf("collection: %d items, %.1f MB; saved again after loading it %s\n", kItems,
                 static_cast<double>(Data().bytes.size()) / 1e6,
                 Data().sameBytes ? "gives the same bytes" : "gives DIFFERENT bytes");
-    Report("read", g_read, "xmlReadMemory", kReadTarget);
-    Report("write", g_write, "xmlDocDumpMemory", kWriteTarget);
+    g_read.Report("read", "xmlReadMemory", kReadTarget);
+    g_write.Report("write", "xmlDocDumpMemory", kWriteTarget);
     return Data().sameBytes ? 0 : 1;
 }
