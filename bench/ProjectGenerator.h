@@ -70,6 +70,14 @@ public:
     bool OpenUri(const std::u16string&) override { return false; }
     bool RunProgram(const std::u16string&, const std::u16string&) override { return false; }
     void ShowInFileManager(const std::u16string&) override {}
+    void ShowTagsWindow(int) override {}
+    void LoadTagsPage(const std::u16string&) override {}
+    void CloseTagsWindow() override {}
+    bool AskText(const CTextQuestion&, CNameRules&, std::u16string*) override { return false; }
+    bool AskTagRename(const std::u16string&, const std::vector<std::u16string>&, CTagRenameRules&) override
+    {
+        return false;
+    }
     void PostMessage(unsigned, uintptr_t, void*) override {}
     void ExitProcess(int code) override { std::exit(code); }
 

@@ -358,6 +358,43 @@ std::u16string CFolderTreeMgr::GetPageRelativePath(RNode* folder, CUrlNode* item
     return relative + url;
 }
 
+CUrlNode* CFolderTreeMgr::FindPage(const std::u16string& relative, RNode** folder, CColctNode** colct)
+{
+    std::u16string path = CProjectTags::NormalizePath(relative.c_str());
+    RNode* node = m_pRoot;
+    size_t start = 0;
+    for (size_t slash = path.find(u'/'); node && slash != std::u16string::npos; slash = path.find(u'/', start)) {
+        std::u16string name = path.substr(start, slash - start);
+        start = slash + 1;
+        RNode* next = nullptr;
+        for (RNode* child = node->GetChild(); child && !next; child = child->GetNext()) {
+            if (child->GetType() == NT_FOLDER && CStringTool::EqualNoCase(NameOf(child).c_str(), name.c_str()))
+                next = child;
+        }
+        node = next;
+    }
+    std::u16string address = path.substr(start);
+    CFolderNode* data = FolderOf(node);
+    CColctNode* found = data && data->HasPage() && !address.empty() ? LoadColct(node, false) : nullptr;
+    RNode* items = found ? found->GetLocRNodeRoot() : nullptr;
+    for (RNode* child = items ? items->GetChild() : nullptr; child; child = child->GetNext()) {
+        auto* item = child->GetType() == NT_URL ? static_cast<CUrlNode*>(child->GetData()) : nullptr;
+        if (item && item->GetUrl() && CStringTool::EqualNoCase(item->GetUrl(), address.c_str())) {
+            if (folder)
+                *folder = node;
+            if (colct)
+                *colct = found;
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<RNode*> CFolderTreeMgr::GetAllFolders() const
+{
+    return FoldersOf(m_pRoot);
+}
+
 std::u16string CFolderTreeMgr::GetAssetsFolder(const std::u16string& pageFile)
 {
     if (pageFile.empty())

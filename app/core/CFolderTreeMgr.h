@@ -57,6 +57,13 @@ public:
     std::u16string GetPageFilePath(RNode* folder, CUrlNode* item);
     // The same relative to the content folder, as the tag store keeps it.
     std::u16string GetPageRelativePath(RNode* folder, CUrlNode* item) const;
+    // The page at `relative` (as GetPageRelativePath forms it; "\" is read
+    // as "/", letter case is ignored), loading its collection when needed;
+    // null when there is no such folder or page. `folder` and `colct` may
+    // be null.
+    CUrlNode* FindPage(const std::u16string& relative, RNode** folder = nullptr, CColctNode** colct = nullptr);
+    // Every folder of the tree in document order, the root first.
+    std::vector<RNode*> GetAllFolders() const;
     // The page file up to the last dot of its name + "_files".
     static std::u16string GetAssetsFolder(const std::u16string& pageFile);
 

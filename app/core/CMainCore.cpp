@@ -10,6 +10,7 @@
 #include "app/core/CRecentPages.h"
 #include "app/core/CRegistry.h"
 #include "app/core/CTraceLog.h"
+#include "app/tags/CTagsWindowMgr.h"
 
 CMainCore::CMainCore()
     : m_pRecentPages(std::make_unique<CRecentPages>()),
@@ -17,20 +18,26 @@ CMainCore::CMainCore()
       m_pProjects(std::make_unique<CProjectMgr>(*m_pTree)),
       m_pThreads(std::make_unique<CThreadMgr>()),
       m_pPages(std::make_unique<CPageMgr>(*m_pTree, *m_pThreads, *m_pRecentPages)),
+      m_pTags(std::make_unique<CTagsWindowMgr>(*m_pTree, *m_pPages, *m_pProjects)),
       m_search(*m_pTree)
 {
-    m_pProjects->SetSaveRecentPagesHook([this] { m_pRecentPages->Close(); });
+    m_pProjects->SetSaveRecentPagesHook([this] {
+        m_pRecentPages->Close();
+        m_pTags->OnProjectClosed();
+    });
     CKrvActions& actions = m_krv.GetActions();
     actions.newProject = [this] { m_pProjects->NewProjectCommand(); };
     actions.openProjectDialog = [this] { m_pProjects->OpenProjectCommand(); };
     actions.openProjectFile = [this](const std::u16string& path) { m_pProjects->OpenProject(path); };
     actions.newFolder = [this] { m_pTree->CreateFolder(); };
     actions.newPage = [this] { m_pPages->NewPage(); };
-    m_search.SetShowItemHook([this](RNode* folder, CColctNode* colct, CUrlNode* item) {
+    auto showItem = [this](RNode* folder, CColctNode* colct, CUrlNode* item) {
         if (folder != m_pTree->GetCurrentFolder())
             m_pPages->ShowFolder(folder);
         m_pPages->ShowItem(colct, item);
-    });
+    };
+    m_search.SetShowItemHook(showItem);
+    m_pTags->SetShowItemHook(showItem);
 }
 
 CMainCore::~CMainCore() = default;

@@ -17,6 +17,7 @@ class CPageMgr;
 class CProjectMgr;
 class CRecentPages;
 class CShutdownWait;
+class CTagsWindowMgr;
 class CThreadMgr;
 
 class CMainCore {
@@ -37,6 +38,13 @@ public:
     CKrvCommands& GetKrvCommands() { return m_krv; }
     // Written and forgotten whenever the project closes.
     CRecentPages& GetRecentPages() { return *m_pRecentPages; }
+    // The tags window's pages and commands.
+    CTagsWindowMgr& GetTagsMgr() { return *m_pTags; }
+
+    // A command of the main menu or a context menu (the table in
+    // CCommandTable) that the core carries out. False for one that the
+    // window shell must do itself.
+    bool OnCommand(int command);
 
     // Called with true on the first run, false otherwise, where the update
     // check keeps its record.
@@ -69,6 +77,7 @@ private:
     std::unique_ptr<CThreadMgr> m_pThreads;
     // After what it works on, so it goes first.
     std::unique_ptr<CPageMgr> m_pPages;
+    std::unique_ptr<CTagsWindowMgr> m_pTags;
     CTitleSearch m_search;
     CKrvCommands m_krv;
     std::function<void(bool)> m_updateRecord;

@@ -151,6 +151,36 @@ bool CProjectTags::RenameTag(const std::u16string& oldName, const std::u16string
     return true;
 }
 
+bool CProjectTags::MergeTag(const std::u16string& oldName, const std::u16string& newName)
+{
+    CTagItem* from = FindTag(oldName);
+    CTagItem* into = FindTag(newName);
+    if (!from || !into || from == into)
+        return false;
+    for (RBstrItem* u = from->GetUrlList(); u; u = u->GetNext())
+        into->AddUrlItem(u->GetData(), true);
+    return DeleteTag(oldName);
+}
+
+bool CProjectTags::DeleteTag(const std::u16string& name)
+{
+    auto found = m_index.find(CStringTool::ToLower(name.c_str()));
+    if (found == m_index.end())
+        return false;
+    CTagItem* tag = found->second->GetData();
+    m_index.erase(found);
+    m_pStore->DeleteTagItem(tag);
+    m_bDirty = true;
+    return true;
+}
+
+void CProjectTags::SortAscending()
+{
+    // Sorting relinks the records; the index keeps pointing at them.
+    if (m_pStore)
+        m_pStore->SortTagItem(true);
+}
+
 int CProjectTags::RewritePaths(const std::u16string& oldPrefix, const std::u16string& newPrefix)
 {
     if (!m_pStore || oldPrefix.empty() || oldPrefix == newPrefix)

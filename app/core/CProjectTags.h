@@ -39,6 +39,13 @@ public:
     bool RemoveTag(const std::u16string& name, const std::u16string& path);
     // False when there is no such tag, or another tag already has the name.
     bool RenameTag(const std::u16string& oldName, const std::u16string& newName);
+    // The pages of tag `oldName` join the other tag `newName`, and the old
+    // tag goes. False when either is missing or they are one tag.
+    bool MergeTag(const std::u16string& oldName, const std::u16string& newName);
+    // Removes the tag with all its pages; false when there is no such tag.
+    bool DeleteTag(const std::u16string& name);
+    // Orders the tags by name, as a rebuilt store is kept.
+    void SortAscending();
 
     // Page paths that begin with the folder path `oldPrefix` (ending in "/")
     // begin with `newPrefix` afterwards. Returns how many changed.

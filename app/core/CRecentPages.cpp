@@ -4,7 +4,17 @@
 #include "app/core/CFolderTreeMgr.h"
 #include "base/model/CUrlNode.h"
 
-CRecentPages::CRecentPages() : m_list(u"Recently opened pages", kMaxEntries) {}
+CRecentPages::CRecentPages() : CRecentPages(u"Recently opened pages", kMaxEntries, &CUserFolder::GetRecentPagesFile) {}
+
+CRecentPages::CRecentPages(const char16_t* listName, int maxEntries, FileOf file)
+    : m_list(listName, maxEntries), m_file(file)
+{
+}
+
+CRecentPages CRecentPages::ForTaggedPages()
+{
+    return CRecentPages(u"Recently tagged pages", kMaxTaggedEntries, &CUserFolder::GetRecentTagsFile);
+}
 
 void CRecentPages::Add(CFolderTreeMgr& tree, RNode* folder, CUrlNode* item)
 {
@@ -29,7 +39,7 @@ void CRecentPages::Load()
 {
     const CUserFolder& user = CAppSettings::Get()->GetUserFolder();
     // Without a project there is no file; the list stays empty.
-    m_list.SetFile(user.GetCurrentContentPath().empty() ? std::u16string() : user.GetRecentPagesFile());
+    m_list.SetFile(user.GetCurrentContentPath().empty() ? std::u16string() : (user.*m_file)());
     m_list.Load();
     m_bLoaded = true;
 }

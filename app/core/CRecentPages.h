@@ -3,19 +3,28 @@
 // The recently opened pages of the open project, newest first. Each entry
 // is a copy of the page item whose address is the page's path relative to
 // the content folder, so the list survives in one file for the whole
-// project. Read when first needed, written when the project closes.
+// project. Read when first needed, written when the project closes. The
+// recently tagged pages are kept the same way in a file of their own.
 
 #include "app/core/CRecentItemList.h"
 
 class CFolderTreeMgr;
+class CUserFolder;
 class CUrlNode;
 class RNode;
 
 class CRecentPages {
 public:
     static constexpr int kMaxEntries = 10;
+    static constexpr int kMaxTaggedEntries = 20;
+
+    // The file of the open project a list lives in.
+    using FileOf = std::u16string (CUserFolder::*)() const;
 
     CRecentPages();
+    CRecentPages(const char16_t* listName, int maxEntries, FileOf file);
+    // The recently tagged pages.
+    static CRecentPages ForTaggedPages();
     CRecentPages(const CRecentPages&) = delete;
     CRecentPages& operator=(const CRecentPages&) = delete;
 
@@ -44,5 +53,6 @@ public:
 
 private:
     CRecentItemList m_list;
+    FileOf m_file;
     bool m_bLoaded = false;
 };

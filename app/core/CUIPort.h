@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CColctNode;
 class CFolderNode;
@@ -57,6 +58,23 @@ struct CConfirmation {
     std::u16string cancelCaption = u"Cancel";
 };
 
+// A dialog that asks for one text: its title, the question above the field
+// and the caption of the button that confirms.
+struct CTextQuestion {
+    std::u16string title;
+    std::u16string prompt;
+    std::u16string okCaption;
+};
+
+// Rules of the tag rename dialog. OnRename gets the chosen entry of the
+// list (its index, the first entry being 0) and the new name as typed;
+// false keeps the dialog open, and the rules have already told the user why.
+class CTagRenameRules {
+public:
+    virtual ~CTagRenameRules() = default;
+    virtual bool OnRename(int chosen, const std::u16string& entry, const std::u16string& newName) = 0;
+};
+
 class CUIPort {
 public:
     virtual ~CUIPort() = default;
@@ -105,6 +123,20 @@ public:
     virtual bool OpenUri(const std::u16string& uri) = 0;  // the default handler
     virtual bool RunProgram(const std::u16string& program, const std::u16string& argument) = 0;
     virtual void ShowInFileManager(const std::u16string& path) = 0;
+
+    // The tags window: a second top-level window with its own HTML view,
+    // made on first use and hidden, not destroyed, when closed. Show makes
+    // or restores it, placed for `mode` (1 the tag-it form, 0 a search
+    // page); once its view exists the shell calls
+    // CTagsWindowMgr::OnWindowReady. LoadTagsPage writes a page into it.
+    virtual void ShowTagsWindow(int mode) = 0;
+    virtual void LoadTagsPage(const std::u16string& html) = 0;
+    virtual void CloseTagsWindow() = 0;
+    // Tag dialogs, shown over the tags window; false when cancelled.
+    virtual bool AskText(const CTextQuestion& question, CNameRules& rules, std::u16string* text) = 0;
+    // The list shows `entries` with the first one selected.
+    virtual bool AskTagRename(const std::u16string& title, const std::vector<std::u16string>& entries,
+                              CTagRenameRules& rules) = 0;
 
     // Hands a message to the interface thread; the receiver owns payload.
     virtual void PostMessage(unsigned message, uintptr_t wParam, void* payload) = 0;

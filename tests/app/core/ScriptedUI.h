@@ -134,6 +134,9 @@ public:
     // after another until the rules accept one; an empty list cancels.
     std::deque<std::vector<std::u16string>> names;
     std::deque<std::u16string> openPaths;  // open dialog; "" cancels
+    // Tag rename dialog: each entry is the tries (chosen entry, new name)
+    // confirmed one after another; an empty list cancels.
+    std::deque<std::vector<std::pair<int, std::u16string>>> renames;
     // The page view and the title box.
     std::string pageHtml;
     int pageCodePage = kCodePageUtf8;
@@ -165,6 +168,13 @@ public:
     std::vector<int> progressResults;
     std::vector<int> progressPositions;
     std::vector<std::string> progressTexts;
+    // The tags window: every Show with its mode, the pages loaded, closes,
+    // the questions of the text dialogs and the lists of the rename dialog.
+    std::vector<int> tagsWindowShows;
+    std::vector<std::string> tagsPages;
+    int tagsWindowCloses = 0;
+    std::vector<CTextQuestion> textQuestions;
+    std::vector<std::vector<std::u16string>> renameLists;
 
     Texts MessageTexts() const
     {
@@ -247,6 +257,24 @@ public:
         return result;
     }
 
+    void ShowTagsWindow(int mode) override { tagsWindowShows.push_back(mode); }
+    void LoadTagsPage(const std::u16string& html) override { tagsPages.push_back(Utf8(html)); }
+    void CloseTagsWindow() override { ++tagsWindowCloses; }
+    bool AskText(const CTextQuestion& question, CNameRules& rules, std::u16string* text) override
+    {
+        textQuestions.push_back(question);
+        return RunNameDialog(rules, text, false);
+    }
+    bool AskTagRename(const std::u16string&, const std::vector<std::u16string>& entries,
+                      CTagRenameRules& rules) override
+    {
+        renameLists.push_back(entries);
+        for (const auto& [chosen, name] : Next(renames, {}, std::string("rename dialog"))) {
+            if (rules.OnRename(chosen, chosen >= 0 && size_t(chosen) < entries.size() ? entries[chosen] : u"", name))
+                return true;
+        }
+        return false;
+    }
     bool OpenUri(const std::u16string& uri) override { return Opened(Utf8(uri)); }
     bool RunProgram(const std::u16string& program, const std::u16string& argument) override
     {
