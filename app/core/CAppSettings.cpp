@@ -41,6 +41,18 @@ std::u16string U16(const std::string& text)
     return CUnicodeTool::FromUtf8(text);
 }
 
+// The program's own pages and templates: beside the program as it ships,
+// else where an installation puts them, else the source tree it was built
+// from.
+std::u16string FindAssets(const std::u16string& program)
+{
+    for (std::u16string folder : {program + u"Assets/Zandrel/", program + u"../share/zandrel/"}) {
+        if (CFileSys::IsDirectory(folder))
+            return folder;
+    }
+    return CFileSys::WithSlash(U16(ZANDREL_RESOURCE_DIR));
+}
+
 // Makes the folder unless it is there; true when it is there afterwards.
 bool EnsureFolder(const std::u16string& folder)
 {
@@ -228,7 +240,7 @@ void CDataFolders::Build()
     }
 
     std::string assets = Env("ZANDREL_ASSETS_DIR");
-    m_assets = assets.empty() ? m_program + u"Assets/Zandrel/" : CFileSys::WithSlash(U16(assets));
+    m_assets = assets.empty() ? FindAssets(m_program) : CFileSys::WithSlash(U16(assets));
     m_skin = m_assets + u"Skin/";
     m_html = m_assets + u"Html/";
     m_colctBitmap = m_skin + u"colctfolder.bmp";

@@ -82,6 +82,10 @@ public:
     // a ".bak" and the user asked).
     bool CheckLoadedAddress(const std::u16string& loaded);
 
+    // The tags as the file's keywords attribute; clears the switch when
+    // written or when the file system keeps no such attributes.
+    static void WriteKeywords(const std::u16string& path, CUrlNode* item);
+
     // The items deleted in this run, kept until the manager goes.
     const std::vector<CUrlNode*>& GetDeletedItems() const { return m_deleted; }
 
@@ -101,9 +105,6 @@ private:
 
     // The page file written through the "~" copy; false after the message.
     static bool WritePageFile(const std::u16string& path, const std::string& bytes);
-    // The tags as the file's keywords attribute; clears the switch when
-    // written or when the file system keeps no such attributes.
-    static void WriteKeywords(const std::u16string& path, CUrlNode* item);
     // Page path in the tag store, for each tag of the item.
     void AddTagPaths(CUrlNode* item, RNode* folder);
     bool MoveTagPaths(CUrlNode* item, const std::u16string& oldPath, const std::u16string& newPath);
