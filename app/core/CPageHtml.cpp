@@ -168,7 +168,8 @@ bool RewriteSource(const std::string& raw, char quote, const std::string& oldFol
             return false;
         unsigned char byte = 0;
         at += DecodeUnit(raw, at, &byte);
-        if (byte != static_cast<unsigned char>(expected))
+        // Letter case aside, as pages written on case-blind file systems name it.
+        if (Lower(static_cast<char>(byte)) != Lower(expected))
             return false;
     }
     if (at >= raw.size() || (raw[at] != '/' && raw[at] != '\\'))
