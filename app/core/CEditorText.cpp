@@ -1,0 +1,414 @@
+#include "app/core/CEditorText.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "app/core/CFileSys.h"
+#include "base/tools/CStringTool.h"
+#include "base/tools/CUnicodeTool.h"
+
+namespace {
+
+template <typename Char>
+bool IsAsciiSpace(Char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// atoi: leading blanks, a sign, then digits up to the first other
+// character. Out-of-range values stop at the ends of int instead of
+// overflowing.
+template <typename Char>
+int ParseNumber(std::basic_string_view<Char> text)
+{
+    size_t at = 0;
+    while (at < text.size() && IsAsciiSpace(text[at]))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    long long value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        value = value * 10 + (text[at] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative)
+        return static_cast<int>(-value);
+    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+}
+
+// `prefix` is in lower case.
+bool StartsNoCase(std::u16string_view text, std::u16string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        char16_t c = text[i];
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        if (c != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+// Safe inside a double-quoted attribute and as element text.
+std::u16string EscapeHtml(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        switch (c) {
+        case u'&': out += u"&amp;"; break;
+        case u'<': out += u"&lt;"; break;
+        case u'>': out += u"&gt;"; break;
+        case u'"': out += u"&quot;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
+
+// A name inside a relative address: the characters that would end the
+// path part or start an escape are escaped themselves.
+void AppendPathPart(std::u16string& out, std::u16string_view part)
+{
+    for (char16_t c : part) {
+        if (c == u'%')
+            out += u"%25";
+        else if (c == u'#')
+            out += u"%23";
+        else if (c == u'?')
+            out += u"%3F";
+        else
+            out += c;
+    }
+}
+
+std::u16string Utf16(const char* ascii)
+{
+    return CUnicodeTool::FromUtf8(ascii);
+}
+
+}  // namespace
+
+// ---- source note ----
+
+std::optional<std::u16string> CEditorText::GetSourceUrl(const std::string& payload)
+{
+    if (payload.size() < kMinHtmlFormatSize)
+        return std::nullopt;
+    static constexpr std::string_view kStartKey = "StartHTML:";
+    size_t key = payload.find(kStartKey);
+    if (key == std::string::npos)
+        return std::nullopt;
+    size_t at = key + kStartKey.size();
+    size_t end = payload.find_first_of("\r\n", at);
+    if (end == std::string::npos)
+        end = payload.size();
+    if (end == at)
+        return std::nullopt;
+    long long start = ParseNumber(std::string_view(payload).substr(at, end - at));
+    if (start < static_cast<long long>(kMinHtmlFormatSize) || static_cast<unsigned long long>(start) >= payload.size())
+        return std::nullopt;
+
+    std::string_view header = std::string_view(payload).substr(0, static_cast<size_t>(start));
+    static constexpr std::string_view kSourceKey = "SourceURL:";
+    key = header.find(kSourceKey);
+    if (key == std::string_view::npos)
+        return std::nullopt;
+    at = key + kSourceKey.size();
+    end = header.find_first_of("\r\n", at);
+    if (end == std::string_view::npos)
+        end = header.size();
+    std::u16string url = CUnicodeTool::FromUtf8(header.substr(at, end - at));
+    if (!IsSourceUrl(url))
+        return std::nullopt;
+    return url;
+}
+
+bool CEditorText::IsSourceUrl(std::u16string_view url)
+{
+    return url.size() > 6 && (StartsNoCase(url, u"http:") || StartsNoCase(url, u"https:"));
+}
+
+std::u16string CEditorText::BuildSourceNote(std::u16string_view url)
+{
+    // The address comes from whatever page was copied; unescaped, a quote
+    // in it would end the attribute and let it add markup of its own.
+    std::u16string escaped = EscapeHtml(url);
+    return u"<p style='margin:0in;font-family:Tahoma;font-size:8.0pt;"
+           u"color:#666666'>Pasted from &lt;<a href=\"" +
+           escaped + u"\">" + escaped + u"</a>&gt;</p>&nbsp;";
+}
+
+std::optional<std::u16string> CEditorText::GetSourceNote(const std::string& payload)
+{
+    std::optional<std::u16string> url = GetSourceUrl(payload);
+    if (!url)
+        return std::nullopt;
+    return BuildSourceNote(*url);
+}
+
+std::optional<std::u16string> CEditorText::GetSourceNoteForUrl(std::u16string_view url)
+{
+    if (!IsSourceUrl(url))
+        return std::nullopt;
+    return BuildSourceNote(url);
+}
+
+// ---- preformatted text ----
+
+std::u16string CEditorText::EscapePreText(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        if (c == u'<')
+            out += u"&lt;";
+        else if (c == u'>')
+            out += u"&gt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::u16string CEditorText::BuildPreformattedFragment(std::u16string_view text, std::u16string_view parentTag,
+                                                      std::u16string_view parentClass)
+{
+    std::u16string escaped = EscapePreText(text);
+    if (parentTag == u"PRE" && parentClass == kPreClass)
+        return u"<PRE>" + escaped + u"</PRE>";
+    return u"<DIV class=\"" + std::u16string(kPreWrapClass) + u"\">" +
+           u"<PRE class=\"krv_pre\" style='padding:7pt; margin:5pt;\n"
+           u"font:10pt,\"Courier New\",Courier,mono;overflow:auto;white-space:pre;\n"
+           u"BACKGROUND-COLOR:#EEEEEE; color=#000000;'>\r\n" +
+           escaped + u"\r\n</PRE>" + u"</DIV>\r\n";
+}
+
+// ---- Enter inside a preformatted block ----
+
+std::optional<size_t> CEditorText::FindPreBlock(const std::vector<CElementInfo>& chain)
+{
+    for (size_t i = 0; i < chain.size(); ++i) {
+        if (chain[i].tagName != u"PRE" || chain[i].className != kPreClass)
+            continue;
+        // Only the innermost block counts; one without its wrapper is not ours.
+        if (i + 1 < chain.size() && chain[i + 1].tagName == u"DIV" &&
+            CStringTool::EqualNoCase(chain[i + 1].className.c_str(), kPreWrapClass))
+            return i;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::u16string> CEditorText::InsertLineBreakAtMark(std::u16string_view html)
+{
+    size_t mark = html.find(kInsertMark);
+    if (mark == std::u16string_view::npos)
+        return std::nullopt;
+    std::u16string out(html.substr(0, mark));
+    out += u"\r\n";
+    out += html.substr(mark);
+    return out;
+}
+
+// ---- insert image ----
+
+std::vector<CEditorText::CFileFilter> CEditorText::GetImageFilters()
+{
+    std::vector<std::u16string> parts;
+    std::u16string_view rest(kImageFilter);
+    for (size_t bar; (bar = rest.find(u'|')) != std::u16string_view::npos; rest.remove_prefix(bar + 1))
+        parts.emplace_back(rest.substr(0, bar));
+    std::vector<CFileFilter> filters;
+    for (size_t i = 0; i + 1 < parts.size() && !parts[i].empty(); i += 2) {
+        CFileFilter filter{parts[i], {}};
+        std::u16string_view patterns(parts[i + 1]);
+        for (;;) {
+            size_t semicolon = patterns.find(u';');
+            filter.patterns.emplace_back(patterns.substr(0, semicolon));
+            if (semicolon == std::u16string_view::npos)
+                break;
+            patterns.remove_prefix(semicolon + 1);
+        }
+        filters.push_back(std::move(filter));
+    }
+    return filters;
+}
+
+int CEditorText::ReadNumber(std::u16string_view text)
+{
+    return ParseNumber(text);
+}
+
+int CEditorText::CheckImageDialog(const CImageInsert& image)
+{
+    if (image.alignment < 0 || image.alignment >= kAlignmentCount)
+        return IMAGE_NO_ALIGNMENT;
+    if (ReadNumber(image.width) == 0 || ReadNumber(image.height) == 0)
+        return IMAGE_ZERO_SIZE;
+    return IMAGE_OK;
+}
+
+std::optional<std::u16string> CEditorText::FindFreeImageName(const std::u16string& name, const ExistsFunc& exists)
+{
+    if (!CFileSys::IsPlainName(name))
+        return std::nullopt;
+    if (!exists(name))
+        return name;
+    size_t dot = name.rfind(u'.');
+    if (dot == std::u16string::npos || dot == 0 || dot + 1 == name.size())
+        return std::nullopt;
+    std::u16string stem = name.substr(0, dot);
+    std::u16string extension = name.substr(dot);
+    for (int n = 1; n <= kMaxNameTries; ++n) {
+        std::u16string candidate = stem + u"[" + Utf16(std::to_string(n).c_str()) + u"]" + extension;
+        if (!exists(candidate))
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::u16string> CEditorText::FindFreeImageName(const std::u16string& assetsFolder,
+                                                             const std::u16string& name)
+{
+    std::u16string folder = CFileSys::WithSlash(assetsFolder);
+    return FindFreeImageName(name, [&folder](const std::u16string& candidate) {
+        return CFileSys::Exists(folder + candidate);
+    });
+}
+
+std::optional<std::u16string> CEditorText::CopyImageToAssets(const std::u16string& path,
+                                                             const std::u16string& assetsFolder)
+{
+    // Only the last component is used, so the copy stays in the folder
+    // whatever the chosen path looks like.
+    std::u16string name = CFileSys::NameOf(path);
+    if (!CFileSys::IsPlainName(name) || !CFileSys::IsFile(path) || assetsFolder.empty())
+        return std::nullopt;
+    std::u16string folder = CFileSys::WithoutSlash(assetsFolder);
+    if (!CFileSys::IsDirectory(folder) && !CFileSys::MakeDir(folder))
+        return std::nullopt;
+    std::optional<std::u16string> target = FindFreeImageName(folder, name);
+    if (!target || !CFileSys::CopyFile(path, CFileSys::WithSlash(folder) + *target))
+        return std::nullopt;
+    return target;
+}
+
+std::u16string CEditorText::GetImageSource(std::u16string_view assetsFolderName, std::u16string_view fileName)
+{
+    std::u16string source;
+    AppendPathPart(source, assetsFolderName);
+    source += u'/';
+    AppendPathPart(source, fileName);
+    return source;
+}
+
+std::u16string CEditorText::BuildImageTag(const CImageInsert& image)
+{
+    static constexpr const char16_t* kAlignAttributes[] = {u"", u"align=\"left\" ", u"align=\"right\" ",
+                                                          u"align=\"middle\" "};
+    std::u16string tag = u"<img ";
+    tag += u"id=\"" + EscapeHtml(image.id) + u"\" ";
+    if (image.alignment > 0 && image.alignment < kAlignmentCount)
+        tag += kAlignAttributes[image.alignment];
+    // Width, height and colour are typed by the user; escaped, they stay
+    // inside their attribute.
+    tag += u"width=\"" + EscapeHtml(image.width) + u"\" ";
+    tag += u"height=\"" + EscapeHtml(image.height) + u"\" ";
+    int border = ReadNumber(image.borderWidth);
+    if (border != 0) {
+        std::string style = "border: " + std::to_string(border) + "px solid ";
+        tag += u"style=\"" + CUnicodeTool::FromUtf8(style) + EscapeHtml(image.borderColor) + u";\" ";
+    }
+    tag += u"src=\"" + EscapeHtml(image.source) + u"\">";
+    return tag;
+}
+
+std::u16string CEditorText::FormatFileSize(uint64_t bytes)
+{
+    char text[64];
+    double kilobytes = (static_cast<double>(bytes) + 0.5) / 1024;
+    if (kilobytes > 1024)
+        std::snprintf(text, sizeof text, "%4.2fMB", kilobytes / 1024);
+    else
+        std::snprintf(text, sizeof text, "%4.1fKB", kilobytes);
+    return Utf16(text);
+}
+
+// ---- navigation guard ----
+
+int CEditorText::DecideNavigation(const CNavigation& navigation)
+{
+    const std::u16string& url = navigation.url;
+    if (navigation.frame)
+        return url == kBlankUrl ? NAVIGATE_ALLOW : NAVIGATE_REFUSE;
+    if (url == kBlankUrl)
+        return !navigation.pageOpen || navigation.pageUrl == kBlankUrl ? NAVIGATE_ALLOW : NAVIGATE_REFUSE;
+    if (!navigation.pageOpen)
+        return NAVIGATE_REFUSE;
+    if (CStringTool::EqualNoCase(url.c_str(), navigation.pageFileUrl.c_str()))
+        return NAVIGATE_ALLOW;
+    if (NormalizeAddress(url) == NormalizeAddress(navigation.pageFileUrl))
+        return NAVIGATE_ALLOW;
+    return NAVIGATE_MISMATCH;
+}
+
+std::u16string CEditorText::NormalizeAddress(std::u16string_view address)
+{
+    std::u16string text = CStringTool::ToLower(CStringTool::TrimBlanks(address).c_str());
+    for (char16_t& c : text) {
+        if (c == u'\\')
+            c = u'/';
+    }
+    return text;
+}
+
+std::u16string CEditorText::GetBackupName(const std::u16string& pagePath, long now, const ExistsFunc& exists)
+{
+    if (pagePath.empty())
+        return std::u16string();
+    std::u16string backup = pagePath + u".bak";
+    if (exists(backup))
+        backup = pagePath + u"." + Utf16(std::to_string(now).c_str()) + u".bak";
+    return backup;
+}
+
+std::u16string CEditorText::BuildMismatchText(std::u16string_view pageUrl, bool backedUp, std::u16string_view url)
+{
+    std::u16string text = u"URL loading mismatched\r\n";
+    text += u"\r\n";
+    text += u"Current Page URL:\t";
+    text += pageUrl;
+    text += u"\r\n";
+    if (backedUp)
+        text += u"[backup file has been created]";
+    text += u"\r\n";
+    text += u"Income URL:\t";
+    text += url;
+    text += u"\r\n\r\n";
+    text += u"Do you want to view the content of the Income URL?";
+    return text;
+}
+
+std::u16string CEditorText::GetTraceUrl(std::u16string_view url)
+{
+    static constexpr size_t kMaxTraceUrl = 200;
+    std::u16string text(url.substr(0, kMaxTraceUrl));
+    // Half a surrogate pair would turn into a replacement character.
+    if (url.size() > kMaxTraceUrl && !text.empty() && text.back() >= 0xD800 && text.back() <= 0xDBFF)
+        text.pop_back();
+    for (char16_t& c : text) {
+        if (c == u'%')
+            c = u' ';
+    }
+    return text;
+}
+
+std::u16string CEditorText::GetFrameTraceLine(std::u16string_view url)
+{
+    return u"This version does not support Frame\r\n" + GetTraceUrl(url);
+}
