@@ -1,5 +1,6 @@
 #include "app/core/CEditorText.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 
@@ -359,12 +360,31 @@ int CEditorText::DecideNavigation(const CNavigation& navigation)
 
 std::u16string CEditorText::NormalizeAddress(std::u16string_view address)
 {
-    std::u16string text = CStringTool::ToLower(CStringTool::TrimBlanks(address).c_str());
+    std::u16string text = CStringTool::TrimBlanks(address);
     for (char16_t& c : text) {
         if (c == u'\\')
             c = u'/';
     }
-    return text;
+    std::u16string lower = CStringTool::ToLower(text.c_str());
+    if (lower.compare(0, 7, u"file://") != 0)
+        return lower;
+    // The view reports its file as a URI: compare the decoded path, without
+    // a query or a #fragment, so a jump inside the page is no other document.
+    std::string uri = CUnicodeTool::ToUtf8(std::u16string_view(text).substr(7));
+    if (uri.compare(0, 9, "localhost") == 0)
+        uri.erase(0, 9);
+    uri = uri.substr(0, uri.find_first_of("?#"));
+    std::string path;
+    for (size_t i = 0; i < uri.size(); ++i) {
+        auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+        if (uri[i] == '%' && i + 2 < uri.size() && hex(uri[i + 1]) && hex(uri[i + 2])) {
+            path += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            path += uri[i];
+        }
+    }
+    return CStringTool::ToLower(CUnicodeTool::FromUtf8(path).c_str());
 }
 
 std::u16string CEditorText::GetBackupName(const std::u16string& pagePath, long now, const ExistsFunc& exists)

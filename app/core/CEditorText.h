@@ -172,7 +172,8 @@ public:
     };
     // Whether the editor may load `url`.
     static int DecideNavigation(const CNavigation& navigation);
-    // Trimmed, in lower case, with "\" as "/".
+    // Trimmed, in lower case, with "\" as "/"; a file URI becomes its
+    // decoded path without query or fragment, so it compares with a path.
     static std::u16string NormalizeAddress(std::u16string_view address);
     // The backup beside the page file: path + ".bak", or when that exists,
     // path + "." + `now` + ".bak".

@@ -13,6 +13,7 @@
 #include "app/background/CThreadMgr.h"
 #include "app/core/CAppSettings.h"
 #include "app/core/CFileSys.h"
+#include "app/core/CEditorText.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CPageHtml.h"
 #include "app/core/CPageTitle.h"
@@ -88,36 +89,6 @@ bool ReadWholeFile(const std::u16string& path, std::string* bytes)
     return !in.bad();
 }
 
-// An address as the page view reports it, made comparable with a page
-// file's path: trimmed, "/" for "\", a file URI as its decoded path,
-// lower case.
-std::u16string ComparableAddress(const std::u16string& address)
-{
-    std::u16string text = CStringTool::TrimBlanks(address);
-    for (char16_t& c : text) {
-        if (c == u'\\')
-            c = u'/';
-    }
-    std::u16string lower = CStringTool::ToLower(text.c_str());
-    if (lower.compare(0, 7, u"file://") == 0) {
-        std::string uri = CUnicodeTool::ToUtf8(std::u16string_view(text).substr(7));
-        if (uri.compare(0, 9, "localhost") == 0)
-            uri.erase(0, 9);
-        uri = uri.substr(0, uri.find_first_of("?#"));
-        std::string path;
-        for (size_t i = 0; i < uri.size(); ++i) {
-            auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
-            if (uri[i] == '%' && i + 2 < uri.size() && hex(uri[i + 1]) && hex(uri[i + 2])) {
-                path += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                path += uri[i];
-            }
-        }
-        lower = CStringTool::ToLower(CUnicodeTool::FromUtf8(path).c_str());
-    }
-    return lower;
-}
 
 }  // namespace
 
@@ -826,17 +797,13 @@ bool CPageMgr::CheckLoadedAddress(const std::u16string& loaded)
     if (!page || !page->HasUrl())
         return true;
     std::u16string file = m_tree.GetPageFilePath(FolderOfColct(m_pColct), page);
-    if (file.empty() || ComparableAddress(file) == ComparableAddress(loaded))
+    if (file.empty() || CEditorText::NormalizeAddress(file) == CEditorText::NormalizeAddress(loaded))
         return true;
     // A save now would put the other document into the page file.
-    std::u16string backup = file + u".bak";
-    if (CFileSys::Exists(backup))
-        backup = file + u"." + Decimal(static_cast<long>(std::time(nullptr))) + u".bak";
+    std::u16string backup = CEditorText::GetBackupName(file, static_cast<long>(std::time(nullptr)),
+                                                       [](const std::u16string& path) { return CFileSys::Exists(path); });
     bool backedUp = CFileSys::IsFile(file) && CFileSys::CopyFile(file, backup);
-    std::u16string text = u"URL loading mismatched\r\n" u"\r\n" u"Current Page URL:\t" + file + u"\r\n" +
-                          (backedUp ? u"[backup file has been created]" : u"") + u"\r\n" + u"Income URL:\t" +
-                          loaded + u"\r\n\r\n" + u"Do you want to view the content of the Income URL?";
-    if (Ask(text, IDNO) == IDYES)
+    if (Ask(CEditorText::BuildMismatchText(file, backedUp, loaded), IDNO) == IDYES)
         CAppSettings::Get()->OpenExternalUrl(loaded);
     return false;
 }

@@ -187,6 +187,11 @@ TEST(EditorTextTest, NavigationGuard)
               CEditorText::NAVIGATE_ALLOW);
     EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"https://example.com/"}),
               CEditorText::NAVIGATE_MISMATCH);
+    // An encoded form of the file, or a jump inside it, is the same page.
+    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"file:///home/u/my%20page.htm#top"}),
+              CEditorText::NAVIGATE_ALLOW);
+    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"file:///home/u/other.htm#my page.htm"}),
+              CEditorText::NAVIGATE_MISMATCH);
     EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, file, true}), CEditorText::NAVIGATE_REFUSE);
     EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"about:blank", true}), CEditorText::NAVIGATE_ALLOW);
 

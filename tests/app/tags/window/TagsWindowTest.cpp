@@ -194,8 +194,9 @@ TEST_F(TagsWindowTest, TheTagItFormChangesThePageItsFilesAndTheStore)
     EXPECT_EQ(ui.refreshedItems.back(), page);
     char value[64] = {};
     ssize_t got = ::getxattr((Dir(f) / "P.htm").c_str(), "user.xdg.tags", value, sizeof value);
-    if (got >= 0)
+    if (got >= 0) {
         EXPECT_EQ(std::string(value, size_t(got)), "blue,Green");
+    }
     EXPECT_TRUE(ui.messages.empty());
 
     // The same form again changes nothing and writes nothing.
