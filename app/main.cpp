@@ -1,16 +1,14 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+#include "app/core/CCommandTable.h"
+#include "base/tools/CUnicodeTool.h"
 
-// Shown as three digits: 200 reads as 2.0.0.
-constexpr int kThisVersion = 200;
-constexpr int kThisBuild = 1283;
+namespace {
 
 void PrintVersion()
 {
-    std::printf("Version %d.%d.%d   Build %d\n", kThisVersion / 100, kThisVersion % 100 / 10,
-                kThisVersion % 10, kThisBuild);
+    std::printf("%s\n", CUnicodeTool::ToUtf8(CCommandTable::GetVersionText()).c_str());
 }
 
 }  // namespace
