@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/core/CAppSettings.h"
+#include "app/core/CCommandTable.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CPageTitle.h"
 #include "app/core/CSafeSave.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr char16_t kVendorSite[] = u"http://www.korvel.com";
 constexpr char16_t kCharsText[] = u"A folder name cannot contain any of the following characters:\n\t";
 constexpr char16_t kEmptyNameText[] = u"Name can not be empty.";
 constexpr char16_t kSameNameText[] = u"The same name already exits. Please choose another one.";
@@ -463,7 +463,7 @@ void CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
         if (read.root && version > 1) {
             ShowMessage(u"File format version=" + CFileSys::FromNative(std::to_string(version)) +
                         u"\r\nThe software is an older version, it cannot read \r\nnew file format.\r\n"
-                        u"Please update to new version from:\r\n" + kVendorSite);
+                        u"Please update to new version from:\r\n" + CCommandTable::GetWebSite());
             UIPort().ExitProcess(-1);
             return;
         }

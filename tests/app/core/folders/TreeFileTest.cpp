@@ -78,7 +78,7 @@ TEST_F(TreeFileTest, NewerFormatEndsTheProgramAndAnUnreadableFileIsNeverOverwrit
     EXPECT_EQ(ReadBytes(TreeFile()), "<opml><body><outline text=\"A\">");
     EXPECT_EQ(ui.MessageTexts(), (Texts{"File format version=2\r\nThe software is an older version, it cannot read "
                                         "\r\nnew file format.\r\nPlease update to new version from:\r\n"
-                                        "http://www.korvel.com",
+                                        "https://zandrel.org",
                                         "The folder tree file could not be read:\r\n" + TreeFile().string()}));
 }
 
