@@ -79,6 +79,11 @@ public:
 
 private:
     bool LoadTemplate(const char16_t* name, std::u16string* text) const;
+    // One result entry, appended to `out`.
+    static void AppendEntry(const CTagPageContext& context, RNode* folder, CUrlNode* item, std::u16string& out);
+    // `page` with the entries of `pages` in place of its result list.
+    static void FillResults(const std::u16string& page, const CTagPageContext& context,
+                            const std::vector<CTaggedPage>& pages, std::u16string* html);
 
     std::u16string m_folder;
 };
