@@ -37,6 +37,7 @@ namespace fs = std::filesystem;
 constexpr int kFolders = 1000;
 constexpr int kPages = 20000;
 constexpr int kFanOut = 6;  // children per folder: 1 + 6 + 36 + 216 + 741
+constexpr size_t kTags = 40;
 
 
 // A port that answers nothing and shows nothing.
@@ -128,17 +129,22 @@ inline std::string N(const std::u16string& text)
     return CUnicodeTool::ToUtf8(std::u16string_view(text));
 }
 
-// The project on disk and the list of files libxml2 reads.
+// The project on disk and the list of files libxml2 reads, with `tagCount`
+// tags. A page's tags are even draws when `skew` is 1; above 1 the draw is
+// raised to that power (scaled back into range), so the first few tags are
+// on many pages, as a few tags are in a real project.
 struct Project {
     fs::path home;
     fs::path content;
     std::vector<std::string> files;
     bool ok = false;
+    size_t tagCount;
+    int skew;
 
-    Project()
+    explicit Project(size_t tags = kTags, int tagSkew = 1) : tagCount(tags), skew(tagSkew)
     {
-        char pattern[] = "/tmp/zandrel-bench-XXXXXX";
-        if (!mkdtemp(pattern))
+        std::string pattern = "/tmp/zandrel-bench-" + std::to_string(tagCount) + "tags-XXXXXX";
+        if (!mkdtemp(pattern.data()))
             return;
         home = pattern;
         setenv("HOME", home.c_str(), 1);
@@ -176,7 +182,7 @@ struct Project {
         }
         CTagStore* tags = CTagStore::CreateTagStore();
         std::vector<CTagItem*> tagItems;
-        for (size_t i = 0; i < 40; ++i) {
+        for (size_t i = 0; i < tagCount; ++i) {
             CTagItem* tag = CTagStore::CreateTagItem();
             tag->SetName(W(kWords[i % kWordCount] + std::to_string(i)).c_str());
             tags->AddTagItem(tag);
@@ -198,7 +204,7 @@ struct Project {
                 item->SetDescription(W(Words(random, random.Below(8))).c_str());
                 std::string tagText;
                 for (size_t t = random.Below(4); t > 0; --t) {
-                    CTagItem* tag = tagItems[random.Below(tagItems.size())];
+                    CTagItem* tag = tagItems[Skewed(random.Below(tagItems.size()))];
                     tagText += N(tag->GetName()) + " ";
                     tag->AddUrlItem(W(relative + title + ".htm").c_str(), true);
                 }
@@ -230,6 +236,15 @@ struct Project {
         files.push_back(treeFile);
         files.push_back(tagsFile);
         return written;
+    }
+
+    // The same draw for a skew of 1.
+    size_t Skewed(size_t pick) const
+    {
+        uint64_t skewed = pick;
+        for (int k = 1; k < skew; ++k)
+            skewed = skewed * pick / tagCount;
+        return static_cast<size_t>(skewed);
     }
 };
 
