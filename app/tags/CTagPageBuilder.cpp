@@ -10,7 +10,7 @@
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CProjectTags.h"
 #include "app/core/CRecentPages.h"
-#include "app/core/CResources.h"
+#include "app/core/CAppSettings.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CTagStore.h"
 #include "base/model/CUrlNode.h"
@@ -90,7 +90,6 @@ void FillSearchFrame(std::u16string& page, const CTagPageContext& context, const
 
 }  // namespace
 
-CTagPageBuilder::CTagPageBuilder() : m_folder(CResources::GetFolder()) {}
 
 // ---- escaping ----
 
@@ -363,7 +362,9 @@ void CTagPageBuilder::FillResults(const std::u16string& page, const CTagPageCont
 
 bool CTagPageBuilder::LoadTemplate(const char16_t* name, std::u16string* text) const
 {
-    std::ifstream in(CFileSys::Native(m_folder + name), std::ios::binary);
+    // Asked each time: the settings may not be read when the builder is made.
+    std::u16string folder = m_folder.empty() ? CAppSettings::Get()->GetDataFolders().GetAssetsFolder() : m_folder;
+    std::ifstream in(CFileSys::Native(folder + name), std::ios::binary);
     if (!in)
         return false;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -35,13 +35,13 @@ struct CTaggedPage {
 
 class CTagPageBuilder {
 public:
-    // Template files, in the resources folder.
+    // Template files, in the assets folder.
     static constexpr char16_t kTagItTemplate[] = u"tags/tagit.htm";
     static constexpr char16_t kSearchTemplate[] = u"tags/tagsearch.htm";
 
     // Templates are read from `templateFolder` (ending in "/"); the
-    // default is the program's resources folder.
-    CTagPageBuilder();
+    // default is the program's assets folder.
+    CTagPageBuilder() = default;
     explicit CTagPageBuilder(std::u16string templateFolder) : m_folder(std::move(templateFolder)) {}
 
     // Each gives false, and no page, when its template cannot be read; the
