@@ -145,9 +145,8 @@ void CKrvCommands::RunStartCommand(const std::u16string& url, const std::u16stri
     }
 }
 
-bool CKrvCommands::DecodePercent(const std::u16string& text, std::u16string* out)
+std::string CKrvCommands::DecodeBytes(std::string_view bytes, bool plusIsSpace)
 {
-    std::string bytes = CUnicodeTool::ToUtf8(std::u16string_view(text));
     std::string decoded;
     decoded.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) {
@@ -157,13 +156,24 @@ bool CKrvCommands::DecodePercent(const std::u16string& text, std::u16string* out
             decoded += static_cast<char>(high * 16 + low);
             i += 2;
         } else {
-            decoded += bytes[i];
+            decoded += plusIsSpace && bytes[i] == '+' ? ' ' : bytes[i];
         }
     }
+    return decoded;
+}
+
+bool CKrvCommands::DecodePercent(const std::u16string& text, std::u16string* out)
+{
+    std::string decoded = DecodeBytes(CUnicodeTool::ToUtf8(std::u16string_view(text)), false);
     if (!IsUtf8(decoded))
         return false;
     *out = CUnicodeTool::FromUtf8(decoded);
     return true;
+}
+
+std::u16string CKrvCommands::DecodeFormText(std::string_view text)
+{
+    return CUnicodeTool::FromUtf8(DecodeBytes(text, true));
 }
 
 void CKrvCommands::ShowUnknown(const std::u16string& text)

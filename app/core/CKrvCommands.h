@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 // What the links can do. The main core fills these in; an empty one does
 // nothing.
@@ -46,8 +47,12 @@ public:
     // the bytes are read back as UTF-8. False (and `out` untouched) when
     // they are not UTF-8. "+" stays "+".
     static bool DecodePercent(const std::u16string& text, std::u16string* out);
+    // A piece of a posted form: "+" is a space and "%" with two hexadecimal
+    // digits that byte; the bytes are read as UTF-8.
+    static std::u16string DecodeFormText(std::string_view text);
 
 private:
+    static std::string DecodeBytes(std::string_view bytes, bool plusIsSpace);
     static void ShowUnknown(const std::u16string& text);
     static void Run(const std::function<void()>& action)
     {

@@ -41,34 +41,6 @@ bool IsTagSeparator(char16_t c)
     return c == u' ' || c == u',' || c == u';' || c == u'\t' || c == u'\r' || c == u'\n';
 }
 
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// "%XX" becomes that byte and "+" a space; then the bytes are read as UTF-8.
-std::u16string DecodeFormText(std::string_view text)
-{
-    std::string bytes;
-    for (size_t i = 0; i < text.size(); ++i) {
-        int high = i + 2 < text.size() && text[i] == '%' ? HexValue(text[i + 1]) : -1;
-        int low = high >= 0 ? HexValue(text[i + 2]) : -1;
-        if (low >= 0) {
-            bytes += static_cast<char>(high * 16 + low);
-            i += 2;
-        } else {
-            bytes += text[i] == '+' ? ' ' : text[i];
-        }
-    }
-    return CUnicodeTool::FromUtf8(bytes);
-}
-
 const std::optional<std::u16string>* FindPair(const CTagsWindowMgr::FormPairs& pairs, std::u16string_view name)
 {
     for (const auto& [key, value] : pairs) {
@@ -323,8 +295,8 @@ CTagsWindowMgr::FormPairs CTagsWindowMgr::DecodeFormBody(const std::string& body
         std::string_view piece(body.data() + start, end - start);
         size_t equals = piece.find('=');
         if (equals != std::string_view::npos) {
-            std::u16string value = DecodeFormText(piece.substr(equals + 1));
-            pairs.emplace_back(DecodeFormText(piece.substr(0, equals)),
+            std::u16string value = CKrvCommands::DecodeFormText(piece.substr(equals + 1));
+            pairs.emplace_back(CKrvCommands::DecodeFormText(piece.substr(0, equals)),
                                value.empty() ? std::nullopt : std::optional<std::u16string>(std::move(value)));
         }
         start = end + 1;
@@ -473,22 +445,7 @@ bool CTagsWindowMgr::DeleteTag(const std::u16string& name)
     if (!store.DeleteTag(name))
         return false;
     m_tree.SaveTags();
-    std::vector<std::pair<RNode*, CUrlNode*>> touched;
-    for (const std::u16string& path : paths) {
-        RNode* folder = nullptr;
-        CUrlNode* item = m_tree.FindPage(path, &folder);
-        if (!item)
-            continue;
-        std::vector<std::u16string> tags = TagsOf(item);
-        std::erase_if(tags, [&](const std::u16string& t) { return CStringTool::EqualNoCase(t.c_str(), name.c_str()); });
-        SetTags(item, tags);
-        item->GetUrlProp()->SetNeedSaveKeyWords(true);
-        touched.emplace_back(folder, item);
-    }
-    SaveTouchedPages(touched);
-    for (const auto& [folder, item] : touched)
-        UIPort().RefreshItem(item);
-    ShowTags();
+    ReplaceTagOnPages(paths, name, nullptr);
     return true;
 }
 
@@ -502,6 +459,13 @@ bool CTagsWindowMgr::RenameTag(const std::u16string& oldName, const std::u16stri
     if (!renamed)
         return false;
     m_tree.SaveTags();
+    ReplaceTagOnPages(paths, oldName, &newName);
+    return true;
+}
+
+void CTagsWindowMgr::ReplaceTagOnPages(const std::vector<std::u16string>& paths, const std::u16string& oldName,
+                                       const std::u16string* newName)
+{
     std::vector<std::pair<RNode*, CUrlNode*>> touched;
     for (const std::u16string& path : paths) {
         RNode* folder = nullptr;
@@ -509,10 +473,11 @@ bool CTagsWindowMgr::RenameTag(const std::u16string& oldName, const std::u16stri
         if (!item)
             continue;
         std::vector<std::u16string> tags = TagsOf(item);
-        for (std::u16string& t : tags) {
-            if (CStringTool::EqualNoCase(t.c_str(), oldName.c_str()))
-                t = newName;
-        }
+        auto isOld = [&](const std::u16string& t) { return CStringTool::EqualNoCase(t.c_str(), oldName.c_str()); };
+        if (newName)
+            std::replace_if(tags.begin(), tags.end(), isOld, *newName);
+        else
+            std::erase_if(tags, isOld);
         SetTags(item, tags);
         item->GetUrlProp()->SetNeedSaveKeyWords(true);
         touched.emplace_back(folder, item);
@@ -521,7 +486,6 @@ bool CTagsWindowMgr::RenameTag(const std::u16string& oldName, const std::u16stri
     for (const auto& [folder, item] : touched)
         UIPort().RefreshItem(item);
     ShowTags();
-    return true;
 }
 
 bool CTagsWindowMgr::RebuildTagList()

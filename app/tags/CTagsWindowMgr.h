@@ -99,6 +99,10 @@ private:
     // Sets the page's tags from `text` and keeps the store current; true
     // when the tags changed. `tagAdded` tells whether a tag came to it.
     bool SetPageTags(RNode* folder, CUrlNode* item, const char16_t* text, bool* tagAdded);
+    // Renames the tag on the pages at `paths`, or takes it off them when
+    // `newName` is null; then writes them and shows the recent pages.
+    void ReplaceTagOnPages(const std::vector<std::u16string>& paths, const std::u16string& oldName,
+                           const std::u16string* newName);
     // Writes the keywords and collections of changed pages, each once.
     void SaveTouchedPages(const std::vector<std::pair<RNode*, CUrlNode*>>& pages);
 
