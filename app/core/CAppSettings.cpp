@@ -369,6 +369,11 @@ void CAppSettings::LoadSettings()
         m_bNotUseFP = ToInt(f[0]) == 1;
     if (ReadFields(ini, kSettingsDebug, u"NOTUSEFOLDP", Join({m_bNotUseFolderP}), 1, &f))
         m_bNotUseFolderP = ToInt(f[0]) == 1;
+    for (auto [key, url] : {std::pair{u"FRONTPAGEURL", &m_frontPageUrl}, std::pair{u"UPDATEURL", &m_updateCheckUrl}}) {
+        std::u16string value = CStringTool::TrimBlanks(ini.GetString(kSettingsDebug, key, u""));
+        if (!value.empty())
+            *url = value;
+    }
 
     if (ReadFields(ini, kSettingsZandrel, u"PAGEFONT", PageFontText(m_page), 4, &f)) {
         m_page.SetFontFlag1(ToInt(f[0]) == 1);
@@ -410,6 +415,18 @@ void CAppSettings::LoadSettings()
         m_layout.SetTagsWindowB({ToInt(f[0]), ToInt(f[1]), ToInt(f[2]), ToInt(f[3])});
         m_layout.SetTagsWindowA({ToInt(f[4]), ToInt(f[5]), ToInt(f[6]), ToInt(f[7])});
     }
+}
+
+std::u16string CAppSettings::GetFrontPageBaseUrl() const
+{
+    std::string env = Env("ZANDREL_FRONTPAGE_URL");
+    return env.empty() ? m_frontPageUrl : U16(env);
+}
+
+std::u16string CAppSettings::GetUpdateCheckBaseUrl() const
+{
+    std::string env = Env("ZANDREL_UPDATE_URL");
+    return env.empty() ? m_updateCheckUrl : U16(env);
 }
 
 bool CAppSettings::SaveSettings()

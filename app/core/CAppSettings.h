@@ -175,6 +175,14 @@ public:
     int GetDownloadSwitch() const { return m_nDownload; }
     bool NotUseFrontPage() const { return m_bNotUseFP; }
     bool NotUseFolderPage() const { return m_bNotUseFolderP; }
+    // Where the start-page service publishes (ending in "/frontpage/") and
+    // the update-check service's site (scheme and host). [DEBUG] FRONTPAGEURL
+    // and UPDATEURL in "zandrel.ini" change them, and the environment
+    // variables ZANDREL_FRONTPAGE_URL and ZANDREL_UPDATE_URL over that.
+    std::u16string GetFrontPageBaseUrl() const;
+    std::u16string GetUpdateCheckBaseUrl() const;
+    static constexpr char16_t kDefaultFrontPageUrl[] = u"https://zandrel.org/frontpage/";
+    static constexpr char16_t kDefaultUpdateCheckUrl[] = u"https://zandrel.org";
 
     // Writes the whole settings file; once, at shut-down.
     bool SaveSettings();
@@ -215,6 +223,8 @@ private:
     int m_nTraceLevel = 0;
     std::u16string m_logFile;
     int m_nDownload = 0;
+    std::u16string m_frontPageUrl = kDefaultFrontPageUrl;
+    std::u16string m_updateCheckUrl = kDefaultUpdateCheckUrl;
     bool m_bNotUseFP = false;
     bool m_bNotUseFolderP = false;
 };

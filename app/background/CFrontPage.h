@@ -1,0 +1,108 @@
+#pragma once
+
+// The start page and the folder page the vendor's start-page service
+// publishes: when a new set is due, its download into the spare one of the
+// folders "a" and "b" under the user's "FrontPage/" folder on a thread of
+// its own, and which page files are shown. The shown set only changes at
+// the next start, after a verified, complete run.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/background/CMsgQueueThread.h"
+
+class CThreadMgr;
+class CUpdateCheck;
+class CDLFolder;
+class CDLHeader;
+
+// The shown and the spare folder, the schedule check and the page choice.
+class CFrontPagePath {
+public:
+    using Clock = std::function<long()>;
+
+    // Reads "FrontPagePath" (storing an empty one when it is missing).
+    explicit CFrontPagePath(Clock now = nullptr);
+
+    const std::u16string& GetShownFolder() const { return m_shown; }
+    const std::u16string& GetDownloadFolder() const { return m_download; }
+
+    // Whether a new set is due now, from the stored times and the [DEBUG]
+    // DOWNLOAD switch.
+    bool ShouldDownload();
+    // The main window's 5-second timer: when a set is due, starts the
+    // download thread (handed to `threads`) and stores "DLStart". True when
+    // a run started.
+    bool OnStartTimer(CThreadMgr& threads, std::shared_ptr<CUpdateCheck> update);
+
+    // The page files to show: the downloaded ones when there are, else the
+    // program's own.
+    std::u16string GetStartPage() const;
+    std::u16string GetFolderPage() const;
+
+private:
+    long Now() const;
+
+    Clock m_now;
+    std::u16string m_shown;
+    std::u16string m_download;
+};
+
+// One download run into a set folder.
+class CFrontPageDL {
+public:
+    static constexpr char16_t kListFile[] = u"frontpagedl.xml";
+
+    // `folderName` is "a" or "b"; `baseUrl` the service's base URL.
+    CFrontPageDL(std::u16string folderName, std::u16string baseUrl);
+    ~CFrontPageDL();
+    CFrontPageDL(const CFrontPageDL&) = delete;
+    CFrontPageDL& operator=(const CFrontPageDL&) = delete;
+
+    // Fetches and checks the list, then the files; true only when no step
+    // failed and the list was verified.
+    bool Run();
+    const std::u16string& GetErrorText() const { return m_error; }
+    bool HasError() const { return m_bError; }
+    bool IsVerified() const { return m_bVerified; }
+    // The list's build number; -1 when it had none (or none was read).
+    int GetBuildNumber() const;
+    const std::u16string& GetLocalFolder() const { return m_localFolder; }
+
+    // Names of files and sub-folders, depth first, each "name size",
+    // separated by single spaces.
+    static std::u16string BuildSignature(const CDLFolder* root);
+
+private:
+    // ... the implementation's own steps
+    std::u16string m_folderName;
+    std::u16string m_baseUrl;
+    std::u16string m_localFolder;
+    std::u16string m_listPath;
+    std::u16string m_error;
+    bool m_bError = false;
+    bool m_bVerified = false;
+    std::u16string m_signature;
+    std::u16string m_buildNumber;
+};
+
+// The thread of one run: the download, the update check, then the stored
+// times and, after a good run, the new shown folder.
+class CFrontPageDLThread : public CMsgQueueThread {
+public:
+    CFrontPageDLThread(std::u16string folderName, std::shared_ptr<CUpdateCheck> update,
+                       std::function<long()> now = nullptr);
+    ~CFrontPageDLThread() override;
+
+protected:
+    void PrevWork() override;
+    void DoWork() override;
+    void PostWork() override;
+    void OnMessage(CThreadMsg& msg) override;
+
+private:
+    std::u16string m_folderName;
+    std::shared_ptr<CUpdateCheck> m_update;
+    std::function<long()> m_now;
+};

@@ -1,0 +1,82 @@
+#pragma once
+
+// Asks the vendor's update-check service whether a newer version exists and
+// tells the user once per announced version. Two records in the registry
+// stand-in keep the state: "zandrcheck" (first and last check, number of
+// checks, the list build sent last) and "zandrversion" (the first version
+// run here, the newest run here, the newest announced, each with its build
+// and time).
+
+#include <array>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "app/core/CUIPort.h"
+
+class CUpdateCheck {
+public:
+    // Posted to the interface when a newer version is announced; the
+    // payload is a CNewVersion the receiver deletes.
+    static constexpr unsigned kWM_NEW_VERSION = kWM_APP + 3019;
+    struct CNewVersion {
+        int version = 0;
+        int build = 0;
+    };
+
+    // "F%ldL%ldT%ldV%ld"
+    struct CCheckRecord {
+        long first = 0;
+        long last = 0;
+        long count = 0;
+        long build = 0;
+    };
+    // "V%ldB%ldT%ld#V%ldB%ldT%ld#V%ldB%ldT%ld": the first version run here,
+    // the newest run here, the newest announced; each version, build, time.
+    using CVersionRecord = std::array<long, 9>;
+
+    using Clock = std::function<long()>;
+
+    // `now` gives seconds since 1970; tests move it.
+    explicit CUpdateCheck(Clock now = nullptr);
+
+    // At start-up, on the interface thread: makes or refreshes the version
+    // record for the running version and keeps it in memory.
+    void OnStartup();
+
+    // On the start-page thread after every download run: `listBuild` is
+    // the list's build number, or -1 when it had none. True when the
+    // service answered.
+    bool Run(int listBuild);
+
+    // The interface's handler of kWM_NEW_VERSION: the new-version dialog;
+    // OK opens the vendor's site.
+    static void ShowNewVersionDialog(int version, int build);
+
+    // Record texts, as stored.
+    static std::u16string FormatCheckRecord(const CCheckRecord& record);
+    static std::optional<CCheckRecord> ParseCheckRecord(const std::u16string& text);
+    static std::u16string FormatVersionRecord(const CVersionRecord& record);
+    static std::optional<CVersionRecord> ParseVersionRecord(const std::u16string& text);
+    // The reply's announced version, build and third number; none when it
+    // does not begin "ZANDRVERSION=" or holds fewer than three.
+    static std::optional<std::array<long, 3>> ParseReply(const std::string& reply);
+    // The letter sent for the shown start-page folder ("a", "-", "aE", "-E").
+    static std::u16string GetStartPageLetter(const std::u16string& frontPagePath);
+    // This machine's identifier: letters and digits from an Ethernet
+    // adapter's address (else the first adapter with a 6-byte address) and
+    // its kind; "0" without one. `netFolder` is where the adapters are
+    // listed ("/sys/class/net").
+    static std::u16string GetMachineId(const std::string& netFolder = "/sys/class/net");
+
+    // The version record in memory (for tests and the start-up check).
+    CVersionRecord GetVersionRecord() const;
+
+private:
+    long Now() const;
+
+    Clock m_now;
+    mutable std::mutex m_lock;
+    CVersionRecord m_version{};
+};
