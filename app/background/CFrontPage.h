@@ -14,6 +14,7 @@
 
 class CThreadMgr;
 class CUpdateCheck;
+class CDLFile;
 class CDLFolder;
 class CDLHeader;
 
@@ -49,12 +50,20 @@ private:
     std::u16string m_download;
 };
 
-// One download run into a set folder.
+// One download run into a set folder. Everything the run writes goes below
+// that folder: names from the list that could lead out of it are refused.
 class CFrontPageDL {
 public:
     static constexpr char16_t kListFile[] = u"frontpagedl.xml";
+    // Bounds on what a list may ask for, so that a broken or hostile list
+    // cannot fill the disk or nest folders past what paths can hold. The
+    // published sets are a few small pages.
+    static constexpr int kMaxEntries = 10000;                // files and folders
+    static constexpr long long kMaxTotalBytes = 104857600;   // listed sizes together
+    static constexpr int kMaxDepth = 32;                     // folder levels
 
-    // `folderName` is "a" or "b"; `baseUrl` the service's base URL.
+    // `folderName` is "a" or "b"; `baseUrl` the service's base URL. The
+    // folders and the registry come from the settings, read here.
     CFrontPageDL(std::u16string folderName, std::u16string baseUrl);
     ~CFrontPageDL();
     CFrontPageDL(const CFrontPageDL&) = delete;
@@ -68,16 +77,32 @@ public:
     bool IsVerified() const { return m_bVerified; }
     // The list's build number; -1 when it had none (or none was read).
     int GetBuildNumber() const;
+    // The set folder, ending in "/"; empty until Run has made it.
     const std::u16string& GetLocalFolder() const { return m_localFolder; }
 
-    // Names of files and sub-folders, depth first, each "name size",
-    // separated by single spaces.
+    // The text the list's verify value is the MD5 of: every file's "name
+    // size", sub-folders before a folder's own files, depth first, joined
+    // by single spaces.
     static std::u16string BuildSignature(const CDLFolder* root);
+    // One file or folder name made safe for a URL path: every byte of its
+    // UTF-8 form but letters, digits and "-._~" as %XX.
+    static std::u16string EncodeUrlPiece(const std::u16string& name);
 
 private:
-    // ... the implementation's own steps
+    void SetError(const std::u16string& text);
+    bool Verify(const CDLHeader* header, CDLFolder* root);
+    // Names, sizes, count and depth of the whole list, before anything is
+    // fetched.
+    bool CheckEntries(CDLFolder* root);
+    bool CheckFolder(CDLFolder* folder, int depth, int* entries, long long* bytes);
+    bool DownloadFolder(CDLFolder* folder, const std::u16string& remote,
+                        const std::u16string& local);
+    bool DownloadFile(CDLFile* file, const std::u16string& remote, const std::u16string& local);
+
     std::u16string m_folderName;
     std::u16string m_baseUrl;
+    std::u16string m_frontPageRoot;
+    std::u16string m_userRoot;
     std::u16string m_localFolder;
     std::u16string m_listPath;
     std::u16string m_error;
@@ -85,12 +110,14 @@ private:
     bool m_bVerified = false;
     std::u16string m_signature;
     std::u16string m_buildNumber;
+    bool m_bHasBuildNumber = false;
 };
 
 // The thread of one run: the download, the update check, then the stored
 // times and, after a good run, the new shown folder.
 class CFrontPageDLThread : public CMsgQueueThread {
 public:
+    // Made on the interface thread: the settings it needs are read here.
     CFrontPageDLThread(std::u16string folderName, std::shared_ptr<CUpdateCheck> update,
                        std::function<long()> now = nullptr);
     ~CFrontPageDLThread() override;
@@ -102,7 +129,13 @@ protected:
     void OnMessage(CThreadMsg& msg) override;
 
 private:
+    long Now() const;
+    // The run, the update check and the stored values.
+    void RunAll();
+
     std::u16string m_folderName;
     std::shared_ptr<CUpdateCheck> m_update;
     std::function<long()> m_now;
+    std::unique_ptr<CFrontPageDL> m_download;
+    std::u16string m_userRoot;
 };
