@@ -46,6 +46,10 @@ struct CHttpDownload::Transfer {
     // 100 MiB is allowed: the piece that reaches the limit waits here.
     std::string last;
     bool storeFailed = false;
+    // ReadHead's buffer: what does not fit is dropped.
+    char* head = nullptr;
+    int32_t headRoom = 0;
+    int32_t headUsed = 0;
 };
 
 CHttpDownload::CHttpDownload()
@@ -113,6 +117,13 @@ size_t CHttpDownload::OnBody(char* data, size_t size, size_t count, void* self)
         // Hold the body inside libcurl until ReadToFile asks for it.
         t.bodyWaiting = true;
         return CURL_WRITEFUNC_PAUSE;
+    }
+    if (t.head) {
+        size_t room = static_cast<size_t>(t.headRoom - t.headUsed);
+        size_t take = n < room ? n : room;
+        std::memcpy(t.head + t.headUsed, data, take);
+        t.headUsed += static_cast<int32_t>(take);
+        return n;
     }
     for (size_t at = 0; at < n; at += s_iReadPiece) {
         size_t piece = n - at < static_cast<size_t>(s_iReadPiece) ? n - at : s_iReadPiece;
@@ -308,4 +319,33 @@ int32_t CHttpDownload::ReadToFile(const char16_t* path)
         return -1;
     }
     return static_cast<int32_t>(buffer.GetLength() + static_cast<int64_t>(t.last.size()));
+}
+
+int32_t CHttpDownload::ReadHead(char* buffer, int32_t size)
+{
+    if (!m_hRequest || !m_pTransfer || !buffer || size < 0)
+        return -1;
+    Transfer& t = *m_pTransfer;
+    t.head = buffer;
+    t.headRoom = size;
+    t.headUsed = 0;
+    t.reading = true;
+    uint32_t code = 0;
+    bool driven = true;
+    if (!t.done && size > 0) {
+        if (t.bodyWaiting) {
+            t.bodyWaiting = false;
+            curl_easy_pause(static_cast<CURL*>(m_hRequest), CURLPAUSE_CONT);
+        }
+        driven = Drive([](const Transfer& x) { return x.headUsed >= x.headRoom; }, &code);
+    }
+    // A transfer that broke off only matters before the buffer was full.
+    bool failed = !driven || (t.done && t.result != CURLE_OK && t.headUsed < t.headRoom);
+    if (failed && driven)
+        code = t.result;
+    int32_t used = t.headUsed;
+    if (failed)
+        SetError(Format("HTTP Read Error=0X%08X %s", code, UrlUtf8().c_str()));
+    Close();
+    return failed ? -1 : used;
 }

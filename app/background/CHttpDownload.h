@@ -37,6 +37,10 @@ public:
     // -1. A body over 100 MiB is cut at the last piece that fits, with the
     // error text set.
     int32_t ReadToFile(const char16_t* path);
+    // Reads at most `size` bytes of the body into `buffer` (fewer when the
+    // body is shorter) and closes the request: the byte count, or -1 with
+    // the error text set. For small replies that are read once.
+    int32_t ReadHead(char* buffer, int32_t size);
     void Close();
     const char16_t* GetErrorText() const { return m_szError; }
     // The raw header block of the last reply (CR LF separated).
