@@ -20,6 +20,11 @@ public:
     // Posted to the interface when a newer version is announced; the
     // payload is a CNewVersion the receiver deletes.
     static constexpr unsigned kWM_NEW_VERSION = kWM_APP + 3019;
+    // Registry values.
+    static constexpr char16_t kCheckValue[] = u"zandrcheck";
+    static constexpr char16_t kVersionValue[] = u"zandrversion";
+    // The service's reply is read once into this many bytes.
+    static constexpr int kReplyBytes = 511;
     struct CNewVersion {
         int version = 0;
         int build = 0;
@@ -64,10 +69,12 @@ public:
     static std::optional<std::array<long, 3>> ParseReply(const std::string& reply);
     // The letter sent for the shown start-page folder ("a", "-", "aE", "-E").
     static std::u16string GetStartPageLetter(const std::u16string& frontPagePath);
-    // This machine's identifier: letters and digits from an Ethernet
-    // adapter's address (else the first adapter with a 6-byte address) and
-    // its kind; "0" without one. `netFolder` is where the adapters are
-    // listed ("/sys/class/net").
+    // This machine's identifier: the MD5 (32 upper-case hexadecimal digits)
+    // of one adapter's 6-byte address and kind, as "xx:xx:xx:xx:xx:xx-1".
+    // An Ethernet adapter is preferred, one on real hardware first; then any
+    // adapter; ties go to the first name. An all-zero address does not
+    // count. "0" without one. `netFolder` is where the adapters are listed
+    // ("/sys/class/net").
     static std::u16string GetMachineId(const std::string& netFolder = "/sys/class/net");
 
     // The version record in memory (for tests and the start-up check).
@@ -75,6 +82,8 @@ public:
 
 private:
     long Now() const;
+    // The reply's bytes; none when the service could not be asked.
+    static std::optional<std::string> Query(const std::u16string& url);
 
     Clock m_now;
     mutable std::mutex m_lock;

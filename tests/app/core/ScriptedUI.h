@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/background/CProgressTask.h"
+#include "app/background/CUpdateCheck.h"
 #include "app/core/CUIPort.h"
 #include "base/tools/CSysString.h"
 #include "base/tools/CUnicodeTool.h"
@@ -146,6 +147,8 @@ public:
     // The progress dialog presses Cancel when this many position messages
     // have come (0: never).
     int progressCancelAfter = 0;
+    // New-version posts are taken (and recorded below) only when set.
+    bool acceptNewVersionPosts = false;
 
     // --- what the core did
     std::vector<ScriptedMessage> messages;
@@ -175,6 +178,7 @@ public:
     int tagsWindowCloses = 0;
     std::vector<CTextQuestion> textQuestions;
     std::vector<std::vector<std::u16string>> renameLists;
+    std::vector<CUpdateCheck::CNewVersion> newVersionPosts;
 
     Texts MessageTexts() const
     {
@@ -285,6 +289,17 @@ public:
     void PostMessage(unsigned message, uintptr_t wParam, void* payload) override
     {
         std::lock_guard<std::mutex> hold(m_postLock);
+        if (message == CUpdateCheck::kWM_NEW_VERSION) {
+            auto* news = static_cast<CUpdateCheck::CNewVersion*>(payload);
+            if (!acceptNewVersionPosts)
+                ADD_FAILURE() << "unexpected new-version post";
+            else if (!news || wParam != uintptr_t(news->version))
+                ADD_FAILURE() << "new-version post without its version";
+            else
+                newVersionPosts.push_back(*news);
+            delete news;
+            return;
+        }
         bool forDialog = message >= kWM_PROGRESS_NOCLOSE && message <= kWM_PROGRESS_CANCEL;
         if (!m_bDialogOpen || !forDialog) {
             ADD_FAILURE() << "unexpected post " << message;
