@@ -1,7 +1,9 @@
 #include "app/core/CMainCore.h"
 
+#include "app/background/CFrontPage.h"
 #include "app/background/CShutdownWait.h"
 #include "app/background/CThreadMgr.h"
+#include "app/background/CUpdateCheck.h"
 #include "app/core/CFileAssoc.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CPageMgr.h"
@@ -19,7 +21,8 @@ CMainCore::CMainCore()
       m_pThreads(std::make_unique<CThreadMgr>()),
       m_pPages(std::make_unique<CPageMgr>(*m_pTree, *m_pThreads, *m_pRecentPages)),
       m_pTags(std::make_unique<CTagsWindowMgr>(*m_pTree, *m_pPages, *m_pProjects)),
-      m_search(*m_pTree)
+      m_search(*m_pTree),
+      m_pUpdate(std::make_shared<CUpdateCheck>())
 {
     m_pProjects->SetSaveRecentPagesHook([this] {
         m_pRecentPages->Close();
@@ -42,17 +45,25 @@ CMainCore::CMainCore()
 
 CMainCore::~CMainCore() = default;
 
+CFrontPagePath& CMainCore::GetFrontPage()
+{
+    if (!m_pFrontPage)
+        m_pFrontPage = std::make_unique<CFrontPagePath>();
+    return *m_pFrontPage;
+}
+
+bool CMainCore::OnStartPageTimer()
+{
+    return GetFrontPage().OnStartTimer(*m_pThreads, m_pUpdate);
+}
+
 bool CMainCore::RunStartupProjectStep(const std::u16string& commandLineProject, long now)
 {
     CRegistry registry = CRegistry::ForSettings();
-    if (registry.KeyExists()) {
-        if (m_updateRecord)
-            m_updateRecord(false);
-    } else {
+    if (!registry.KeyExists())
         CFileAssoc::RegisterFirstRun(registry, CFileAssoc::GetProgramPath(), now);
-        if (m_updateRecord)
-            m_updateRecord(true);
-    }
+    // On a first run too, so an announcement can be told before the next start.
+    m_pUpdate->OnStartup();
 
     if (!commandLineProject.empty())
         return m_pProjects->OpenProject(commandLineProject);

@@ -13,11 +13,13 @@
 #include "app/core/CTitleSearch.h"
 
 class CFolderTreeMgr;
+class CFrontPagePath;
 class CPageMgr;
 class CProjectMgr;
 class CRecentPages;
 class CShutdownWait;
 class CTagsWindowMgr;
+class CUpdateCheck;
 class CThreadMgr;
 
 class CMainCore {
@@ -46,13 +48,18 @@ public:
     // window shell must do itself.
     bool OnCommand(int command);
 
-    // Called with true on the first run, false otherwise, where the update
-    // check keeps its record.
-    void SetUpdateRecordHook(std::function<void(bool firstRun)> hook) { m_updateRecord = std::move(hook); }
+    // The downloaded start and folder pages and their schedule; made on
+    // first use.
+    CFrontPagePath& GetFrontPage();
+    CUpdateCheck& GetUpdateCheck() { return *m_pUpdate; }
+    // The main window's 5-second timer after it opened: starts a start-page
+    // download when one is due. True when one started.
+    bool OnStartPageTimer();
 
-    // Registers the program on its first run, then opens the project named
-    // on the command line or, when the settings ask for it, the last one.
-    // True when a project was opened.
+    // Registers the program on its first run and brings the update check's
+    // version record up to date, then opens the project named on the
+    // command line or, when the settings ask for it, the last one. True
+    // when a project was opened.
     bool RunStartupProjectStep(const std::u16string& commandLineProject, long now);
 
     // The first step of a close request: closes the project. False while the
@@ -80,6 +87,8 @@ private:
     std::unique_ptr<CTagsWindowMgr> m_pTags;
     CTitleSearch m_search;
     CKrvCommands m_krv;
-    std::function<void(bool)> m_updateRecord;
+    // Shared with the download thread, which may outlive a close request.
+    std::shared_ptr<CUpdateCheck> m_pUpdate;
+    std::unique_ptr<CFrontPagePath> m_pFrontPage;
     int m_nRefusedCloses = 0;
 };
