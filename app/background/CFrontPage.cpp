@@ -51,28 +51,10 @@ std::u16string Decimal(long long value)
     return std::u16string(text.begin(), text.end());
 }
 
-// A decimal number the way atol reads one: leading blanks, a sign, digits,
-// anything after ignored; 0 without digits. Out of range is clamped.
+// Stored times are decimal seconds, read as atol reads them.
 long ToNumber(const std::u16string& text)
 {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r')))
-        i++;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; i++) {
-        if (value < LLONG_MAX / 100)
-            value = value * 10 + (text[i] - u'0');
-    }
-    if (negative)
-        value = -value;
-    if (value > LONG_MAX)
-        return LONG_MAX;
-    if (value < LONG_MIN)
-        return LONG_MIN;
-    return static_cast<long>(value);
+    return CStringTool::ReadLong(text, LONG_MIN, LONG_MAX);
 }
 
 std::string FormatTime(long time)

@@ -20,6 +20,7 @@
 #include "app/core/CRegistry.h"
 #include "app/core/CTraceLog.h"
 #include "base/tools/CEncodingTool.h"
+#include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace {
@@ -51,25 +52,11 @@ bool IsSpace(Char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Leading blanks, a sign and the digits that follow; anything else ends the
-// number, and a piece without digits is 0. The records hold 32-bit numbers,
-// so larger ones stop at the limits.
+// The records hold 32-bit numbers; larger ones stop at the limits.
 template <typename Char>
 long ToNumber(std::basic_string_view<Char> piece)
 {
-    size_t at = 0;
-    while (at < piece.size() && IsSpace(piece[at]))
-        ++at;
-    bool negative = false;
-    if (at < piece.size() && (piece[at] == '+' || piece[at] == '-'))
-        negative = piece[at++] == '-';
-    long long value = 0;
-    for (; at < piece.size() && piece[at] >= '0' && piece[at] <= '9'; ++at)
-        value = std::min(value * 10 + (piece[at] - '0'), static_cast<long long>(INT32_MAX) + 1);
-    if (negative)
-        value = -value;
-    return static_cast<long>(std::clamp(value, static_cast<long long>(INT32_MIN),
-                                        static_cast<long long>(INT32_MAX)));
+    return CStringTool::ReadLong(piece);
 }
 
 // The numbers between runs of the given separator letters; with skipZeros,

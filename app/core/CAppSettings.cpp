@@ -129,28 +129,9 @@ std::vector<std::u16string> SplitFields(const std::u16string& text)
     return fields;
 }
 
-// Leading blanks, a sign and the digits that follow, as C's atoi reads
-// them; out-of-range values stop at the ends of int.
 int ToInt(const std::u16string& text)
 {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
-        negative = text[i++] == u'-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        if (value <= INT_MAX)
-            value = value * 10 + (text[i] - u'0');
-    }
-    if (negative)
-        value = -value;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return int(value);
+    return static_cast<int>(CStringTool::ReadLong(text));
 }
 
 std::u16string Join(std::initializer_list<int> values)

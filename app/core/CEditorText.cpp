@@ -11,32 +11,9 @@
 namespace {
 
 template <typename Char>
-bool IsAsciiSpace(Char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// atoi: leading blanks, a sign, then digits up to the first other
-// character. Out-of-range values stop at the ends of int instead of
-// overflowing.
-template <typename Char>
 int ParseNumber(std::basic_string_view<Char> text)
 {
-    size_t at = 0;
-    while (at < text.size() && IsAsciiSpace(text[at]))
-        ++at;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-        negative = text[at++] == '-';
-    long long value = 0;
-    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
-        value = value * 10 + (text[at] - '0');
-        if (value > static_cast<long long>(INT_MAX) + 1)
-            value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        return static_cast<int>(-value);
-    return value > INT_MAX ? INT_MAX : static_cast<int>(value);
+    return static_cast<int>(CStringTool::ReadLong(text));
 }
 
 // `prefix` is in lower case.

@@ -1,5 +1,6 @@
 #include "base/tools/CStringTool.h"
 
+#include <limits>
 #include <cwctype>
 
 size_t CStringTool::Length(const char16_t* text)
@@ -69,4 +70,37 @@ std::u16string CStringTool::TrimBlanks(std::u16string_view text)
         return std::u16string();
     size_t last = text.find_last_not_of(u" \t");
     return std::u16string(text.substr(first, last - first + 1));
+}
+
+namespace {
+
+template <typename Char>
+long ReadDecimal(std::basic_string_view<Char> text, long minimum, long maximum)
+{
+    size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r')))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    // Saturates instead of overflowing; every bound lies below.
+    constexpr long long kMax = std::numeric_limits<long long>::max();
+    long long value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at)
+        value = value > (kMax - 9) / 10 ? kMax : value * 10 + (text[at] - '0');
+    if (negative)
+        value = -value;
+    return value < minimum ? minimum : value > maximum ? maximum : static_cast<long>(value);
+}
+
+}  // namespace
+
+long CStringTool::ReadLong(std::u16string_view text, long minimum, long maximum)
+{
+    return ReadDecimal(text, minimum, maximum);
+}
+
+long CStringTool::ReadLong(std::string_view text, long minimum, long maximum)
+{
+    return ReadDecimal(text, minimum, maximum);
 }

@@ -24,6 +24,14 @@ public:
     static std::u16string ToLower(const char16_t* text);
     // The text without the blanks and tabs around it.
     static std::u16string TrimBlanks(std::u16string_view text);
+    // A decimal number as C's atol reads one: white space, a sign, then
+    // digits up to the first other character; 0 without digits. Values
+    // beyond [minimum, maximum] stop at those ends instead of overflowing.
+    static long ReadLong(std::u16string_view text, long minimum = kInt32Min, long maximum = kInt32Max);
+    static long ReadLong(std::string_view text, long minimum = kInt32Min, long maximum = kInt32Max);
+
+    static constexpr long kInt32Min = -2147483647L - 1;
+    static constexpr long kInt32Max = 2147483647L;
 };
 
 // Owned text that keeps "none" apart from the empty string.

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 #include "base/model/CFolderNode.h"
 #include "base/tools/CBaseTool.h"
+#include "base/tools/CStringTool.h"
 #include "base/tools/CSysString.h"
 
 namespace {
@@ -80,6 +82,24 @@ TEST(BaseToolTest, ModifierKeysFollowTheirPrecedence)
         EXPECT_EQ(CBaseTool::GetModifyKeyState(), expected) << keys;
     }
     CBaseTool::SetModifyKeyStateHook(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(StringToolTest, ReadLongReadsAsAtolAndStopsAtItsBounds)
+{
+    EXPECT_EQ(CStringTool::ReadLong(std::u16string_view(u" \t-42abc")), -42);
+    EXPECT_EQ(CStringTool::ReadLong(std::string_view("+7")), 7);
+    EXPECT_EQ(CStringTool::ReadLong(std::string_view("x1")), 0);
+    EXPECT_EQ(CStringTool::ReadLong(std::string_view("- 1")), 0);
+    EXPECT_EQ(CStringTool::ReadLong(std::string_view("99999999999")), 2147483647L);
+    EXPECT_EQ(CStringTool::ReadLong(std::string_view("-99999999999")), -2147483647L - 1);
+    // Wider bounds, and digits far past any of them, without overflow.
+    EXPECT_EQ(CStringTool::ReadLong(std::string_view("99999999999"), LONG_MIN, LONG_MAX), 99999999999L);
+    EXPECT_EQ(CStringTool::ReadLong(std::string_view(std::string(40, '9')), LONG_MIN, LONG_MAX), LONG_MAX);
+    EXPECT_EQ(CStringTool::ReadLong(std::string_view("-" + std::string(40, '9')), LONG_MIN, LONG_MAX), -LONG_MAX);
 }
 
 }  // namespace
