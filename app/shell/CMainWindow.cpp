@@ -1,0 +1,803 @@
+#include "app/shell/CMainWindow.h"
+
+#include <ctime>
+
+#include "app/background/CShutdownWait.h"
+#include "app/core/CCommandTable.h"
+#include "app/core/CFolderTreeMgr.h"
+#include "app/core/CMainCore.h"
+#include "app/core/CPageMgr.h"
+#include "app/core/CPageTitle.h"
+#include "app/core/CUIPort.h"
+#include "app/core/CWindowPlacement.h"
+#include "app/shell/CGtkText.h"
+#include "app/shell/CMenuText.h"
+#include "base/model/CBaseNode.h"
+#include "base/model/CColctNode.h"
+#include "base/model/CNodeStat.h"
+#include "base/model/CUrlNode.h"
+#include "base/model/RNode.h"
+
+namespace {
+
+enum { TREE_NAME = 0, TREE_NODE, TREE_COLUMNS };
+enum { LIST_TITLE = 0, LIST_FLAG, LIST_ADDED, LIST_MODIFIED, LIST_ITEM, LIST_COLUMNS };
+
+constexpr int kStartPageDelaySeconds = 5;
+
+std::string FormatTime(long seconds)
+{
+    if (seconds <= 0)
+        return "";
+    time_t when = seconds;
+    struct tm local {};
+    localtime_r(&when, &local);
+    char text[32];
+    strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+std::string FileUri(const std::u16string& path)
+{
+    char* uri = g_filename_to_uri(U8(path).c_str(), nullptr, nullptr);
+    std::string out = uri ? uri : "";
+    g_free(uri);
+    return out;
+}
+
+bool FileExists(const std::u16string& path)
+{
+    return !path.empty() && g_file_test(U8(path).c_str(), G_FILE_TEST_IS_REGULAR);
+}
+
+GtkWidget* Scrolled(GtkWidget* child)
+{
+    GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroll), GTK_SHADOW_IN);
+    gtk_container_add(GTK_CONTAINER(scroll), child);
+    return scroll;
+}
+
+void AddTextColumn(GtkWidget* view, const char* title, int column, bool expand)
+{
+    GtkCellRenderer* cell = gtk_cell_renderer_text_new();
+    GtkTreeViewColumn* col = gtk_tree_view_column_new_with_attributes(title, cell, "text", column, nullptr);
+    gtk_tree_view_column_set_resizable(col, TRUE);
+    gtk_tree_view_column_set_expand(col, expand);
+    gtk_tree_view_column_set_sort_column_id(col, column);
+    gtk_tree_view_append_column(GTK_TREE_VIEW(view), col);
+}
+
+void AddTreeLevel(GtkTreeStore* store, GtkTreeIter* parent, RNode* node, RNode* selected, GtkTreeIter* found,
+                  bool* hasFound)
+{
+    GtkTreeIter iter;
+    const char16_t* name = node->GetData() ? node->GetData()->GetName() : nullptr;
+    gtk_tree_store_append(store, &iter, parent);
+    gtk_tree_store_set(store, &iter, TREE_NAME, name ? U8(name).c_str() : "", TREE_NODE, node, -1);
+    if (node == selected) {
+        *found = iter;
+        *hasFound = true;
+    }
+    for (RNode* child = node->GetChild(); child; child = child->GetNext())
+        if (child->GetType() == NT_FOLDER)
+            AddTreeLevel(store, &iter, child, selected, found, hasFound);
+}
+
+}  // namespace
+
+// What an accelerator or a menu item carries to its handler.
+struct CMainWindow::SCommand {
+    CMainWindow* window;
+    int id;
+};
+
+CMainWindow::CMainWindow(CMainCore& core)
+    : m_core(core), m_layout([this](CPaneLayout::Pane pane, const CPaneLayout::Rect& rect) { MovePane(pane, rect); })
+{
+}
+
+CMainWindow::~CMainWindow()
+{
+    if (m_placeIdle)
+        g_source_remove(m_placeIdle);
+    if (m_startTimer)
+        g_source_remove(m_startTimer);
+    if (m_pWindow)
+        gtk_widget_destroy(m_pWindow);
+    if (m_pTreeStore)
+        g_object_unref(m_pTreeStore);
+    if (m_pListStore)
+        g_object_unref(m_pListStore);
+}
+
+void CMainWindow::Open(const std::u16string& project)
+{
+    BuildWidgets();
+    m_layout.LoadSizes(CAppSettings::Get()->GetLayout());
+    PlaceWindow();
+    gtk_widget_show_all(m_pWindow);
+    // The task pane and hidden sliders follow the layout, not show_all.
+    m_layout.Refresh();
+    SetProjectState(false);
+
+    if (!m_core.RunStartupProjectStep(project, static_cast<long>(std::time(nullptr))))
+        SetProjectState(false);
+    m_startTimer = g_timeout_add_seconds(kStartPageDelaySeconds, &CMainWindow::OnStartPageTimer, this);
+}
+
+void CMainWindow::BuildWidgets()
+{
+    m_pWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(m_pWindow), "Zandrel");
+    g_signal_connect(m_pWindow, "delete-event", G_CALLBACK(&CMainWindow::OnDelete), this);
+    g_signal_connect(m_pWindow, "key-press-event", G_CALLBACK(&CMainWindow::OnKeyPress), this);
+    g_signal_connect(m_pWindow, "configure-event", G_CALLBACK(&CMainWindow::OnConfigure), this);
+    g_signal_connect(m_pWindow, "window-state-event", G_CALLBACK(&CMainWindow::OnWindowState), this);
+
+    m_pAccels = gtk_accel_group_new();
+    gtk_window_add_accel_group(GTK_WINDOW(m_pWindow), m_pAccels);
+    g_object_unref(m_pAccels);  // the window holds it
+
+    GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_container_add(GTK_CONTAINER(m_pWindow), box);
+    gtk_box_pack_start(GTK_BOX(box), BuildMenuBar(), FALSE, FALSE, 0);
+    BindAccelerators();
+
+    m_pArea = gtk_layout_new(nullptr, nullptr);
+    gtk_box_pack_start(GTK_BOX(box), m_pArea, TRUE, TRUE, 0);
+    g_signal_connect(m_pArea, "size-allocate", G_CALLBACK(&CMainWindow::OnAreaAllocate), this);
+
+    // Folder tree.
+    m_pTreeStore = gtk_tree_store_new(TREE_COLUMNS, G_TYPE_STRING, G_TYPE_POINTER);
+    m_pTreeView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(m_pTreeStore));
+    gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(m_pTreeView), FALSE);
+    AddTextColumn(m_pTreeView, "Folder", TREE_NAME, true);
+    g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pTreeView)), "changed",
+                     G_CALLBACK(&CMainWindow::OnTreeSelection), this);
+    m_panes[CPaneLayout::PANE_TREE] = Scrolled(m_pTreeView);
+
+    // Item list of the current collection.
+    m_pListStore = gtk_list_store_new(LIST_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
+                                      G_TYPE_POINTER);
+    m_pListView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(m_pListStore));
+    AddTextColumn(m_pListView, "Title", LIST_TITLE, true);
+    AddTextColumn(m_pListView, "Flag", LIST_FLAG, false);
+    AddTextColumn(m_pListView, "Added", LIST_ADDED, false);
+    AddTextColumn(m_pListView, "Modified", LIST_MODIFIED, false);
+    g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pListView)), "changed",
+                     G_CALLBACK(&CMainWindow::OnListSelection), this);
+    m_panes[CPaneLayout::PANE_LIST] = Scrolled(m_pListView);
+
+    // Title box.
+    m_pTitle = gtk_entry_new();
+    m_titleChangedId = g_signal_connect(m_pTitle, "changed", G_CALLBACK(&CMainWindow::OnTitleChanged), this);
+    m_panes[CPaneLayout::PANE_TITLE] = m_pTitle;
+
+    // Page view; edits in it are reported through a script message.
+    WebKitUserContentManager* content = webkit_user_content_manager_new();
+    webkit_user_content_manager_register_script_message_handler(content, "zandrelEdit");
+    g_signal_connect(content, "script-message-received::zandrelEdit", G_CALLBACK(&CMainWindow::OnPageEdited), this);
+    WebKitUserScript* script = webkit_user_script_new(
+        "document.addEventListener('input', function() {"
+        " window.webkit.messageHandlers.zandrelEdit.postMessage(1); }, true);",
+        WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, script);
+    webkit_user_script_unref(script);
+    m_pPage = WEBKIT_WEB_VIEW(webkit_web_view_new_with_user_content_manager(content));
+    g_object_unref(content);
+    m_panes[CPaneLayout::PANE_PAGE] = GTK_WIDGET(m_pPage);
+
+    // The task pane's search comes later; the pane and its place exist.
+    m_pTaskPane = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
+    m_panes[CPaneLayout::PANE_TASK] = m_pTaskPane;
+
+    m_panes[CPaneLayout::SLIDER_TREE] = MakeSlider(CPaneLayout::SLIDER_TREE, true);
+    m_panes[CPaneLayout::SLIDER_TASK] = MakeSlider(CPaneLayout::SLIDER_TASK, true);
+    m_panes[CPaneLayout::SLIDER_LIST] = MakeSlider(CPaneLayout::SLIDER_LIST, false);
+
+    for (GtkWidget* pane : m_panes) {
+        gtk_widget_set_size_request(pane, 1, 1);
+        gtk_layout_put(GTK_LAYOUT(m_pArea), pane, 0, 0);
+    }
+}
+
+GtkWidget* CMainWindow::MakeSlider(CPaneLayout::Pane pane, bool horizontal)
+{
+    GtkWidget* bar = gtk_event_box_new();
+    gtk_widget_add_events(bar, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+    g_object_set_data(G_OBJECT(bar), "zandrel-pane", GINT_TO_POINTER(pane));
+    g_object_set_data(G_OBJECT(bar), "zandrel-horizontal", GINT_TO_POINTER(horizontal ? 1 : 0));
+    g_signal_connect(bar, "button-press-event", G_CALLBACK(&CMainWindow::OnSliderPress), this);
+    g_signal_connect(bar, "motion-notify-event", G_CALLBACK(&CMainWindow::OnSliderMotion), this);
+    g_signal_connect(bar, "button-release-event", G_CALLBACK(&CMainWindow::OnSliderRelease), this);
+    return bar;
+}
+
+// --- menus and accelerators
+
+GtkWidget* CMainWindow::BuildMenuBar()
+{
+    GtkWidget* bar = gtk_menu_bar_new();
+    for (int menu = MENU_FILE; menu <= MENU_HELP; ++menu) {
+        GtkWidget* top = gtk_menu_item_new_with_label(U8(CCommandTable::GetMenuTitle(static_cast<tagCOMMANDMENU>(menu))).c_str());
+        gtk_menu_item_set_submenu(GTK_MENU_ITEM(top), BuildMenu(menu));
+        gtk_menu_shell_append(GTK_MENU_SHELL(bar), top);
+    }
+    return bar;
+}
+
+GtkWidget* CMainWindow::MakeMenuItem(const std::u16string& caption, int id, bool enabled)
+{
+    GtkWidget* item = gtk_menu_item_new();
+    GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 24);
+    GtkWidget* label = gtk_label_new_with_mnemonic(CMenuText::ToMnemonicLabel(caption).c_str());
+    gtk_label_set_xalign(GTK_LABEL(label), 0.0f);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label), item);
+    gtk_box_pack_start(GTK_BOX(row), label, TRUE, TRUE, 0);
+    std::string shortcut = CMenuText::GetShortcutLabel(caption);
+    if (!shortcut.empty()) {
+        // The shortcut as the table writes it, not as GTK would spell it.
+        GtkWidget* keys = gtk_label_new(shortcut.c_str());
+        gtk_style_context_add_class(gtk_widget_get_style_context(keys), "dim-label");
+        gtk_box_pack_end(GTK_BOX(row), keys, FALSE, FALSE, 0);
+    }
+    gtk_container_add(GTK_CONTAINER(item), row);
+    gtk_widget_set_sensitive(item, enabled);
+    // The label sits in a box, where GTK does not find its mnemonic; the
+    // menu's key handler does.
+    if (char16_t mnemonic = CMenuText::GetMnemonic(caption))
+        g_object_set_data(G_OBJECT(item), "zandrel-mnemonic", GUINT_TO_POINTER(gdk_unicode_to_keyval(mnemonic)));
+    if (id != 0) {
+        m_commands.push_back(std::make_unique<SCommand>(SCommand{this, id}));
+        g_signal_connect(item, "activate", G_CALLBACK(&CMainWindow::OnMenuActivate), m_commands.back().get());
+    }
+    return item;
+}
+
+gboolean CMainWindow::OnMenuKey(GtkWidget* menu, GdkEventKey* event, gpointer)
+{
+    if (event->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK))
+        return FALSE;
+    guint key = gdk_keyval_to_lower(event->keyval);
+    GList* items = gtk_container_get_children(GTK_CONTAINER(menu));
+    GtkWidget* match = nullptr;
+    for (GList* it = items; it && !match; it = it->next) {
+        guint mnemonic = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(it->data), "zandrel-mnemonic"));
+        if (mnemonic && mnemonic == key && gtk_widget_is_sensitive(GTK_WIDGET(it->data)))
+            match = GTK_WIDGET(it->data);
+    }
+    g_list_free(items);
+    if (!match)
+        return FALSE;
+    gtk_menu_shell_activate_item(GTK_MENU_SHELL(menu), match, TRUE);
+    return TRUE;
+}
+
+GtkWidget* CMainWindow::BuildMenu(int menu)
+{
+    GtkWidget* shell = gtk_menu_new();
+    g_signal_connect(shell, "key-press-event", G_CALLBACK(&CMainWindow::OnMenuKey), this);
+    for (const CMenuEntry* entry : CCommandTable::GetMenu(static_cast<tagCOMMANDMENU>(menu))) {
+        if (entry->kind == ENTRY_SEPARATOR) {
+            gtk_menu_shell_append(GTK_MENU_SHELL(shell), gtk_separator_menu_item_new());
+            continue;
+        }
+        if (entry->kind == ENTRY_SUBMENU) {
+            GtkWidget* item = MakeMenuItem(entry->caption, 0, entry->enabled);
+            GtkWidget* sub = entry->submenu == MENU_RECENT_PAGES ? gtk_menu_new() : BuildMenu(entry->submenu);
+            if (entry->submenu == MENU_RECENT_PAGES) {
+                // Filled each time it opens: the list changes as pages open.
+                m_pRecentMenu = sub;
+                g_signal_connect(item, "activate", G_CALLBACK(&CMainWindow::OnRecentOpen), this);
+                FillRecentPages(sub);
+            }
+            gtk_menu_item_set_submenu(GTK_MENU_ITEM(item), sub);
+            gtk_menu_shell_append(GTK_MENU_SHELL(shell), item);
+            continue;
+        }
+        gtk_menu_shell_append(GTK_MENU_SHELL(shell), MakeMenuItem(entry->caption, entry->id, entry->enabled));
+    }
+    return shell;
+}
+
+void CMainWindow::FillRecentPages(GtkWidget* submenu)
+{
+    GList* old = gtk_container_get_children(GTK_CONTAINER(submenu));
+    for (GList* it = old; it; it = it->next)
+        gtk_widget_destroy(GTK_WIDGET(it->data));
+    g_list_free(old);
+    for (const CMenuEntry& entry : CCommandTable::GetRecentPagesMenu(m_core.GetRecentPages()))
+        gtk_menu_shell_append(GTK_MENU_SHELL(submenu), MakeMenuItem(entry.caption, entry.enabled ? entry.id : 0, entry.enabled));
+    gtk_widget_show_all(submenu);
+}
+
+void CMainWindow::OnRecentOpen(GtkMenuItem*, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    window->FillRecentPages(window->m_pRecentMenu);
+}
+
+void CMainWindow::BindAccelerators()
+{
+    for (const CMenuEntry& entry : CCommandTable::GetEntries()) {
+        for (const std::string& accel : entry.accels) {
+            guint key = 0;
+            GdkModifierType mods{};
+            gtk_accelerator_parse(accel.c_str(), &key, &mods);
+            if (key == 0)
+                continue;
+            m_commands.push_back(std::make_unique<SCommand>(SCommand{this, entry.id}));
+            GClosure* closure = g_cclosure_new(G_CALLBACK(&CMainWindow::OnAccel), m_commands.back().get(), nullptr);
+            gtk_accel_group_connect(m_pAccels, key, mods, GTK_ACCEL_VISIBLE, closure);
+        }
+    }
+}
+
+void CMainWindow::OnMenuActivate(GtkMenuItem*, gpointer data)
+{
+    auto* cmd = static_cast<SCommand*>(data);
+    cmd->window->OnCommand(cmd->id);
+}
+
+gboolean CMainWindow::OnAccel(GtkAccelGroup*, GObject*, guint, GdkModifierType, gpointer data)
+{
+    auto* cmd = static_cast<SCommand*>(data);
+    cmd->window->OnCommand(cmd->id);
+    return TRUE;
+}
+
+// Text fields get their keys before the window's accelerators, so Ctrl+A,
+// Ctrl+C or Del edit the field instead of running the menu command.
+gboolean CMainWindow::OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer)
+{
+    GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(widget));
+    if (focus && GTK_IS_ENTRY(focus) && !(event->state & GDK_MOD1_MASK))
+        return gtk_window_propagate_key_event(GTK_WINDOW(widget), event);
+    return FALSE;
+}
+
+void CMainWindow::OnCommand(int id)
+{
+    if (m_bClosing)
+        return;
+    if (m_core.OnCommand(id))
+        return;
+    switch (id) {
+    case CCommandTable::ID_EXIT:
+        RequestClose();
+        return;
+    case CCommandTable::ID_FULL_SCREEN:
+        if (m_bMaximized)
+            gtk_window_unmaximize(GetWindow());
+        else
+            gtk_window_maximize(GetWindow());
+        return;
+    case CCommandTable::ID_SEARCH_COLCTS:
+        m_layout.ShowTaskPane(!m_layout.IsTaskPaneShown());
+        m_layout.Refresh();
+        return;
+    case CCommandTable::ID_ABOUT: {
+        const CMenuEntry* entry = CCommandTable::Find(id);
+        UIPort().MessageBox(CCommandTable::GetVersionText(), entry ? CUnicodeTool::FromUtf8(CMenuText::ToPlainLabel(entry->caption)) : u"Zandrel", MB_OK, IDOK);
+        return;
+    }
+    default:
+        RunEditCommand(id);
+        return;
+    }
+}
+
+// The edit commands reach the focused text field or the page view.
+bool CMainWindow::RunEditCommand(int id)
+{
+    GtkWidget* focus = gtk_window_get_focus(GetWindow());
+    if (focus && GTK_IS_ENTRY(focus)) {
+        switch (id) {
+        case CCommandTable::ID_CUT: g_signal_emit_by_name(focus, "cut-clipboard"); return true;
+        case CCommandTable::ID_COPY: g_signal_emit_by_name(focus, "copy-clipboard"); return true;
+        case CCommandTable::ID_PASTE: g_signal_emit_by_name(focus, "paste-clipboard"); return true;
+        case CCommandTable::ID_SELECT_ALL: gtk_editable_select_region(GTK_EDITABLE(focus), 0, -1); return true;
+        case CCommandTable::ID_DELETE_SELECTION: gtk_editable_delete_selection(GTK_EDITABLE(focus)); return true;
+        default: return false;
+        }
+    }
+    const char* command = nullptr;
+    switch (id) {
+    case CCommandTable::ID_UNDO: command = WEBKIT_EDITING_COMMAND_UNDO; break;
+    case CCommandTable::ID_REDO: command = WEBKIT_EDITING_COMMAND_REDO; break;
+    case CCommandTable::ID_CUT: command = WEBKIT_EDITING_COMMAND_CUT; break;
+    case CCommandTable::ID_COPY: command = WEBKIT_EDITING_COMMAND_COPY; break;
+    case CCommandTable::ID_PASTE: command = WEBKIT_EDITING_COMMAND_PASTE; break;
+    case CCommandTable::ID_SELECT_ALL: command = WEBKIT_EDITING_COMMAND_SELECT_ALL; break;
+    case CCommandTable::ID_DELETE_SELECTION: command = "Delete"; break;
+    case CCommandTable::ID_GO_BACK: webkit_web_view_go_back(m_pPage); return true;
+    case CCommandTable::ID_GO_FORWARD: webkit_web_view_go_forward(m_pPage); return true;
+    default: return false;
+    }
+    webkit_web_view_execute_editing_command(m_pPage, command);
+    return true;
+}
+
+// --- placement and panes
+
+void CMainWindow::PlaceWindow()
+{
+    GdkRectangle screen{0, 0, 1024, 768};
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+    if (!monitor && display)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (monitor)
+        gdk_monitor_get_workarea(monitor, &screen);
+    CQVRect rect = CWindowPlacement::GetMainWindowRect(screen.width, screen.height,
+                                                       CAppSettings::Get()->GetLayout().GetMainWindow());
+    m_normalRect = rect;
+    gtk_window_set_default_size(GetWindow(), rect.width, rect.height);
+    gtk_window_move(GetWindow(), screen.x + rect.x, screen.y + rect.y);
+}
+
+gboolean CMainWindow::OnConfigure(GtkWidget* widget, GdkEventConfigure*, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (!window->m_bMaximized) {
+        int x = 0, y = 0, w = 0, h = 0;
+        gtk_window_get_position(GTK_WINDOW(widget), &x, &y);
+        gtk_window_get_size(GTK_WINDOW(widget), &w, &h);
+        window->m_normalRect = CQVRect{x, y, w, h};
+    }
+    return FALSE;
+}
+
+gboolean CMainWindow::OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self)
+{
+    static_cast<CMainWindow*>(self)->m_bMaximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    return FALSE;
+}
+
+void CMainWindow::OnAreaAllocate(GtkWidget*, GdkRectangle* area, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (area->width == window->m_nAreaWidth && area->height == window->m_nAreaHeight)
+        return;
+    window->m_nAreaWidth = area->width;
+    window->m_nAreaHeight = area->height;
+    // Children are resized after this allocation is over, not inside it.
+    if (!window->m_placeIdle)
+        window->m_placeIdle = g_idle_add(&CMainWindow::OnPlaceIdle, window);
+}
+
+gboolean CMainWindow::OnPlaceIdle(gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    window->m_placeIdle = 0;
+    window->m_layout.Place(window->m_nAreaWidth, window->m_nAreaHeight);
+    return G_SOURCE_REMOVE;
+}
+
+void CMainWindow::MovePane(CPaneLayout::Pane pane, const CPaneLayout::Rect& rect)
+{
+    GtkWidget* widget = m_panes[pane];
+    if (!widget || !m_pArea)
+        return;
+    if (!rect.shown || rect.width <= 0 || rect.height <= 0) {
+        gtk_widget_hide(widget);
+        return;
+    }
+    gtk_layout_move(GTK_LAYOUT(m_pArea), widget, rect.x, rect.y);
+    gtk_widget_set_size_request(widget, rect.width, rect.height);
+    if (gtk_widget_get_visible(m_pWindow))
+        gtk_widget_show_all(widget);
+}
+
+gboolean CMainWindow::OnSliderPress(GtkWidget* widget, GdkEventButton* event, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (event->button != 1)
+        return FALSE;
+    bool horizontal = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "zandrel-horizontal")) != 0;
+    window->m_dragSlider = static_cast<CPaneLayout::Pane>(GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "zandrel-pane")));
+    window->m_dragLast = horizontal ? event->x_root : event->y_root;
+    return TRUE;
+}
+
+gboolean CMainWindow::OnSliderMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (window->m_dragSlider == CPaneLayout::kPaneCount)
+        return FALSE;
+    bool horizontal = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "zandrel-horizontal")) != 0;
+    double at = horizontal ? event->x_root : event->y_root;
+    int moved = window->m_layout.DragSlider(window->m_dragSlider, static_cast<int>(at - window->m_dragLast));
+    window->m_dragLast += moved;
+    return TRUE;
+}
+
+gboolean CMainWindow::OnSliderRelease(GtkWidget*, GdkEventButton*, gpointer self)
+{
+    static_cast<CMainWindow*>(self)->m_dragSlider = CPaneLayout::kPaneCount;
+    return TRUE;
+}
+
+// --- views
+
+void CMainWindow::SetProjectState(bool open)
+{
+    if (open)
+        return;
+    // The blank start state: no tree, no list, the start page.
+    m_bFilling = true;
+    gtk_tree_store_clear(m_pTreeStore);
+    gtk_list_store_clear(m_pListStore);
+    m_bFilling = false;
+    m_pShownColct = nullptr;
+    SetTitleText(u"");
+    std::u16string start = CAppSettings::Get()->GetDataFolders().GetStartPage();
+    if (FileExists(start))
+        LoadFile(start, false);
+    else
+        ClearPageView();
+}
+
+void CMainWindow::SetWindowTitle(const std::u16string& title)
+{
+    gtk_window_set_title(GetWindow(), title.empty() ? "Zandrel" : U8(title).c_str());
+}
+
+void CMainWindow::ShowTree(RNode* root, RNode* selected)
+{
+    m_bFilling = true;
+    gtk_tree_store_clear(m_pTreeStore);
+    GtkTreeIter found;
+    bool hasFound = false;
+    if (root)
+        AddTreeLevel(m_pTreeStore, nullptr, root, selected, &found, &hasFound);
+    gtk_tree_view_expand_all(GTK_TREE_VIEW(m_pTreeView));
+    if (hasFound) {
+        GtkTreePath* path = gtk_tree_model_get_path(GTK_TREE_MODEL(m_pTreeStore), &found);
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(m_pTreeView), path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+    }
+    m_bFilling = false;
+}
+
+bool CMainWindow::FillItemRow(GtkTreeIter* iter, CUrlNode* item)
+{
+    const char16_t* name = item->GetName();
+    long added = 0, modified = 0;
+    item->GetNodeStat()->GetStatTime(&added, &modified, nullptr);
+    const char16_t* flag = item->GetNodeStat()->GetFlag() ? CNodeStat::GetFlagName(item->GetNodeStat()->GetFlag()) : nullptr;
+    gtk_list_store_set(m_pListStore, iter, LIST_TITLE, name ? U8(name).c_str() : "", LIST_FLAG,
+                       flag ? U8(flag).c_str() : "", LIST_ADDED, FormatTime(added).c_str(), LIST_MODIFIED,
+                       FormatTime(modified).c_str(), LIST_ITEM, item, -1);
+    return true;
+}
+
+void CMainWindow::ShowCollection(CColctNode* colct)
+{
+    m_bFilling = true;
+    gtk_list_store_clear(m_pListStore);
+    m_pShownColct = colct;
+    if (colct) {
+        for (RNode* node = colct->GetFirstRNode(); node; node = node->GetNext()) {
+            if (node->GetType() != NT_URL || !node->GetData())
+                continue;
+            GtkTreeIter iter;
+            gtk_list_store_append(m_pListStore, &iter);
+            FillItemRow(&iter, static_cast<CUrlNode*>(node->GetData()));
+        }
+    }
+    m_bFilling = false;
+}
+
+bool CMainWindow::FindItemRow(CUrlNode* item, GtkTreeIter* iter)
+{
+    GtkTreeModel* model = GTK_TREE_MODEL(m_pListStore);
+    for (bool ok = gtk_tree_model_get_iter_first(model, iter); ok; ok = gtk_tree_model_iter_next(model, iter)) {
+        gpointer row = nullptr;
+        gtk_tree_model_get(model, iter, LIST_ITEM, &row, -1);
+        if (row == item)
+            return true;
+    }
+    return false;
+}
+
+void CMainWindow::RefreshItem(CUrlNode* item)
+{
+    GtkTreeIter iter;
+    if (item && FindItemRow(item, &iter)) {
+        FillItemRow(&iter, item);
+        return;
+    }
+    // A new item of the shown collection: show the list again.
+    if (item && m_pShownColct)
+        ShowCollection(m_pShownColct);
+}
+
+void CMainWindow::SelectItem(CUrlNode* item)
+{
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pListView));
+    m_bFilling = true;
+    GtkTreeIter iter;
+    if (item && FindItemRow(item, &iter)) {
+        GtkTreePath* path = gtk_tree_model_get_path(GTK_TREE_MODEL(m_pListStore), &iter);
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(m_pListView), path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+    } else {
+        gtk_tree_selection_unselect_all(selection);
+    }
+    m_bFilling = false;
+}
+
+void CMainWindow::LoadFile(const std::u16string& file, bool editable)
+{
+    webkit_web_view_set_editable(m_pPage, editable);
+    webkit_web_view_load_uri(m_pPage, FileUri(file).c_str());
+    m_bPageShown = editable;
+    m_bModified = false;
+}
+
+void CMainWindow::ClearPageView()
+{
+    webkit_web_view_set_editable(m_pPage, FALSE);
+    webkit_web_view_load_html(m_pPage, "", nullptr);
+    m_bPageShown = false;
+    m_bModified = false;
+}
+
+void CMainWindow::ShowPage(const std::u16string& file)
+{
+    LoadFile(file, true);
+}
+
+void CMainWindow::ShowEmptyPage()
+{
+    std::u16string blank = CAppSettings::Get()->GetDataFolders().GetFolderBlankPage();
+    if (FileExists(blank))
+        LoadFile(blank, false);
+    else
+        ClearPageView();
+}
+
+bool CMainWindow::GetPageDocument(std::string* bytes, int* codePage)
+{
+    if (!m_bPageShown)
+        return false;
+    struct SResult {
+        bool done = false;
+        bool ok = false;
+        std::string html;
+    } result;
+    webkit_web_view_evaluate_javascript(
+        m_pPage, "'<!DOCTYPE html>\\n' + document.documentElement.outerHTML", -1, nullptr, nullptr, nullptr,
+        +[](GObject* view, GAsyncResult* res, gpointer data) {
+            auto* out = static_cast<SResult*>(data);
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, nullptr);
+            if (value) {
+                char* text = jsc_value_to_string(value);
+                out->html = text ? text : "";
+                out->ok = text != nullptr;
+                g_free(text);
+                g_object_unref(value);
+            }
+            out->done = true;
+        },
+        &result);
+    // The core needs the document now; the page's process answers soon.
+    while (!result.done)
+        g_main_context_iteration(nullptr, TRUE);
+    if (!result.ok)
+        return false;
+    *bytes = std::move(result.html);
+    *codePage = kCodePageUtf8;
+    return true;
+}
+
+std::u16string CMainWindow::GetTitleText() const
+{
+    return U16(gtk_entry_get_text(GTK_ENTRY(m_pTitle)));
+}
+
+void CMainWindow::SetTitleText(const std::u16string& title)
+{
+    g_signal_handler_block(m_pTitle, m_titleChangedId);
+    gtk_entry_set_text(GTK_ENTRY(m_pTitle), U8(title).c_str());
+    g_signal_handler_unblock(m_pTitle, m_titleChangedId);
+}
+
+void CMainWindow::OnTitleChanged(GtkEditable* editable, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    std::u16string text = U16(gtk_entry_get_text(GTK_ENTRY(editable)));
+    std::u16string before = text;
+    CPageTitle::OnTitleTextChanged(text);
+    if (text != before) {
+        window->SetTitleText(text);
+        gtk_editable_set_position(editable, -1);
+    }
+}
+
+void CMainWindow::OnPageEdited(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self)
+{
+    static_cast<CMainWindow*>(self)->m_bModified = true;
+}
+
+void CMainWindow::OnTreeSelection(GtkTreeSelection* selection, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (window->m_bFilling)
+        return;
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter iter;
+    if (!gtk_tree_selection_get_selected(selection, &model, &iter))
+        return;
+    gpointer node = nullptr;
+    gtk_tree_model_get(model, &iter, TREE_NODE, &node, -1);
+    if (node)
+        window->m_core.GetPageMgr().ShowFolder(static_cast<RNode*>(node));
+}
+
+void CMainWindow::OnListSelection(GtkTreeSelection* selection, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (window->m_bFilling || !window->m_pShownColct)
+        return;
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter iter;
+    if (!gtk_tree_selection_get_selected(selection, &model, &iter))
+        return;
+    gpointer item = nullptr;
+    gtk_tree_model_get(model, &iter, LIST_ITEM, &item, -1);
+    if (item)
+        window->m_core.GetPageMgr().ShowItem(window->m_pShownColct, static_cast<CUrlNode*>(item));
+}
+
+// --- timers and shut-down
+
+gboolean CMainWindow::OnStartPageTimer(gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    window->m_startTimer = 0;
+    window->m_core.OnStartPageTimer();
+    return G_SOURCE_REMOVE;
+}
+
+gboolean CMainWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer self)
+{
+    static_cast<CMainWindow*>(self)->RequestClose();
+    return TRUE;  // the window goes when the shut-down is done
+}
+
+void CMainWindow::RequestClose()
+{
+    if (m_bClosing)
+        return;
+    if (!m_core.CloseProjectForExit())
+        return;
+    m_bClosing = true;
+    if (m_startTimer) {
+        g_source_remove(m_startTimer);
+        m_startTimer = 0;
+    }
+    m_layout.SaveSizes(CAppSettings::Get()->GetLayout());
+    m_core.SaveSettingsForExit(m_normalRect);
+    m_pShutdown = m_core.StopThreads();
+    gtk_widget_hide(m_pWindow);
+    g_idle_add(&CMainWindow::OnShutdownPass, this);
+}
+
+gboolean CMainWindow::OnShutdownPass(gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    // One pass per trip through the loop; each waits its few milliseconds.
+    if (window->m_pShutdown && !window->m_pShutdown->Pass())
+        return G_SOURCE_CONTINUE;
+    window->FinishClose();
+    return G_SOURCE_REMOVE;
+}
+
+void CMainWindow::FinishClose()
+{
+    m_pShutdown.reset();
+    gtk_main_quit();
+}

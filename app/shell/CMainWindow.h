@@ -1,0 +1,128 @@
+#pragma once
+
+// The main window: the menu bar built from the command table, the panes
+// laid out by CPaneLayout, the views the core refreshes, and the order of
+// start-up and shut-down around CMainCore.
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/core/CAppSettings.h"
+#include "app/shell/CPaneLayout.h"
+
+class CColctNode;
+class CMainCore;
+class CShutdownWait;
+class CUrlNode;
+class RNode;
+
+class CMainWindow {
+public:
+    explicit CMainWindow(CMainCore& core);
+    ~CMainWindow();
+    CMainWindow(const CMainWindow&) = delete;
+    CMainWindow& operator=(const CMainWindow&) = delete;
+
+    // Makes, places and shows the window, then runs the start-up project
+    // step for `project` ("" for none) and starts the start-page timer.
+    void Open(const std::u16string& project);
+    GtkWindow* GetWindow() const { return GTK_WINDOW(m_pWindow); }
+
+    // A menu command or accelerator: the core first, then what only the
+    // window can do.
+    void OnCommand(int id);
+    // The close request: the project, the settings, then the threads'
+    // wait; the main loop ends when the wait is over.
+    void RequestClose();
+
+    // The views of the user-interface port.
+    void SetProjectState(bool open);
+    void SetWindowTitle(const std::u16string& title);
+    void ShowTree(RNode* root, RNode* selected);
+    void ShowCollection(CColctNode* colct);
+    void ClearPageView();
+    bool GetPageDocument(std::string* bytes, int* codePage);
+    bool IsPageModified() const { return m_bModified; }
+    void SetPageModified(bool modified) { m_bModified = modified; }
+    void ShowPage(const std::u16string& file);
+    void ShowEmptyPage();
+    std::u16string GetTitleText() const;
+    void SetTitleText(const std::u16string& title);
+    void RefreshItem(CUrlNode* item);
+    void SelectItem(CUrlNode* item);
+
+private:
+    struct SCommand;
+
+    void BuildWidgets();
+    GtkWidget* BuildMenuBar();
+    GtkWidget* BuildMenu(int menu);
+    GtkWidget* MakeMenuItem(const std::u16string& caption, int id, bool enabled);
+    void FillRecentPages(GtkWidget* submenu);
+    void BindAccelerators();
+    void PlaceWindow();
+    void MovePane(CPaneLayout::Pane pane, const CPaneLayout::Rect& rect);
+    GtkWidget* MakeSlider(CPaneLayout::Pane pane, bool horizontal);
+    void LoadFile(const std::u16string& file, bool editable);
+    bool RunEditCommand(int id);
+    bool FillItemRow(GtkTreeIter* iter, CUrlNode* item);
+    bool FindItemRow(CUrlNode* item, GtkTreeIter* iter);
+    void FinishClose();
+
+    static gboolean OnMenuKey(GtkWidget* menu, GdkEventKey* event, gpointer self);
+    static void OnRecentOpen(GtkMenuItem*, gpointer self);
+    static void OnMenuActivate(GtkMenuItem* item, gpointer data);
+    static gboolean OnAccel(GtkAccelGroup*, GObject*, guint, GdkModifierType, gpointer data);
+    static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self);
+    static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
+    static gboolean OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer self);
+    static gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer self);
+    static void OnAreaAllocate(GtkWidget*, GdkRectangle* area, gpointer self);
+    static gboolean OnPlaceIdle(gpointer self);
+    static gboolean OnSliderPress(GtkWidget* widget, GdkEventButton* event, gpointer self);
+    static gboolean OnSliderMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self);
+    static gboolean OnSliderRelease(GtkWidget*, GdkEventButton*, gpointer self);
+    static void OnTreeSelection(GtkTreeSelection* selection, gpointer self);
+    static void OnListSelection(GtkTreeSelection* selection, gpointer self);
+    static void OnTitleChanged(GtkEditable* editable, gpointer self);
+    static void OnPageEdited(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
+    static gboolean OnStartPageTimer(gpointer self);
+    static gboolean OnShutdownPass(gpointer self);
+
+    CMainCore& m_core;
+    GtkWidget* m_pWindow = nullptr;
+    GtkWidget* m_pArea = nullptr;  // a GtkLayout: children placed by hand
+    GtkAccelGroup* m_pAccels = nullptr;
+    GtkWidget* m_pRecentMenu = nullptr;
+    GtkWidget* m_pTreeView = nullptr;
+    GtkTreeStore* m_pTreeStore = nullptr;
+    GtkWidget* m_pListView = nullptr;
+    GtkListStore* m_pListStore = nullptr;
+    GtkWidget* m_pTitle = nullptr;
+    gulong m_titleChangedId = 0;
+    WebKitWebView* m_pPage = nullptr;
+    GtkWidget* m_pTaskPane = nullptr;
+    GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};
+    std::vector<std::unique_ptr<SCommand>> m_commands;
+    CPaneLayout m_layout;
+
+    CColctNode* m_pShownColct = nullptr;
+    bool m_bFilling = false;      // the views are being filled: no selection events
+    bool m_bModified = false;
+    bool m_bPageShown = false;
+    bool m_bMaximized = false;
+    CQVRect m_normalRect;
+    int m_nAreaWidth = -1;
+    int m_nAreaHeight = -1;
+    guint m_placeIdle = 0;
+    guint m_startTimer = 0;
+    // Slider drag: the pane being dragged and the last pointer position.
+    CPaneLayout::Pane m_dragSlider = CPaneLayout::kPaneCount;
+    double m_dragLast = 0;
+    bool m_bClosing = false;
+    std::unique_ptr<CShutdownWait> m_pShutdown;
+};

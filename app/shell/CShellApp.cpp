@@ -1,0 +1,40 @@
+#include "app/shell/CShellApp.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+#include "app/core/CAppSettings.h"
+#include "app/core/CMainCore.h"
+#include "app/shell/CGtkUIPort.h"
+#include "app/shell/CMainWindow.h"
+
+int CShellApp::Run(int argc, char** argv, const std::u16string& project)
+{
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fprintf(stderr, "Zandrel: cannot open the display.\n");
+        return 1;
+    }
+
+    // The port comes first: building the settings may already tell the
+    // user something. It outlives the loop, as posted messages may still
+    // be on their way.
+    static CGtkUIPort port;
+    SetUIPort(&port);
+    CAppSettings* settings = CAppSettings::Get();
+    settings->OpenTraceLog(static_cast<long>(std::time(nullptr)));
+    {
+        auto core = std::make_unique<CMainCore>();
+        auto window = std::make_unique<CMainWindow>(*core);
+        port.SetMainWindow(window.get());
+        window->Open(project);
+        gtk_main();
+        port.SetMainWindow(nullptr);
+        window.reset();
+        core.reset();
+    }
+    CMainCore::ReleaseProgramObjects();
+    return 0;
+}
