@@ -1,7 +1,9 @@
 #include "app/shell/CMainWindow.h"
 
+#include <cstring>
 #include <ctime>
 
+#include "app/background/CFrontPage.h"
 #include "app/background/CShutdownWait.h"
 #include "app/core/CCommandTable.h"
 #include "app/core/CFolderTreeMgr.h"
@@ -105,6 +107,8 @@ CMainWindow::~CMainWindow()
         g_source_remove(m_startTimer);
     if (m_pWindow)
         gtk_widget_destroy(m_pWindow);
+    if (m_pWebContext)
+        g_object_unref(m_pWebContext);
     if (m_pTreeStore)
         g_object_unref(m_pTreeStore);
     if (m_pListStore)
@@ -184,8 +188,13 @@ void CMainWindow::BuildWidgets()
         WEBKIT_USER_CONTENT_INJECT_TOP_FRAME, WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
     webkit_user_content_manager_add_script(content, script);
     webkit_user_script_unref(script);
-    m_pPage = WEBKIT_WEB_VIEW(webkit_web_view_new_with_user_content_manager(content));
+    // Ephemeral: the engine would otherwise keep its caches and storage in
+    // the program's own data folder.
+    m_pWebContext = webkit_web_context_new_ephemeral();
+    m_pPage = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_pWebContext,
+                                           "user-content-manager", content, nullptr));
     g_object_unref(content);
+    g_signal_connect(m_pPage, "decide-policy", G_CALLBACK(&CMainWindow::OnDecidePolicy), this);
     m_panes[CPaneLayout::PANE_PAGE] = GTK_WIDGET(m_pPage);
 
     // The task pane's search comes later; the pane and its place exist.
@@ -523,6 +532,7 @@ gboolean CMainWindow::OnSliderRelease(GtkWidget*, GdkEventButton*, gpointer self
 
 void CMainWindow::SetProjectState(bool open)
 {
+    m_bProjectOpen = open;
     if (open)
         return;
     // The blank start state: no tree, no list, the start page.
@@ -532,11 +542,20 @@ void CMainWindow::SetProjectState(bool open)
     m_bFilling = false;
     m_pShownColct = nullptr;
     SetTitleText(u"");
-    std::u16string start = CAppSettings::Get()->GetDataFolders().GetStartPage();
-    if (FileExists(start))
-        LoadFile(start, false);
-    else
-        ClearPageView();
+    std::u16string start = m_core.GetFrontPage().GetStartPage();
+    if (!FileExists(start))
+        start = CAppSettings::Get()->GetDataFolders().GetStartPage();
+    ShowOwnPage(start, VIEW_START);
+}
+
+void CMainWindow::ShowOwnPage(const std::u16string& file, tagVIEWKIND kind)
+{
+    if (FileExists(file)) {
+        LoadFile(file, false);
+        m_viewKind = kind;
+    } else {
+        ShowBlankText();
+    }
 }
 
 void CMainWindow::SetWindowTitle(const std::u16string& title)
@@ -637,26 +656,47 @@ void CMainWindow::LoadFile(const std::u16string& file, bool editable)
     m_bModified = false;
 }
 
-void CMainWindow::ClearPageView()
+void CMainWindow::ShowBlankText()
 {
     webkit_web_view_set_editable(m_pPage, FALSE);
-    webkit_web_view_load_html(m_pPage, "", nullptr);
+    // The core's words for an empty view, its line break made HTML.
+    std::string text = U8Text(CKrvCommands::kBlankViewText);
+    gchar* escaped = g_markup_escape_text(text.c_str(), -1);
+    std::string body = escaped;
+    g_free(escaped);
+    for (size_t at = body.find('\n'); at != std::string::npos; at = body.find('\n', at))
+        body.replace(at, 1, "<br>");
+    webkit_web_view_load_html(m_pPage, ("<html><body><p>" + body + "</p></body></html>").c_str(), nullptr);
+    m_viewKind = VIEW_BLANK;
     m_bPageShown = false;
     m_bModified = false;
+}
+
+// Nothing to edit: the folder page while a project is open, else the
+// blank view.
+void CMainWindow::ClearPageView()
+{
+    if (m_bProjectOpen)
+        ShowOwnPage(m_core.GetFrontPage().GetFolderPage(), VIEW_FOLDER);
+    else
+        ShowBlankText();
 }
 
 void CMainWindow::ShowPage(const std::u16string& file)
 {
     LoadFile(file, true);
+    m_viewKind = VIEW_PAGE;
 }
 
+// A new page before its first save: an empty document to type into.
 void CMainWindow::ShowEmptyPage()
 {
-    std::u16string blank = CAppSettings::Get()->GetDataFolders().GetFolderBlankPage();
-    if (FileExists(blank))
-        LoadFile(blank, false);
-    else
-        ClearPageView();
+    webkit_web_view_set_editable(m_pPage, TRUE);
+    webkit_web_view_load_html(m_pPage, "<html><head><meta charset=\"utf-8\"></head><body></body></html>",
+                              "about:blank");
+    m_viewKind = VIEW_PAGE;
+    m_bPageShown = true;
+    m_bModified = false;
 }
 
 bool CMainWindow::GetPageDocument(std::string* bytes, int* codePage)
@@ -720,6 +760,56 @@ void CMainWindow::OnTitleChanged(GtkEditable* editable, gpointer self)
 void CMainWindow::OnPageEdited(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self)
 {
     static_cast<CMainWindow*>(self)->m_bModified = true;
+}
+
+namespace {
+
+struct SLinkRun {
+    CMainCore* core;
+    CKrvCommands::tagKRVVIEW view;
+    std::u16string url;
+};
+
+bool StartsWithNoCase(const std::string& text, const char* prefix)
+{
+    return g_ascii_strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+}
+
+}  // namespace
+
+// Links the user follows: "krv:" commands of the start and folder pages
+// and web addresses. They run after the view has been told to stay, since
+// a command may load another page into it.
+gboolean CMainWindow::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                     gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
+        return FALSE;
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitNavigationType how = webkit_navigation_action_get_navigation_type(action);
+    if (how != WEBKIT_NAVIGATION_TYPE_LINK_CLICKED && how != WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED &&
+        type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
+        return FALSE;
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    std::string url = uri ? uri : "";
+    bool krv = StartsWithNoCase(url, "krv:");
+    bool web = StartsWithNoCase(url, "http");
+    bool ownPage = window->m_viewKind == VIEW_START || window->m_viewKind == VIEW_FOLDER;
+    if (!(web || (krv && ownPage)))
+        return FALSE;
+    webkit_policy_decision_ignore(decision);
+    auto* run = new SLinkRun{&window->m_core,
+                             window->m_viewKind == VIEW_START ? CKrvCommands::VIEW_START : CKrvCommands::VIEW_FOLDER,
+                             U16(url.c_str())};
+    g_idle_add(+[](gpointer data) -> gboolean {
+        auto* link = static_cast<SLinkRun*>(data);
+        link->core->GetKrvCommands().OnBeforeNavigate(link->view, link->url);
+        delete link;
+        return G_SOURCE_REMOVE;
+    }, run);
+    return TRUE;
 }
 
 void CMainWindow::OnTreeSelection(GtkTreeSelection* selection, gpointer self)

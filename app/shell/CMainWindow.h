@@ -68,11 +68,14 @@ private:
     void MovePane(CPaneLayout::Pane pane, const CPaneLayout::Rect& rect);
     GtkWidget* MakeSlider(CPaneLayout::Pane pane, bool horizontal);
     void LoadFile(const std::u16string& file, bool editable);
+    void ShowBlankText();
     bool RunEditCommand(int id);
     bool FillItemRow(GtkTreeIter* iter, CUrlNode* item);
     bool FindItemRow(CUrlNode* item, GtkTreeIter* iter);
     void FinishClose();
 
+    static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                   gpointer self);
     static gboolean OnMenuKey(GtkWidget* menu, GdkEventKey* event, gpointer self);
     static void OnRecentOpen(GtkMenuItem*, gpointer self);
     static void OnMenuActivate(GtkMenuItem* item, gpointer data);
@@ -104,12 +107,18 @@ private:
     GtkListStore* m_pListStore = nullptr;
     GtkWidget* m_pTitle = nullptr;
     gulong m_titleChangedId = 0;
+    WebKitWebContext* m_pWebContext = nullptr;
     WebKitWebView* m_pPage = nullptr;
     GtkWidget* m_pTaskPane = nullptr;
     GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};
     std::vector<std::unique_ptr<SCommand>> m_commands;
     CPaneLayout m_layout;
 
+    // What the page view shows: its links are handled by what it is.
+    enum tagVIEWKIND { VIEW_BLANK, VIEW_START, VIEW_FOLDER, VIEW_PAGE };
+    tagVIEWKIND m_viewKind = VIEW_BLANK;
+    void ShowOwnPage(const std::u16string& file, tagVIEWKIND kind);
+    bool m_bProjectOpen = false;
     CColctNode* m_pShownColct = nullptr;
     bool m_bFilling = false;      // the views are being filled: no selection events
     bool m_bModified = false;

@@ -15,8 +15,8 @@ trap 'rm -rf "$work"' EXIT
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
 export XDG_CACHE_HOME=$work/home/.cache XDG_DOCUMENTS_DIR=$work/home/Documents
 mkdir -p "$HOME/Documents"
-# No accessibility bus under the virtual display.
-export NO_AT_BRIDGE=1 GTK_A11Y=none
+# No accessibility bus and no settings daemon under the virtual display.
+export NO_AT_BRIDGE=1 GTK_A11Y=none GSETTINGS_BACKEND=memory
 # GTK and WebKit keep memory until exit by design.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 
