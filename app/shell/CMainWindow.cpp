@@ -125,8 +125,7 @@ void CMainWindow::Open(const std::u16string& project)
     m_layout.Refresh();
     SetProjectState(false);
 
-    if (!m_core.RunStartupProjectStep(project, static_cast<long>(std::time(nullptr))))
-        SetProjectState(false);
+    m_core.RunStartupProjectStep(project, static_cast<long>(std::time(nullptr)));
     m_startTimer = g_timeout_add_seconds(kStartPageDelaySeconds, &CMainWindow::OnStartPageTimer, this);
 }
 
@@ -533,8 +532,12 @@ gboolean CMainWindow::OnSliderRelease(GtkWidget*, GdkEventButton*, gpointer self
 void CMainWindow::SetProjectState(bool open)
 {
     m_bProjectOpen = open;
-    if (open)
+    if (open) {
+        // The start page belongs to the state without a project.
+        if (m_viewKind == VIEW_START)
+            ClearPageView();
         return;
+    }
     // The blank start state: no tree, no list, the start page.
     m_bFilling = true;
     gtk_tree_store_clear(m_pTreeStore);
