@@ -60,7 +60,7 @@ GtkWidget* Scrolled(GtkWidget* child)
     return scroll;
 }
 
-void AddTextColumn(GtkWidget* view, const char* title, int column, bool expand)
+GtkCellRenderer* AddTextColumn(GtkWidget* view, const char* title, int column, bool expand)
 {
     GtkCellRenderer* cell = gtk_cell_renderer_text_new();
     GtkTreeViewColumn* col = gtk_tree_view_column_new_with_attributes(title, cell, "text", column, nullptr);
@@ -68,6 +68,7 @@ void AddTextColumn(GtkWidget* view, const char* title, int column, bool expand)
     gtk_tree_view_column_set_expand(col, expand);
     gtk_tree_view_column_set_sort_column_id(col, column);
     gtk_tree_view_append_column(GTK_TREE_VIEW(view), col);
+    return cell;
 }
 
 void AddTreeLevel(GtkTreeStore* store, GtkTreeIter* parent, RNode* node, RNode* selected, GtkTreeIter* found,
@@ -155,7 +156,11 @@ void CMainWindow::BuildWidgets()
     m_pTreeStore = gtk_tree_store_new(TREE_COLUMNS, G_TYPE_STRING, G_TYPE_POINTER);
     m_pTreeView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(m_pTreeStore));
     gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(m_pTreeView), FALSE);
-    AddTextColumn(m_pTreeView, "Folder", TREE_NAME, true);
+    m_pTreeCell = AddTextColumn(m_pTreeView, "Folder", TREE_NAME, true);
+    g_signal_connect(m_pTreeCell, "edited", G_CALLBACK(&CMainWindow::OnFolderEdited), this);
+    g_signal_connect(m_pTreeView, "button-press-event", G_CALLBACK(&CMainWindow::OnViewButton), this);
+    m_pTreeMenu = BuildMenu(MENU_FOLDER_TREE);
+    gtk_menu_attach_to_widget(GTK_MENU(m_pTreeMenu), m_pTreeView, nullptr);
     g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pTreeView)), "changed",
                      G_CALLBACK(&CMainWindow::OnTreeSelection), this);
     m_panes[CPaneLayout::PANE_TREE] = Scrolled(m_pTreeView);
@@ -164,7 +169,11 @@ void CMainWindow::BuildWidgets()
     m_pListStore = gtk_list_store_new(LIST_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
                                       G_TYPE_POINTER);
     m_pListView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(m_pListStore));
-    AddTextColumn(m_pListView, "Title", LIST_TITLE, true);
+    m_pTitleCell = AddTextColumn(m_pListView, "Title", LIST_TITLE, true);
+    g_signal_connect(m_pTitleCell, "edited", G_CALLBACK(&CMainWindow::OnTitleEdited), this);
+    g_signal_connect(m_pListView, "button-press-event", G_CALLBACK(&CMainWindow::OnViewButton), this);
+    m_pListMenu = BuildMenu(MENU_ITEM_LIST);
+    gtk_menu_attach_to_widget(GTK_MENU(m_pListMenu), m_pListView, nullptr);
     AddTextColumn(m_pListView, "Flag", LIST_FLAG, false);
     AddTextColumn(m_pListView, "Added", LIST_ADDED, false);
     AddTextColumn(m_pListView, "Modified", LIST_MODIFIED, false);
@@ -391,9 +400,130 @@ void CMainWindow::OnCommand(int id)
         return;
     }
     default:
-        RunEditCommand(id);
+        if (!RunSelectionCommand(id))
+            RunEditCommand(id);
         return;
     }
+}
+
+RNode* CMainWindow::GetSelectedFolder() const
+{
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter iter;
+    gpointer node = nullptr;
+    if (gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pTreeView)), &model, &iter))
+        gtk_tree_model_get(model, &iter, TREE_NODE, &node, -1);
+    return static_cast<RNode*>(node);
+}
+
+CUrlNode* CMainWindow::GetSelectedItem() const
+{
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter iter;
+    gpointer item = nullptr;
+    if (gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pListView)), &model, &iter))
+        gtk_tree_model_get(model, &iter, LIST_ITEM, &item, -1);
+    return static_cast<CUrlNode*>(item);
+}
+
+// Starts editing the selected row's name in place.
+static void EditSelectedRow(GtkWidget* view, GtkCellRenderer* cell)
+{
+    GtkTreeModel* model = nullptr;
+    GtkTreeIter iter;
+    if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(view)), &model, &iter))
+        return;
+    GtkTreePath* path = gtk_tree_model_get_path(model, &iter);
+    g_object_set(cell, "editable", TRUE, nullptr);
+    gtk_widget_grab_focus(view);
+    gtk_tree_view_set_cursor(GTK_TREE_VIEW(view), path, gtk_tree_view_get_column(GTK_TREE_VIEW(view), 0), TRUE);
+    gtk_tree_path_free(path);
+}
+
+bool CMainWindow::RunSelectionCommand(int id)
+{
+    switch (id) {
+    case CCommandTable::ID_FOLDER_RENAME:
+        EditSelectedRow(m_pTreeView, m_pTreeCell);
+        return true;
+    case CCommandTable::ID_ITEM_RENAME:
+        EditSelectedRow(m_pListView, m_pTitleCell);
+        return true;
+    case CCommandTable::ID_ITEM_DELETE:
+        if (CUrlNode* item = GetSelectedItem())
+            m_core.GetPageMgr().DeletePage(item);
+        return true;
+    case CCommandTable::ID_ITEM_FIND_FILE:
+    case CCommandTable::ID_ITEM_OPEN_BROWSER: {
+        CUrlNode* item = GetSelectedItem();
+        RNode* folder = m_core.GetTreeMgr().GetCurrentFolder();
+        if (!item || !folder || !item->HasUrl())
+            return true;
+        std::u16string file = m_core.GetTreeMgr().GetPageFilePath(folder, item);
+        if (file.empty())
+            return true;
+        if (id == CCommandTable::ID_ITEM_FIND_FILE)
+            UIPort().ShowInFileManager(file);
+        else
+            CAppSettings::Get()->OpenExternalUrl(U16(FileUri(file).c_str()));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+gboolean CMainWindow::OnViewButton(GtkWidget* view, GdkEventButton* event, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_SECONDARY)
+        return FALSE;
+    GtkTreePath* path = nullptr;
+    if (gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(view), static_cast<int>(event->x), static_cast<int>(event->y),
+                                      &path, nullptr, nullptr, nullptr)) {
+        // The row under the pointer becomes the one the menu works on.
+        gtk_tree_view_set_cursor(GTK_TREE_VIEW(view), path, nullptr, FALSE);
+        gtk_tree_path_free(path);
+    } else if (view == window->m_pListView) {
+        return TRUE;  // the item list's menu needs an item
+    }
+    GtkWidget* menu = view == window->m_pTreeView ? window->m_pTreeMenu : window->m_pListMenu;
+    gtk_widget_show_all(menu);
+    gtk_menu_popup_at_pointer(GTK_MENU(menu), reinterpret_cast<GdkEvent*>(event));
+    return TRUE;
+}
+
+void CMainWindow::OnFolderEdited(GtkCellRendererText* cell, gchar* path, gchar* text, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    g_object_set(cell, "editable", FALSE, nullptr);
+    GtkTreeIter iter;
+    if (!gtk_tree_model_get_iter_from_string(GTK_TREE_MODEL(window->m_pTreeStore), &iter, path))
+        return;
+    gpointer node = nullptr;
+    gtk_tree_model_get(GTK_TREE_MODEL(window->m_pTreeStore), &iter, TREE_NODE, &node, -1);
+    auto* folder = static_cast<RNode*>(node);
+    if (!folder)
+        return;
+    window->m_core.GetTreeMgr().RenameFolder(folder, U16(text));
+    // The row shows the name the folder has now, renamed or not.
+    const char16_t* name = folder->GetData() ? folder->GetData()->GetName() : nullptr;
+    gtk_tree_store_set(window->m_pTreeStore, &iter, TREE_NAME, name ? U8(name).c_str() : "", -1);
+}
+
+void CMainWindow::OnTitleEdited(GtkCellRendererText* cell, gchar* path, gchar* text, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    g_object_set(cell, "editable", FALSE, nullptr);
+    GtkTreeIter iter;
+    if (!gtk_tree_model_get_iter_from_string(GTK_TREE_MODEL(window->m_pListStore), &iter, path))
+        return;
+    gpointer item = nullptr;
+    gtk_tree_model_get(GTK_TREE_MODEL(window->m_pListStore), &iter, LIST_ITEM, &item, -1);
+    if (!item)
+        return;
+    window->m_core.GetPageMgr().RenamePage(static_cast<CUrlNode*>(item), U16(text));
+    window->FillItemRow(&iter, static_cast<CUrlNode*>(item));
 }
 
 // The edit commands reach the focused text field or the page view.
@@ -410,6 +540,11 @@ bool CMainWindow::RunEditCommand(int id)
         default: return false;
         }
     }
+    // Only into the page when it has the focus: Del in the item list must
+    // not delete text in the page.
+    if (!gtk_widget_has_focus(GTK_WIDGET(m_pPage)) && id != CCommandTable::ID_GO_BACK &&
+        id != CCommandTable::ID_GO_FORWARD)
+        return false;
     const char* command = nullptr;
     switch (id) {
     case CCommandTable::ID_UNDO: command = WEBKIT_EDITING_COMMAND_UNDO; break;
@@ -418,7 +553,7 @@ bool CMainWindow::RunEditCommand(int id)
     case CCommandTable::ID_COPY: command = WEBKIT_EDITING_COMMAND_COPY; break;
     case CCommandTable::ID_PASTE: command = WEBKIT_EDITING_COMMAND_PASTE; break;
     case CCommandTable::ID_SELECT_ALL: command = WEBKIT_EDITING_COMMAND_SELECT_ALL; break;
-    case CCommandTable::ID_DELETE_SELECTION: command = "Delete"; break;
+    case CCommandTable::ID_DELETE_SELECTION: command = "ForwardDelete"; break;
     case CCommandTable::ID_GO_BACK: webkit_web_view_go_back(m_pPage); return true;
     case CCommandTable::ID_GO_FORWARD: webkit_web_view_go_forward(m_pPage); return true;
     default: return false;

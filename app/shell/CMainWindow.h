@@ -64,6 +64,14 @@ private:
     GtkWidget* MakeMenuItem(const std::u16string& caption, int id, bool enabled);
     void FillRecentPages(GtkWidget* submenu);
     void BindAccelerators();
+    // The folder tree's and the item list's commands that need their
+    // selection; false for any other.
+    bool RunSelectionCommand(int id);
+    CUrlNode* GetSelectedItem() const;
+    RNode* GetSelectedFolder() const;
+    static gboolean OnViewButton(GtkWidget* view, GdkEventButton* event, gpointer self);
+    static void OnFolderEdited(GtkCellRendererText* cell, gchar* path, gchar* text, gpointer self);
+    static void OnTitleEdited(GtkCellRendererText* cell, gchar* path, gchar* text, gpointer self);
     void PlaceWindow();
     void MovePane(CPaneLayout::Pane pane, const CPaneLayout::Rect& rect);
     GtkWidget* MakeSlider(CPaneLayout::Pane pane, bool horizontal);
@@ -101,6 +109,10 @@ private:
     GtkWidget* m_pArea = nullptr;  // a GtkLayout: children placed by hand
     GtkAccelGroup* m_pAccels = nullptr;
     GtkWidget* m_pRecentMenu = nullptr;
+    GtkWidget* m_pTreeMenu = nullptr;
+    GtkWidget* m_pListMenu = nullptr;
+    GtkCellRenderer* m_pTreeCell = nullptr;
+    GtkCellRenderer* m_pTitleCell = nullptr;
     GtkWidget* m_pTreeView = nullptr;
     GtkTreeStore* m_pTreeStore = nullptr;
     GtkWidget* m_pListView = nullptr;
