@@ -78,16 +78,43 @@ sleep 0.5
 xdotool key ctrl+s
 sleep 1
 import -window root "$out/gui_create_page.png"
+[[ -f "$projects/Alpha/Folder1/Untitled-1.htm" ]] || fail "no page file"
+
+# The item list's menu on the first row: Open in Browser, Find File,
+# Delete, Rename.
+row_menu() {
+  eval "$(xdotool getwindowgeometry --shell "$win")"
+  xdotool mousemove $((X + 400)) $((Y + 62)) click 3
+  sleep 1
+}
+row_menu
+xdotool key Down Down Down Down Return
+sleep 0.5
+xdotool key ctrl+a
+xdotool type --delay 40 "Greeting"
+xdotool key Return
+sleep 1
 quit
 
-page="$projects/Alpha/Folder1/Untitled-1.htm"
-[[ -f "$page" ]] || fail "no page file"
+page="$projects/Alpha/Folder1/Greeting.htm"
+[[ -f "$page" ]] || fail "the page was not renamed: $(ls "$projects/Alpha/Folder1")"
 grep -q "Hello page" "$page" || fail "the page lost its text: $(cat "$page")"
 
 # Again, with the project given on the command line.
 start "$projects/Alpha.zand"
 title=$(xdotool getwindowname "$win")
-import -window root "$out/gui_reopen.png"
-quit
 [[ "$title" == *Alpha* ]] || fail "the project did not reopen (title '$title')"
-echo "create_page: project, folder and page made, saved and reopened"
+# Into the folder, then delete its page: the question's default is OK.
+eval "$(xdotool getwindowgeometry --shell "$win")"
+xdotool mousemove $((X + 80)) $((Y + 57)) click 1
+sleep 1
+import -window root "$out/gui_reopen.png"
+row_menu
+xdotool key Down Down Down Return
+sleep 1
+xdotool key Return
+sleep 1
+quit
+[[ ! -f "$page" ]] || fail "the deleted page is still there"
+ls "$XDG_DATA_HOME/Trash/files/" 2>/dev/null | grep -q "^Greeting" || fail "the page is not in the trash"
+echo "create_page: project, folder and page made, saved, renamed, reopened and deleted"
