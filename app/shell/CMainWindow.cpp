@@ -26,6 +26,7 @@ enum { TREE_NAME = 0, TREE_NODE, TREE_COLUMNS };
 enum { LIST_TITLE = 0, LIST_FLAG, LIST_ADDED, LIST_MODIFIED, LIST_ITEM, LIST_COLUMNS };
 
 constexpr int kStartPageDelaySeconds = 5;
+constexpr int kDocumentWaitSeconds = 5;
 
 std::string FormatTime(long seconds)
 {
@@ -228,6 +229,16 @@ GtkWidget* CMainWindow::MakeSlider(CPaneLayout::Pane pane, bool horizontal)
     g_signal_connect(bar, "button-press-event", G_CALLBACK(&CMainWindow::OnSliderPress), this);
     g_signal_connect(bar, "motion-notify-event", G_CALLBACK(&CMainWindow::OnSliderMotion), this);
     g_signal_connect(bar, "button-release-event", G_CALLBACK(&CMainWindow::OnSliderRelease), this);
+    // The resize pointer tells the user the bar can be dragged.
+    g_signal_connect(bar, "realize", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
+        bool across = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "zandrel-horizontal")) != 0;
+        GdkWindow* gdkWindow = gtk_widget_get_window(widget);
+        GdkCursor* cursor = gdk_cursor_new_from_name(gdk_window_get_display(gdkWindow), across ? "col-resize" : "row-resize");
+        if (cursor) {
+            gdk_window_set_cursor(gdkWindow, cursor);
+            g_object_unref(cursor);
+        }
+    }), nullptr);
     return bar;
 }
 
@@ -841,11 +852,15 @@ bool CMainWindow::GetPageDocument(std::string* bytes, int* codePage)
 {
     if (!m_bPageShown)
         return false;
+    // Owned by whoever finishes last: this call, or the reply after a
+    // wait that gave up.
     struct SResult {
         bool done = false;
         bool ok = false;
+        bool abandoned = false;
         std::string html;
-    } result;
+    };
+    auto* result = new SResult;
     webkit_web_view_evaluate_javascript(
         m_pPage, "'<!DOCTYPE html>\\n' + document.documentElement.outerHTML", -1, nullptr, nullptr, nullptr,
         +[](GObject* view, GAsyncResult* res, gpointer data) {
@@ -859,16 +874,33 @@ bool CMainWindow::GetPageDocument(std::string* bytes, int* codePage)
                 g_object_unref(value);
             }
             out->done = true;
+            if (out->abandoned)
+                delete out;
         },
-        &result);
-    // The core needs the document now; the page's process answers soon.
-    while (!result.done)
+        result);
+    // The core needs the document now; the page's process answers soon,
+    // and a page process that has gone must not hang the window.
+    bool late = false;
+    guint guard = g_timeout_add_seconds(kDocumentWaitSeconds, +[](gpointer flag) -> gboolean {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+    }, &late);
+    while (!result->done && !late)
         g_main_context_iteration(nullptr, TRUE);
-    if (!result.ok)
+    if (!late)
+        g_source_remove(guard);
+    if (!result->done) {
+        result->abandoned = true;
+        g_printerr("Zandrel: the page did not hand over its document\n");
         return false;
-    *bytes = std::move(result.html);
-    *codePage = kCodePageUtf8;
-    return true;
+    }
+    bool ok = result->ok;
+    if (ok) {
+        *bytes = std::move(result->html);
+        *codePage = kCodePageUtf8;
+    }
+    delete result;
+    return ok;
 }
 
 std::u16string CMainWindow::GetTitleText() const

@@ -35,6 +35,22 @@ win=$(timeout 30 xdotool search --sync --onlyvisible --name '^Zandrel' 2>/dev/nu
 sleep 2
 import -window root "$out/gui_smoke.png" || fail "no screenshot"
 
+# The pane sizes come back through the settings file: the task pane
+# (Ctrl+E) and a drag of the tree's slider 60 pixels to the right.
+xdotool windowfocus --sync "$win" 2>/dev/null
+xdotool key ctrl+e
+sleep 0.5
+eval "$(xdotool getwindowgeometry --shell "$win")"
+tree_right=$((X + 200 + 3))
+xdotool mousemove $tree_right $((Y + 400)) mousedown 1
+for step in 1 2 3 4 5 6; do
+  xdotool mousemove $((tree_right + step * 10)) $((Y + 400))
+  sleep 0.05
+done
+xdotool mouseup 1
+sleep 0.5
+import -window root "$out/gui_smoke_panes.png"
+
 # F10 opens the File menu; "x" is Exit's mnemonic. A key that comes before
 # the window has the focus is lost, so the pair is sent again if needed.
 for attempt in 1 2 3; do
@@ -56,5 +72,8 @@ code=$?
 if grep -E "Gtk-WARNING|CRITICAL" "$work/stderr"; then
   fail "warnings on standard error"
 fi
-[[ -f "$XDG_DATA_HOME/Zandrel/Data/zandrel.ini" ]] || fail "no settings file written at exit"
+ini="$XDG_DATA_HOME/Zandrel/Data/zandrel.ini"
+[[ -f "$ini" ]] || fail "no settings file written at exit"
+grep -q "^EXTRA=260#200#" "$ini" || fail "the tree's width was not kept: $(grep EXTRA "$ini")"
+grep -q "^TASKPANE=1#230" "$ini" || fail "the task pane was not kept: $(grep TASKPANE "$ini")"
 echo "smoke: window opened, screenshot in $out/gui_smoke.png, clean exit"
