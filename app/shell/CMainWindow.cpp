@@ -10,6 +10,7 @@
 #include "app/core/CMainCore.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CPageTitle.h"
+#include "app/core/CRecentPages.h"
 #include "app/core/CUIPort.h"
 #include "app/core/CWindowPlacement.h"
 #include "app/shell/CGtkText.h"
@@ -27,6 +28,8 @@ enum { LIST_TITLE = 0, LIST_FLAG, LIST_ADDED, LIST_MODIFIED, LIST_ITEM, LIST_COL
 
 constexpr int kStartPageDelaySeconds = 5;
 constexpr int kDocumentWaitSeconds = 5;
+// More than the recent pages list ever holds.
+constexpr int kMaxRecentPages = 100;
 
 std::string FormatTime(long seconds)
 {
@@ -451,8 +454,58 @@ static void EditSelectedRow(GtkWidget* view, GtkCellRenderer* cell)
     gtk_tree_path_free(path);
 }
 
+// Finds the folder's row and makes it the selected one, quietly.
+void CMainWindow::SelectFolderRow(RNode* folder)
+{
+    struct SFind {
+        RNode* folder;
+        GtkTreePath* path;
+    } find{folder, nullptr};
+    gtk_tree_model_foreach(GTK_TREE_MODEL(m_pTreeStore), +[](GtkTreeModel* model, GtkTreePath* path,
+                                                            GtkTreeIter* iter, gpointer data) -> gboolean {
+        auto* f = static_cast<SFind*>(data);
+        gpointer node = nullptr;
+        gtk_tree_model_get(model, iter, TREE_NODE, &node, -1);
+        if (node != f->folder)
+            return FALSE;
+        f->path = gtk_tree_path_copy(path);
+        return TRUE;
+    }, &find);
+    if (!find.path)
+        return;
+    m_bFilling = true;
+    gtk_tree_view_expand_to_path(GTK_TREE_VIEW(m_pTreeView), find.path);
+    gtk_tree_view_set_cursor(GTK_TREE_VIEW(m_pTreeView), find.path, nullptr, FALSE);
+    m_bFilling = false;
+    gtk_tree_path_free(find.path);
+}
+
+// An entry of the Recent Pages submenu: its folder, then the page.
+bool CMainWindow::OpenRecentPage(int place)
+{
+    RNode* entry = m_core.GetRecentPages().GetFirst();
+    for (int i = 0; entry && i < place; ++i)
+        entry = entry->GetNext();
+    CUrlNode* recent = entry ? CRecentPages::GetItem(entry) : nullptr;
+    if (!recent || !recent->GetUrl())
+        return false;
+    RNode* folder = nullptr;
+    CColctNode* colct = nullptr;
+    CUrlNode* page = m_core.GetTreeMgr().FindPage(recent->GetUrl(), &folder, &colct);
+    if (!page || !folder || !colct)
+        return false;
+    if (!m_core.GetPageMgr().ShowFolder(folder))
+        return false;
+    SelectFolderRow(folder);
+    return m_core.GetPageMgr().ShowItem(colct, page);
+}
+
 bool CMainWindow::RunSelectionCommand(int id)
 {
+    if (id >= CCommandTable::kRecentPageFirst && id < CCommandTable::kRecentPageFirst + kMaxRecentPages) {
+        OpenRecentPage(id - CCommandTable::kRecentPageFirst);
+        return true;
+    }
     switch (id) {
     case CCommandTable::ID_FOLDER_RENAME:
         EditSelectedRow(m_pTreeView, m_pTreeCell);

@@ -68,6 +68,8 @@ private:
     // selection; false for any other.
     bool RunSelectionCommand(int id);
     CUrlNode* GetSelectedItem() const;
+    void SelectFolderRow(RNode* folder);
+    bool OpenRecentPage(int place);
     RNode* GetSelectedFolder() const;
     static gboolean OnViewButton(GtkWidget* view, GdkEventButton* event, gpointer self);
     static void OnFolderEdited(GtkCellRendererText* cell, gchar* path, gchar* text, gpointer self);
