@@ -15,7 +15,7 @@ trap 'rm -rf "$work"' EXIT
 export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
 export XDG_CACHE_HOME=$work/home/.cache
 export NO_AT_BRIDGE=1 GTK_A11Y=none GSETTINGS_BACKEND=memory
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 mkdir -p "$HOME/Documents"
 projects="$HOME/Documents/My Korvel"
 

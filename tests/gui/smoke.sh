@@ -18,7 +18,7 @@ mkdir -p "$HOME/Documents"
 # No accessibility bus and no settings daemon under the virtual display.
 export NO_AT_BRIDGE=1 GTK_A11Y=none GSETTINGS_BACKEND=memory
 # GTK and WebKit keep memory until exit by design.
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
 "$program" >"$work/stdout" 2>"$work/stderr" &
 pid=$!
