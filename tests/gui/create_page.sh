@@ -4,86 +4,28 @@
 # started again with the project file on its command line.
 # Usage: create_page.sh <Zandrel binary> <folder for the screenshots>
 set -u
-program=$1
-out=${2:-.}
-if [[ -z "${E2E_INNER:-}" ]]; then
-  exec env E2E_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME=$work/home XDG_DATA_HOME=$work/home/.local/share XDG_CONFIG_HOME=$work/home/.config
-export XDG_CACHE_HOME=$work/home/.cache
-export NO_AT_BRIDGE=1 GTK_A11Y=none GSETTINGS_BACKEND=memory
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-mkdir -p "$HOME/Documents"
-projects="$HOME/Documents/My Korvel"
-
-fail() {
-  echo "create_page: $*"
-  echo "--- stderr:"; cat "$work/stderr"
-  [[ -n "${pid:-}" ]] && kill "$pid" 2>/dev/null
-  exit 1
-}
-
-start() {
-  "$program" "$@" >"$work/stdout" 2>"$work/stderr" &
-  pid=$!
-  win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" 2>/dev/null | head -1)
-  [[ -n "$win" ]] || fail "no main window"
-  sleep 2
-  xdotool windowfocus --sync "$win" 2>/dev/null
-}
-
-quit() {
-  xdotool key --clearmodifiers F10
-  sleep 0.5
-  xdotool key x
-  for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$pid" 2>/dev/null && fail "still running after Exit"
-  wait "$pid" || fail "exit code $?"
-  grep -E "Gtk-WARNING|CRITICAL" "$work/stderr" && fail "warnings on standard error"
-  pid=
-}
+name=create_page
+source "$(dirname "$0")/e2e_lib.sh" "$@"
 
 start
-# File menu: New Page, New Folder, New Project...
-xdotool key --clearmodifiers F10 Down Down Down Return
-sleep 2
-xdotool type --delay 40 "Alpha"
-sleep 0.5
-xdotool key Return
-sleep 3
-[[ -f "$projects/Alpha.zand" ]] || fail "no project file"
-
-xdotool key ctrl+g
-sleep 1
-xdotool type --delay 40 "Folder1"
-sleep 0.3
-xdotool key Return
-sleep 1
+new_project Alpha
+new_folder Folder1
 [[ -d "$projects/Alpha/Folder1" ]] || fail "no folder"
 
 xdotool key ctrl+n
 sleep 2
-# Into the page view, in the lower part of the window.
-eval "$(xdotool getwindowgeometry --shell "$win")"
-xdotool mousemove $((X + WIDTH * 2 / 3)) $((Y + HEIGHT * 3 / 4)) click 1
-sleep 0.5
+click_page
 xdotool type --delay 30 "Hello page"
 sleep 0.5
 xdotool key ctrl+s
 sleep 1
-import -window root "$out/gui_create_page.png"
+shot gui_create_page
 [[ -f "$projects/Alpha/Folder1/Untitled-1.htm" ]] || fail "no page file"
 
 # The item list's menu on the first row: Open in Browser, Find File,
 # Delete, Rename.
 row_menu() {
-  eval "$(xdotool getwindowgeometry --shell "$win")"
+  geometry
   xdotool mousemove $((X + 400)) $((Y + 62)) click 3
   sleep 1
 }
@@ -110,7 +52,7 @@ xdotool key --clearmodifiers F10 Down Down Down Down Down Down Down Down Down Ri
 sleep 0.5
 xdotool key Return
 sleep 1.5
-import -window root "$out/gui_reopen.png"
+shot gui_reopen
 row_menu
 xdotool key Down Down Down Return
 sleep 1
