@@ -41,7 +41,10 @@ start() {
 
 # Sets X, Y, WIDTH and HEIGHT to the main window's geometry.
 geometry() {
-  eval "$(xdotool getwindowgeometry --shell "$win")"
+  kill -0 "$pid" 2>/dev/null || fail "the program has ended"
+  local shape
+  shape=$(xdotool getwindowgeometry --shell "$win" 2>/dev/null) || fail "the main window has gone"
+  eval "$shape"
 }
 
 # Waits up to 10 s for the program to end after Exit or a close request;
@@ -94,6 +97,11 @@ click_page() {
   sleep 0.5
 }
 
+# A screenshot of the main window's area, dialogs over it included.
 shot() {
-  import -window root "$out/$1.png"
+  if [[ -n "${win:-}" ]] && kill -0 "$pid" 2>/dev/null; then
+    import -window "$win" -screen "$out/$1.png"
+  else
+    import -window root "$out/$1.png"
+  fi
 }
