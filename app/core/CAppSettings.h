@@ -165,6 +165,7 @@ public:
     CDataFolders& GetDataFolders() { return m_folders; }
     CUserFolder& GetUserFolder() { return m_userFolder; }
     CPageProfile& GetPageProfile() { return m_page; }
+    const CPageProfile& GetPageProfile() const { return m_page; }
     CLayoutProfile& GetLayout() { return m_layout; }
 
     int GetVersion() const { return m_nVersion; }
