@@ -9,16 +9,25 @@
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CMainCore.h"
 #include "app/core/CPageMgr.h"
+#include "app/core/COptions.h"
 #include "app/core/CPageTitle.h"
+#include "app/core/CProjectMgr.h"
+#include "app/core/CProjectStats.h"
+#include "app/core/CRecentProjects.h"
 #include "app/core/CRecentPages.h"
 #include "app/core/CUIPort.h"
 #include "app/core/CWindowPlacement.h"
+#include "app/tags/CTagsWindowMgr.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMenuText.h"
+#include "app/shell/CPageCommands.h"
+#include "app/shell/CScriptText.h"
+#include "app/shell/CToolDialogs.h"
 #include "base/model/CBaseNode.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CNodeStat.h"
 #include "base/model/CUrlNode.h"
+#include "base/model/CZandrelProject.h"
 #include "base/model/RNode.h"
 
 namespace {
@@ -110,6 +119,7 @@ CMainWindow::~CMainWindow()
         g_source_remove(m_placeIdle);
     if (m_startTimer)
         g_source_remove(m_startTimer);
+    m_pPageCommands.reset();
     if (m_pWindow)
         gtk_widget_destroy(m_pWindow);
     if (m_pWebContext)
@@ -188,6 +198,7 @@ void CMainWindow::BuildWidgets()
     // Title box.
     m_pTitle = gtk_entry_new();
     m_titleChangedId = g_signal_connect(m_pTitle, "changed", G_CALLBACK(&CMainWindow::OnTitleChanged), this);
+    g_signal_connect(m_pTitle, "activate", G_CALLBACK(&CMainWindow::OnTitleActivate), this);
     m_panes[CPaneLayout::PANE_TITLE] = m_pTitle;
 
     // Page view; edits in it are reported through a script message.
@@ -207,6 +218,12 @@ void CMainWindow::BuildWidgets()
                                            "user-content-manager", content, nullptr));
     g_object_unref(content);
     g_signal_connect(m_pPage, "decide-policy", G_CALLBACK(&CMainWindow::OnDecidePolicy), this);
+    g_signal_connect(m_pPage, "load-changed", G_CALLBACK(&CMainWindow::OnLoadChanged), this);
+    g_signal_connect(m_pPage, "context-menu", G_CALLBACK(&CMainWindow::OnContextMenu), this);
+    m_pPageCommands = std::make_unique<CPageCommands>(GetWindow(), m_pPage, [this] { m_bModified = true; });
+    m_pProjectMenu = BuildMenu(MENU_RECENT_PROJECTS);
+    gtk_menu_attach_to_widget(GTK_MENU(m_pProjectMenu), GTK_WIDGET(m_pPage), nullptr);
+    ApplyPageFont();
     m_panes[CPaneLayout::PANE_PAGE] = GTK_WIDGET(m_pPage);
 
     // The task pane's search comes later; the pane and its place exist.
@@ -392,6 +409,8 @@ void CMainWindow::OnCommand(int id)
 {
     if (m_bClosing)
         return;
+    if (id == CCommandTable::ID_SAVE_PAGE)
+        ApplyTypedTitle();
     if (m_core.OnCommand(id))
         return;
     switch (id) {
@@ -408,13 +427,20 @@ void CMainWindow::OnCommand(int id)
         m_layout.ShowTaskPane(!m_layout.IsTaskPaneShown());
         m_layout.Refresh();
         return;
+    case CCommandTable::ID_PREFERENCES:
+        if (RunOptionsDialog(GetWindow(), m_core.GetProjectMgr().GetCurrentProjectFile()))
+            ApplyPageFont();
+        return;
+    case CCommandTable::ID_STATISTICS:
+        ShowStatistics();
+        return;
     case CCommandTable::ID_ABOUT: {
         const CMenuEntry* entry = CCommandTable::Find(id);
         UIPort().MessageBox(CCommandTable::GetVersionText(), entry ? CUnicodeTool::FromUtf8(CMenuText::ToPlainLabel(entry->caption)) : u"Zandrel", MB_OK, IDOK);
         return;
     }
     default:
-        if (!RunSelectionCommand(id))
+        if (!RunSelectionCommand(id) && !RunRecentProjectCommand(id))
             RunEditCommand(id);
         return;
     }
@@ -513,6 +539,9 @@ bool CMainWindow::RunSelectionCommand(int id)
     case CCommandTable::ID_ITEM_RENAME:
         EditSelectedRow(m_pListView, m_pTitleCell);
         return true;
+    case CCommandTable::ID_ITEM_DESCRIPTION:
+        ShowItemDescription();
+        return true;
     case CCommandTable::ID_ITEM_DELETE:
         if (CUrlNode* item = GetSelectedItem())
             m_core.GetPageMgr().DeletePage(item);
@@ -601,9 +630,12 @@ bool CMainWindow::RunEditCommand(int id)
         case CCommandTable::ID_PASTE: g_signal_emit_by_name(focus, "paste-clipboard"); return true;
         case CCommandTable::ID_SELECT_ALL: gtk_editable_select_region(GTK_EDITABLE(focus), 0, -1); return true;
         case CCommandTable::ID_DELETE_SELECTION: gtk_editable_delete_selection(GTK_EDITABLE(focus)); return true;
-        default: return false;
+        default: break;
         }
     }
+    // Formatting, find and print work on the page wherever the focus is.
+    if (m_pPageCommands->Run(id, m_viewKind == VIEW_PAGE && m_bPageShown))
+        return true;
     // Only into the page when it has the focus: Del in the item list must
     // not delete text in the page.
     if (!gtk_widget_has_focus(GTK_WIDGET(m_pPage)) && id != CCommandTable::ID_GO_BACK &&
@@ -894,7 +926,9 @@ void CMainWindow::ShowPage(const std::u16string& file)
 void CMainWindow::ShowEmptyPage()
 {
     webkit_web_view_set_editable(m_pPage, TRUE);
-    webkit_web_view_load_html(m_pPage, "<html><head><meta charset=\"utf-8\"></head><body></body></html>",
+    std::string style = U8(COptions::GetNewPageStyle(CAppSettings::Get()->GetPageProfile()));
+    std::string body = style.empty() ? "<body>" : "<body style=\"" + style + "\">";
+    webkit_web_view_load_html(m_pPage, ("<html><head><meta charset=\"utf-8\"></head>" + body + "</body></html>").c_str(),
                               "about:blank");
     m_viewKind = VIEW_PAGE;
     m_bPageShown = true;
@@ -1113,4 +1147,126 @@ void CMainWindow::FinishClose()
 {
     m_pShutdown.reset();
     gtk_main_quit();
+}
+
+// --- page title, statistics, preferences
+
+void CMainWindow::ApplyTypedTitle()
+{
+    CUrlNode* page = m_core.GetPageMgr().GetCurrentPage();
+    if (!page)
+        return;
+    std::u16string typed = GetTitleText();
+    const char16_t* name = page->GetName();
+    if (typed == (name ? name : u""))
+        return;
+    // A refused title is put back by the page manager.
+    m_core.GetPageMgr().RenamePage(page, typed);
+    RefreshItem(page);
+}
+
+void CMainWindow::OnTitleActivate(GtkEntry*, gpointer self)
+{
+    static_cast<CMainWindow*>(self)->ApplyTypedTitle();
+}
+
+void CMainWindow::ShowStatistics()
+{
+    CZandrelProject* project = m_core.GetProjectMgr().GetCurrentProject();
+    if (!project) {
+        ShowMessage(u"No Project");
+        return;
+    }
+    const char16_t* name = project->GetName();
+    RunStatisticsDialog(GetWindow(), name ? name : u"", CProjectStats::Collect(m_core.GetTreeMgr()));
+}
+
+// The description is edited in the tag-it form, for the row's page.
+void CMainWindow::ShowItemDescription()
+{
+    CUrlNode* item = GetSelectedItem();
+    if (!item || !m_pShownColct)
+        return;
+    if (item != m_core.GetPageMgr().GetCurrentPage() && !m_core.GetPageMgr().ShowItem(m_pShownColct, item))
+        return;
+    m_core.GetTagsMgr().TagIt();
+}
+
+void CMainWindow::ApplyPageFont()
+{
+    const CPageProfile& profile = CAppSettings::Get()->GetPageProfile();
+    WebKitSettings* settings = webkit_web_view_get_settings(m_pPage);
+    if (!profile.GetFontFlag1()) {
+        // The engine's own defaults.
+        webkit_settings_set_default_font_family(settings, "sans-serif");
+        webkit_settings_set_default_font_size(settings, 16);
+        return;
+    }
+    webkit_settings_set_default_font_family(settings, U8(profile.GetFontFace()).c_str());
+    // Points to the engine's pixels at 96 per inch.
+    long points = CStringTool::ReadLong(std::u16string_view(profile.GetFontSize()), 6, 72);
+    webkit_settings_set_default_font_size(settings, static_cast<guint32>(points * 96 / 72));
+}
+
+// --- the start page's recent projects
+
+void CMainWindow::FillRecentProjects()
+{
+    std::string list;
+    CRecentProjects& recent = m_core.GetProjectMgr().GetRecentProjects();
+    for (RNode* entry = recent.GetFirst(); entry; entry = entry->GetNext()) {
+        CUrlNode* item = CRecentProjects::GetItem(entry);
+        if (!item || !item->GetUrl())
+            continue;
+        list += (list.empty() ? "" : ",") + ScriptString(item->GetUrl());
+    }
+    std::string script = "if (typeof setRecentProjects === 'function') setRecentProjects([" + list + "]);";
+    webkit_web_view_evaluate_javascript(m_pPage, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+void CMainWindow::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (event == WEBKIT_LOAD_FINISHED && window->m_viewKind == VIEW_START)
+        window->FillRecentProjects();
+}
+
+// A recent project's link gets the recent projects menu; the own pages
+// get no menu of the engine's.
+gboolean CMainWindow::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent* event, WebKitHitTestResult* hit,
+                                    gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    if (window->m_viewKind == VIEW_PAGE)
+        return FALSE;
+    static const char kOpen[] = "krv://zandrel/open?file=";
+    const char* link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : nullptr;
+    if (window->m_viewKind != VIEW_START || !link || g_ascii_strncasecmp(link, kOpen, sizeof kOpen - 1) != 0)
+        return TRUE;
+    std::u16string path;
+    if (!CKrvCommands::DecodePercent(U16(link + sizeof kOpen - 1), &path))
+        return TRUE;
+    window->m_menuProject = path;
+    gtk_widget_show_all(window->m_pProjectMenu);
+    gtk_menu_popup_at_pointer(GTK_MENU(window->m_pProjectMenu), event);
+    return TRUE;
+}
+
+bool CMainWindow::RunRecentProjectCommand(int id)
+{
+    if (id != CCommandTable::ID_PROJECT_FIND_FOLDER && id != CCommandTable::ID_PROJECT_REMOVE)
+        return false;
+    if (m_menuProject.empty())
+        return true;
+    if (id == CCommandTable::ID_PROJECT_FIND_FOLDER) {
+        UIPort().ShowInFileManager(m_menuProject);
+        return true;
+    }
+    CRecentProjects& recent = m_core.GetProjectMgr().GetRecentProjects();
+    if (RNode* entry = recent.Find(m_menuProject))
+        recent.Remove(entry);
+    m_menuProject.clear();
+    if (m_viewKind == VIEW_START)
+        FillRecentProjects();
+    return true;
 }

@@ -16,6 +16,7 @@
 
 class CColctNode;
 class CMainCore;
+class CPageCommands;
 class CShutdownWait;
 class CUrlNode;
 class RNode;
@@ -83,6 +84,20 @@ private:
     bool FillItemRow(GtkTreeIter* iter, CUrlNode* item);
     bool FindItemRow(CUrlNode* item, GtkTreeIter* iter);
     void FinishClose();
+    // The title typed in the title box becomes the current page's.
+    void ApplyTypedTitle();
+    void ShowStatistics();
+    void ShowItemDescription();
+    // The page font of the settings, when they ask for it, as the view's
+    // default font.
+    void ApplyPageFont();
+    // The start page's "Recent Projects" list, newest first.
+    void FillRecentProjects();
+    bool RunRecentProjectCommand(int id);
+    static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent* event, WebKitHitTestResult* hit,
+                                  gpointer self);
+    static void OnTitleActivate(GtkEntry*, gpointer self);
 
     static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                    gpointer self);
@@ -113,6 +128,9 @@ private:
     GtkWidget* m_pRecentMenu = nullptr;
     GtkWidget* m_pTreeMenu = nullptr;
     GtkWidget* m_pListMenu = nullptr;
+    GtkWidget* m_pProjectMenu = nullptr;
+    // The recent project whose menu is open.
+    std::u16string m_menuProject;
     GtkCellRenderer* m_pTreeCell = nullptr;
     GtkCellRenderer* m_pTitleCell = nullptr;
     GtkWidget* m_pTreeView = nullptr;
@@ -123,6 +141,7 @@ private:
     gulong m_titleChangedId = 0;
     WebKitWebContext* m_pWebContext = nullptr;
     WebKitWebView* m_pPage = nullptr;
+    std::unique_ptr<CPageCommands> m_pPageCommands;
     GtkWidget* m_pTaskPane = nullptr;
     GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};
     std::vector<std::unique_ptr<SCommand>> m_commands;

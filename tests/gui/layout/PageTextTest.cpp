@@ -1,0 +1,52 @@
+// What the window hands to the page view: script strings, formatting
+// commands, colours and link addresses.
+
+#include <gtest/gtest.h>
+
+#include "app/core/CCommandTable.h"
+#include "app/shell/CPageCommands.h"
+#include "app/shell/CScriptText.h"
+
+namespace {
+
+TEST(ScriptString, NothingLeavesTheString)
+{
+    EXPECT_EQ(ScriptString(u"/home/u/My Korvel/Work.zand"), "\"/home/u/My Korvel/Work.zand\"");
+    EXPECT_EQ(ScriptString(u"a\"b'c\\d"), "\"a\\u0022b\\u0027c\\u005cd\"");
+    EXPECT_EQ(ScriptString(u"</script><b>"), "\"\\u003c/script\\u003e\\u003cb\\u003e\"");
+    EXPECT_EQ(ScriptString(u"x\ny\r\u2028z"), "\"x\\u000ay\\u000d\\u2028z\"");
+    // Characters outside the basic plane keep both halves together.
+    EXPECT_EQ(ScriptString(u"\U0001F600\"\u00e9"), "\"\xF0\x9F\x98\x80\\u0022\xC3\xA9\"");
+    EXPECT_EQ(ScriptString(u""), "\"\"");
+}
+
+TEST(PageCommands, FormattingEntriesHaveEngineCommands)
+{
+    EXPECT_STREQ(CPageCommands::GetEditingCommand(CCommandTable::ID_BOLD), "Bold");
+    EXPECT_STREQ(CPageCommands::GetEditingCommand(CCommandTable::ID_STRIKE), "Strikethrough");
+    EXPECT_STREQ(CPageCommands::GetEditingCommand(CCommandTable::ID_NUMBER_LIST), "InsertOrderedList");
+    EXPECT_STREQ(CPageCommands::GetEditingCommand(CCommandTable::ID_OUTDENT), "Outdent");
+    // Every plain Format entry but the colours has one.
+    for (const CMenuEntry& entry : CCommandTable::GetEntries()) {
+        if (entry.menu != MENU_FORMAT || entry.kind != ENTRY_COMMAND)
+            continue;
+        bool colour = entry.id == CCommandTable::ID_FORE_COLOR || entry.id == CCommandTable::ID_BACK_COLOR ||
+                      entry.id == CCommandTable::ID_HIGHLIGHT || entry.id == CCommandTable::ID_PAGE_COLOR;
+        EXPECT_EQ(CPageCommands::GetEditingCommand(entry.id) != nullptr, !colour) << entry.id;
+    }
+    EXPECT_EQ(CPageCommands::GetEditingCommand(CCommandTable::ID_SAVE_PAGE), nullptr);
+}
+
+TEST(PageCommands, ColoursAndLinks)
+{
+    EXPECT_EQ(CPageCommands::ToHexColour({1.0, 0.5, 0.0, 1.0}), "#ff8000");
+    EXPECT_EQ(CPageCommands::ToHexColour({-0.2, 1.4, 0.2, 1.0}), "#00ff33");
+
+    EXPECT_TRUE(CPageCommands::IsAcceptableLink("https://example.com/a?b=c#d"));
+    EXPECT_TRUE(CPageCommands::IsAcceptableLink("mailto:me@example.com"));
+    for (const char* bad : {"", "   ", "javascript:alert(1)", " JavaScript:x", "vbscript:x",
+                            "data:text/html,<script>", "https://a\nb"})
+        EXPECT_FALSE(CPageCommands::IsAcceptableLink(bad)) << bad;
+}
+
+}  // namespace
