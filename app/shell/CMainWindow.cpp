@@ -15,6 +15,7 @@
 #include "app/core/CWindowPlacement.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMenuText.h"
+#include "app/shell/CTreeDrag.h"
 #include "base/model/CBaseNode.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CNodeStat.h"
@@ -184,6 +185,8 @@ void CMainWindow::BuildWidgets()
     g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pListView)), "changed",
                      G_CALLBACK(&CMainWindow::OnListSelection), this);
     m_panes[CPaneLayout::PANE_LIST] = Scrolled(m_pListView);
+    m_pTreeDrag = std::make_unique<CTreeDrag>(m_core, GTK_TREE_VIEW(m_pTreeView), TREE_NODE,
+                                              GTK_TREE_VIEW(m_pListView), LIST_ITEM);
 
     // Title box.
     m_pTitle = gtk_entry_new();

@@ -17,6 +17,7 @@
 class CColctNode;
 class CMainCore;
 class CShutdownWait;
+class CTreeDrag;
 class CUrlNode;
 class RNode;
 
@@ -54,6 +55,8 @@ public:
     void SetTitleText(const std::u16string& title);
     void RefreshItem(CUrlNode* item);
     void SelectItem(CUrlNode* item);
+    // Drag and drop between the item list and the folder tree.
+    CTreeDrag* GetTreeDrag() const { return m_pTreeDrag.get(); }
 
 private:
     struct SCommand;
@@ -148,4 +151,5 @@ private:
     double m_dragLast = 0;
     bool m_bClosing = false;
     std::unique_ptr<CShutdownWait> m_pShutdown;
+    std::unique_ptr<CTreeDrag> m_pTreeDrag;
 };
