@@ -14,6 +14,7 @@
 #include "app/core/CUIPort.h"
 #include "app/core/CWindowPlacement.h"
 #include "app/shell/CGtkText.h"
+#include "app/shell/CFolderChooser.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CTreeDrag.h"
 #include "base/model/CBaseNode.h"
@@ -406,6 +407,9 @@ void CMainWindow::OnCommand(int id)
             gtk_window_unmaximize(GetWindow());
         else
             gtk_window_maximize(GetWindow());
+        return;
+    case CCommandTable::ID_MOVE_PAGE:
+        CFolderChooser::MoveCurrentPage(GetWindow(), m_core);
         return;
     case CCommandTable::ID_SEARCH_COLCTS:
         m_layout.ShowTaskPane(!m_layout.IsTaskPaneShown());
