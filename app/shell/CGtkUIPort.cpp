@@ -7,8 +7,10 @@
 
 #include "app/background/CProgressTask.h"
 #include "app/background/CUpdateCheck.h"
+#include "app/core/CTreeExpandEvent.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMainWindow.h"
+#include "app/shell/CTreeDrag.h"
 #include "base/tools/CSysString.h"
 
 // The progress dialog while it runs: the job's messages reach it here.
@@ -563,6 +565,10 @@ void CGtkUIPort::Dispatch(unsigned message, uintptr_t wParam, void* payload)
         }
         return;
     }
+    case CTreeExpandEvent::kWM_TREE_EXPAND:
+        if (m_pWindow && m_pWindow->GetTreeDrag())
+            m_pWindow->GetTreeDrag()->OnExpandMessage(reinterpret_cast<uintptr_t>(payload));
+        return;
     default:
         // No one else posts yet; a payload of unknown type cannot be freed.
         g_printerr("Zandrel: unhandled message %u\n", message);

@@ -8,8 +8,8 @@
 #include "app/core/CCommandTable.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CMainCore.h"
-#include "app/core/CPageMgr.h"
 #include "app/core/COptions.h"
+#include "app/core/CPageMgr.h"
 #include "app/core/CPageTitle.h"
 #include "app/core/CProjectMgr.h"
 #include "app/core/CProjectStats.h"
@@ -18,11 +18,13 @@
 #include "app/core/CUIPort.h"
 #include "app/core/CWindowPlacement.h"
 #include "app/tags/CTagsWindowMgr.h"
+#include "app/shell/CFolderChooser.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CPageCommands.h"
 #include "app/shell/CScriptText.h"
 #include "app/shell/CToolDialogs.h"
+#include "app/shell/CTreeDrag.h"
 #include "base/model/CBaseNode.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CNodeStat.h"
@@ -194,6 +196,8 @@ void CMainWindow::BuildWidgets()
     g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pListView)), "changed",
                      G_CALLBACK(&CMainWindow::OnListSelection), this);
     m_panes[CPaneLayout::PANE_LIST] = Scrolled(m_pListView);
+    m_pTreeDrag = std::make_unique<CTreeDrag>(m_core, GTK_TREE_VIEW(m_pTreeView), TREE_NODE,
+                                              GTK_TREE_VIEW(m_pListView), LIST_ITEM);
 
     // Title box.
     m_pTitle = gtk_entry_new();
@@ -422,6 +426,9 @@ void CMainWindow::OnCommand(int id)
             gtk_window_unmaximize(GetWindow());
         else
             gtk_window_maximize(GetWindow());
+        return;
+    case CCommandTable::ID_MOVE_PAGE:
+        CFolderChooser::MoveCurrentPage(GetWindow(), m_core);
         return;
     case CCommandTable::ID_SEARCH_COLCTS:
         m_layout.ShowTaskPane(!m_layout.IsTaskPaneShown());

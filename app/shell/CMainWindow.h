@@ -18,6 +18,7 @@ class CColctNode;
 class CMainCore;
 class CPageCommands;
 class CShutdownWait;
+class CTreeDrag;
 class CUrlNode;
 class RNode;
 
@@ -55,6 +56,8 @@ public:
     void SetTitleText(const std::u16string& title);
     void RefreshItem(CUrlNode* item);
     void SelectItem(CUrlNode* item);
+    // Drag and drop between the item list and the folder tree.
+    CTreeDrag* GetTreeDrag() const { return m_pTreeDrag.get(); }
 
 private:
     struct SCommand;
@@ -167,4 +170,5 @@ private:
     double m_dragLast = 0;
     bool m_bClosing = false;
     std::unique_ptr<CShutdownWait> m_pShutdown;
+    std::unique_ptr<CTreeDrag> m_pTreeDrag;
 };

@@ -1,0 +1,84 @@
+#pragma once
+
+// Drag and drop in the main window: a folder of the folder tree dragged
+// into, before or after another folder, and a page row of the item list
+// dragged onto a folder. While the pointer rests on a closed folder with
+// subfolders, the folder opens after a second.
+//
+// Drags stay inside the program: what is dragged is kept here as a row of
+// the view it came from, and read back from that row when dropped, never
+// from the drag data.
+
+#include <gtk/gtk.h>
+
+#include <cstdint>
+
+#include "app/core/CTreeDrop.h"
+
+class CMainCore;
+class CUrlNode;
+class RNode;
+
+class CTreeDrag {
+public:
+    // The views and the columns of their rows that hold the folder's link
+    // record and the page item.
+    CTreeDrag(CMainCore& core, GtkTreeView* tree, int nodeColumn, GtkTreeView* list, int itemColumn);
+    ~CTreeDrag();
+    CTreeDrag(const CTreeDrag&) = delete;
+    CTreeDrag& operator=(const CTreeDrag&) = delete;
+
+    // The schedule thread's request to open `item` (a folder's link record,
+    // as an identity only). Opens it when a drag is still on and still
+    // rests on that closed row.
+    void OnExpandMessage(uintptr_t item);
+
+private:
+    enum tagDRAGKIND { DRAG_NONE, DRAG_FOLDER, DRAG_PAGE };
+
+    // The drop that runs once the drag is over.
+    struct SPendingDrop {
+        tagDRAGKIND kind = DRAG_NONE;
+        GtkTreeRowReference* source = nullptr;
+        GtkTreeRowReference* target = nullptr;
+        CTreeDrop::tagDROPPLACE place = CTreeDrop::DROP_INTO;
+    };
+
+    // The folder of the tree row at `path`; null when there is none.
+    RNode* NodeAt(GtkTreePath* path) const;
+    // The row still held by `ref`, read back from its view's model.
+    RNode* FolderOf(GtkTreeRowReference* ref) const;
+    CUrlNode* ItemOf(GtkTreeRowReference* ref) const;
+    // The folder row under the pointer and where on it; false off the rows.
+    bool DropRowAt(int x, int y, GtkTreePath** path, CTreeDrop::tagDROPPLACE* place) const;
+    bool CanDrop(RNode* target, CTreeDrop::tagDROPPLACE place) const;
+    void Hover(GtkTreePath* path);
+    void EndDrag();
+    void RunDrop(SPendingDrop& drop);
+
+    static gboolean OnPress(GtkWidget* view, GdkEventButton* event, gpointer self);
+    static void OnDragBegin(GtkWidget* view, GdkDragContext* context, gpointer self);
+    static void OnDragEnd(GtkWidget* view, GdkDragContext* context, gpointer self);
+    static gboolean OnDragMotion(GtkWidget* view, GdkDragContext* context, int x, int y, guint time, gpointer self);
+    static void OnDragLeave(GtkWidget* view, GdkDragContext* context, guint time, gpointer self);
+    static gboolean OnDragDrop(GtkWidget* view, GdkDragContext* context, int x, int y, guint time, gpointer self);
+    static gboolean OnDropIdle(gpointer self);
+
+    CMainCore& m_core;
+    GtkTreeView* m_pTree;
+    GtkTreeView* m_pList;
+    int m_nodeColumn;
+    int m_itemColumn;
+
+    // The row the button went down on, in the view it went down in.
+    GtkTreePath* m_pPressPath = nullptr;
+    GtkTreeView* m_pPressView = nullptr;
+    // The drag on its way.
+    tagDRAGKIND m_kind = DRAG_NONE;
+    GtkTreeRowReference* m_pSource = nullptr;
+    // The tree row the pointer rests on, and its folder as an identity.
+    GtkTreePath* m_pHoverPath = nullptr;
+    uintptr_t m_hoverItem = 0;
+    SPendingDrop m_pending;
+    guint m_dropIdle = 0;
+};
