@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <set>
 
 #include "app/background/CFrontPage.h"
 #include "app/background/CShutdownWait.h"
@@ -804,8 +805,32 @@ void CMainWindow::SetWindowTitle(const std::u16string& title)
     gtk_window_set_title(GetWindow(), title.empty() ? "Zandrel" : U8(title).c_str());
 }
 
+// Folders the user closed stay closed when the tree is shown again; a new
+// project's tree opens whole.
 void CMainWindow::ShowTree(RNode* root, RNode* selected)
 {
+    struct SWalk {
+        GtkTreeView* view;
+        std::set<const void*>* closed;
+        bool collect;
+    } walk{GTK_TREE_VIEW(m_pTreeView), &m_closedFolders, true};
+    auto visit = +[](GtkTreeModel* model, GtkTreePath* path, GtkTreeIter* iter, gpointer data) -> gboolean {
+        auto* w = static_cast<SWalk*>(data);
+        if (!gtk_tree_model_iter_has_child(model, iter))
+            return FALSE;
+        gpointer node = nullptr;
+        gtk_tree_model_get(model, iter, TREE_NODE, &node, -1);
+        if (w->collect && !gtk_tree_view_row_expanded(w->view, path))
+            w->closed->insert(node);
+        else if (!w->collect && w->closed->count(node))
+            gtk_tree_view_collapse_row(w->view, path);
+        return FALSE;
+    };
+    m_closedFolders.clear();
+    if (root && root == m_pShownRoot)
+        gtk_tree_model_foreach(GTK_TREE_MODEL(m_pTreeStore), visit, &walk);
+    m_pShownRoot = root;
+
     m_bFilling = true;
     gtk_tree_store_clear(m_pTreeStore);
     GtkTreeIter found;
@@ -813,8 +838,11 @@ void CMainWindow::ShowTree(RNode* root, RNode* selected)
     if (root)
         AddTreeLevel(m_pTreeStore, nullptr, root, selected, &found, &hasFound);
     gtk_tree_view_expand_all(GTK_TREE_VIEW(m_pTreeView));
+    walk.collect = false;
+    gtk_tree_model_foreach(GTK_TREE_MODEL(m_pTreeStore), visit, &walk);
     if (hasFound) {
         GtkTreePath* path = gtk_tree_model_get_path(GTK_TREE_MODEL(m_pTreeStore), &found);
+        gtk_tree_view_expand_to_path(GTK_TREE_VIEW(m_pTreeView), path);
         gtk_tree_view_set_cursor(GTK_TREE_VIEW(m_pTreeView), path, nullptr, FALSE);
         gtk_tree_path_free(path);
     }

@@ -8,6 +8,7 @@
 #include <webkit2/webkit2.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,10 @@ private:
     void ShowOwnPage(const std::u16string& file, tagVIEWKIND kind);
     bool m_bProjectOpen = false;
     CColctNode* m_pShownColct = nullptr;
+    // The root shown in the tree and, while it is, the folders the user
+    // closed (compared by address only).
+    RNode* m_pShownRoot = nullptr;
+    std::set<const void*> m_closedFolders;
     bool m_bFilling = false;      // the views are being filled: no selection events
     bool m_bModified = false;
     bool m_bPageShown = false;
