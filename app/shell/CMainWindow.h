@@ -15,8 +15,11 @@
 #include "app/shell/CPaneLayout.h"
 
 class CColctNode;
+class CFlagColumn;
 class CMainCore;
 class CShutdownWait;
+class CTagBar;
+class CTaskPane;
 class CUrlNode;
 class RNode;
 
@@ -124,6 +127,9 @@ private:
     WebKitWebContext* m_pWebContext = nullptr;
     WebKitWebView* m_pPage = nullptr;
     GtkWidget* m_pTaskPane = nullptr;
+    std::unique_ptr<CTaskPane> m_pTaskSearch;
+    std::unique_ptr<CFlagColumn> m_pFlagColumn;
+    std::unique_ptr<CTagBar> m_pTagBar;
     GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};
     std::vector<std::unique_ptr<SCommand>> m_commands;
     CPaneLayout m_layout;
