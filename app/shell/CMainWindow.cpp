@@ -18,14 +18,17 @@
 #include "app/core/CRecentPages.h"
 #include "app/core/CUIPort.h"
 #include "app/core/CWindowPlacement.h"
-#include "app/tags/CTagsWindowMgr.h"
+#include "app/shell/CFlagColumn.h"
 #include "app/shell/CFolderChooser.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CPageCommands.h"
 #include "app/shell/CScriptText.h"
+#include "app/shell/CTagBar.h"
+#include "app/shell/CTaskPane.h"
 #include "app/shell/CToolDialogs.h"
 #include "app/shell/CTreeDrag.h"
+#include "app/tags/CTagsWindowMgr.h"
 #include "base/model/CBaseNode.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CNodeStat.h"
@@ -183,7 +186,7 @@ void CMainWindow::BuildWidgets()
     m_panes[CPaneLayout::PANE_TREE] = Scrolled(m_pTreeView);
 
     // Item list of the current collection.
-    m_pListStore = gtk_list_store_new(LIST_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING,
+    m_pListStore = gtk_list_store_new(LIST_COLUMNS, G_TYPE_STRING, G_TYPE_INT, G_TYPE_STRING, G_TYPE_STRING,
                                       G_TYPE_POINTER);
     m_pListView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(m_pListStore));
     m_pTitleCell = AddTextColumn(m_pListView, "Title", LIST_TITLE, true);
@@ -191,7 +194,8 @@ void CMainWindow::BuildWidgets()
     g_signal_connect(m_pListView, "button-press-event", G_CALLBACK(&CMainWindow::OnViewButton), this);
     m_pListMenu = BuildMenu(MENU_ITEM_LIST);
     gtk_menu_attach_to_widget(GTK_MENU(m_pListMenu), m_pListView, nullptr);
-    AddTextColumn(m_pListView, "Flag", LIST_FLAG, false);
+    m_pFlagColumn = std::make_unique<CFlagColumn>(GTK_TREE_VIEW(m_pListView), LIST_FLAG, LIST_ITEM,
+        [this](CUrlNode* item, int flag) { m_core.GetPageMgr().SetFlag(item, flag); });
     AddTextColumn(m_pListView, "Added", LIST_ADDED, false);
     AddTextColumn(m_pListView, "Modified", LIST_MODIFIED, false);
     g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pListView)), "changed",
@@ -229,10 +233,19 @@ void CMainWindow::BuildWidgets()
     m_pProjectMenu = BuildMenu(MENU_RECENT_PROJECTS);
     gtk_menu_attach_to_widget(GTK_MENU(m_pProjectMenu), GTK_WIDGET(m_pPage), nullptr);
     ApplyPageFont();
-    m_panes[CPaneLayout::PANE_PAGE] = GTK_WIDGET(m_pPage);
+    // The tag bar sits under the page view, in the same pane.
+    m_pTagBar = std::make_unique<CTagBar>(
+        [this](const std::u16string& tag) { m_core.GetTagsMgr().SearchTags(tag, false); });
+    GtkWidget* pageBox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_box_pack_start(GTK_BOX(pageBox), GTK_WIDGET(m_pPage), TRUE, TRUE, 0);
+    gtk_box_pack_end(GTK_BOX(pageBox), m_pTagBar->GetWidget(), FALSE, FALSE, 0);
+    m_panes[CPaneLayout::PANE_PAGE] = pageBox;
 
-    // The task pane's search comes later; the pane and its place exist.
     m_pTaskPane = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
+    m_pTaskSearch = std::make_unique<CTaskPane>(m_pTaskPane, m_core.GetTitleSearch(), [this] {
+        if (m_layout.IsTaskPaneShown())
+            OnCommand(CCommandTable::ID_SEARCH_COLCTS);
+    }, [this] { SelectFolderRow(m_core.GetTreeMgr().GetCurrentFolder()); });
     m_panes[CPaneLayout::PANE_TASK] = m_pTaskPane;
 
     m_panes[CPaneLayout::SLIDER_TREE] = MakeSlider(CPaneLayout::SLIDER_TREE, true);
@@ -434,6 +447,11 @@ void CMainWindow::OnCommand(int id)
     case CCommandTable::ID_SEARCH_COLCTS:
         m_layout.ShowTaskPane(!m_layout.IsTaskPaneShown());
         m_layout.Refresh();
+        if (m_layout.IsTaskPaneShown())
+            gtk_widget_grab_focus(m_pTaskSearch->GetEntry());
+        return;
+    case CCommandTable::ID_STATUS_BAR:
+        m_pTagBar->SetShown(!m_pTagBar->IsShown());
         return;
     case CCommandTable::ID_PREFERENCES:
         if (RunOptionsDialog(GetWindow(), m_core.GetProjectMgr().GetCurrentProjectFile()))
@@ -771,6 +789,9 @@ gboolean CMainWindow::OnSliderRelease(GtkWidget*, GdkEventButton*, gpointer self
 void CMainWindow::SetProjectState(bool open)
 {
     m_bProjectOpen = open;
+    // The results and the tags point into the project.
+    m_pTaskSearch->Clear();
+    m_pTagBar->ShowTags(nullptr);
     if (open) {
         // The start page belongs to the state without a project.
         if (m_viewKind == VIEW_START)
@@ -854,9 +875,8 @@ bool CMainWindow::FillItemRow(GtkTreeIter* iter, CUrlNode* item)
     const char16_t* name = item->GetName();
     long added = 0, modified = 0;
     item->GetNodeStat()->GetStatTime(&added, &modified, nullptr);
-    const char16_t* flag = item->GetNodeStat()->GetFlag() ? CNodeStat::GetFlagName(item->GetNodeStat()->GetFlag()) : nullptr;
     gtk_list_store_set(m_pListStore, iter, LIST_TITLE, name ? U8(name).c_str() : "", LIST_FLAG,
-                       flag ? U8(flag).c_str() : "", LIST_ADDED, FormatTime(added).c_str(), LIST_MODIFIED,
+                       item->GetNodeStat()->GetFlag(), LIST_ADDED, FormatTime(added).c_str(), LIST_MODIFIED,
                        FormatTime(modified).c_str(), LIST_ITEM, item, -1);
     return true;
 }
@@ -892,6 +912,8 @@ bool CMainWindow::FindItemRow(CUrlNode* item, GtkTreeIter* iter)
 
 void CMainWindow::RefreshItem(CUrlNode* item)
 {
+    if (item && item == m_core.GetPageMgr().GetCurrentPage())
+        m_pTagBar->ShowTags(item);
     GtkTreeIter iter;
     if (item && FindItemRow(item, &iter)) {
         FillItemRow(&iter, item);
@@ -945,6 +967,7 @@ void CMainWindow::ShowBlankText()
 // blank view.
 void CMainWindow::ClearPageView()
 {
+    m_pTagBar->ShowTags(nullptr);
     if (m_bProjectOpen)
         ShowOwnPage(m_core.GetFrontPage().GetFolderPage(), VIEW_FOLDER);
     else
@@ -955,6 +978,7 @@ void CMainWindow::ShowPage(const std::u16string& file)
 {
     LoadFile(file, true);
     m_viewKind = VIEW_PAGE;
+    m_pTagBar->ShowTags(m_core.GetPageMgr().GetCurrentPage());
 }
 
 // A new page before its first save: an empty document to type into.
@@ -968,6 +992,7 @@ void CMainWindow::ShowEmptyPage()
     m_viewKind = VIEW_PAGE;
     m_bPageShown = true;
     m_bModified = false;
+    m_pTagBar->ShowTags(m_core.GetPageMgr().GetCurrentPage());
 }
 
 bool CMainWindow::GetPageDocument(std::string* bytes, int* codePage)

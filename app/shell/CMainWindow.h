@@ -16,9 +16,12 @@
 #include "app/shell/CPaneLayout.h"
 
 class CColctNode;
+class CFlagColumn;
 class CMainCore;
 class CPageCommands;
 class CShutdownWait;
+class CTagBar;
+class CTaskPane;
 class CTreeDrag;
 class CUrlNode;
 class RNode;
@@ -147,6 +150,9 @@ private:
     WebKitWebView* m_pPage = nullptr;
     std::unique_ptr<CPageCommands> m_pPageCommands;
     GtkWidget* m_pTaskPane = nullptr;
+    std::unique_ptr<CTaskPane> m_pTaskSearch;
+    std::unique_ptr<CFlagColumn> m_pFlagColumn;
+    std::unique_ptr<CTagBar> m_pTagBar;
     GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};
     std::vector<std::unique_ptr<SCommand>> m_commands;
     CPaneLayout m_layout;

@@ -1,0 +1,181 @@
+#include "app/shell/CTaskPane.h"
+
+#include "app/core/CTitleSearch.h"
+#include "app/shell/CGtkText.h"
+
+namespace {
+
+constexpr char kSearchCaption[] = "Search Titles";
+constexpr char kHideCaption[] = "Hide the Task Pane";
+
+void Shrinkable(GtkWidget* button)
+{
+    if (GtkWidget* label = gtk_bin_get_child(GTK_BIN(button)); label && GTK_IS_LABEL(label))
+        gtk_label_set_ellipsize(GTK_LABEL(label), PANGO_ELLIPSIZE_END);
+}
+
+}  // namespace
+
+CTaskPane::CTaskPane(GtkWidget* box, CTitleSearch& search, std::function<void()> hide, std::function<void()> opened)
+    : m_search(search), m_hide(std::move(hide)), m_opened(std::move(opened))
+{
+    gtk_container_set_border_width(GTK_CONTAINER(box), 4);
+
+    // Every part may shrink with the pane: a narrow pane cuts labels short
+    // rather than its own edge.
+    GtkWidget* hideButton = gtk_button_new_with_label(kHideCaption);
+    gtk_button_set_relief(GTK_BUTTON(hideButton), GTK_RELIEF_NONE);
+    gtk_widget_set_halign(hideButton, GTK_ALIGN_END);
+    Shrinkable(hideButton);
+    g_signal_connect(hideButton, "clicked", G_CALLBACK(&CTaskPane::OnHideClicked), this);
+    gtk_box_pack_start(GTK_BOX(box), hideButton, FALSE, FALSE, 0);
+
+    m_pEntry = gtk_entry_new();
+    gtk_entry_set_width_chars(GTK_ENTRY(m_pEntry), 4);
+    g_signal_connect(m_pEntry, "activate", G_CALLBACK(&CTaskPane::OnActivate), this);
+    gtk_box_pack_start(GTK_BOX(box), m_pEntry, FALSE, FALSE, 0);
+    GtkWidget* searchButton = gtk_button_new_with_label(kSearchCaption);
+    gtk_widget_set_halign(searchButton, GTK_ALIGN_START);
+    Shrinkable(searchButton);
+    g_signal_connect(searchButton, "clicked", G_CALLBACK(&CTaskPane::OnSearchClicked), this);
+    gtk_box_pack_start(GTK_BOX(box), searchButton, FALSE, FALSE, 0);
+
+    m_pStore = gtk_list_store_new(RESULT_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_INT);
+    m_pResults = gtk_tree_view_new_with_model(GTK_TREE_MODEL(m_pStore));
+    int column = RESULT_TITLE;
+    for (const CTitleSearch::CColumn& heading : CTitleSearch::kColumns) {
+        GtkCellRenderer* cell = gtk_cell_renderer_text_new();
+        GtkTreeViewColumn* col =
+            gtk_tree_view_column_new_with_attributes(U8(heading.heading).c_str(), cell, "text", column++, nullptr);
+        gtk_tree_view_column_set_sizing(col, GTK_TREE_VIEW_COLUMN_FIXED);
+        gtk_tree_view_column_set_fixed_width(col, heading.width);
+        gtk_tree_view_column_set_resizable(col, TRUE);
+        gtk_tree_view_append_column(GTK_TREE_VIEW(m_pResults), col);
+    }
+    g_signal_connect(m_pResults, "button-press-event", G_CALLBACK(&CTaskPane::OnResultButton), this);
+    g_signal_connect(m_pResults, "key-press-event", G_CALLBACK(&CTaskPane::OnResultKey), this);
+    GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
+    gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroll), GTK_SHADOW_IN);
+    gtk_container_add(GTK_CONTAINER(scroll), m_pResults);
+    gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
+}
+
+// The widgets went with the window; the store is ours.
+CTaskPane::~CTaskPane()
+{
+    if (m_openIdle)
+        g_source_remove(m_openIdle);
+    g_object_unref(m_pStore);
+}
+
+void CTaskPane::Search()
+{
+    m_search.Search(U16(gtk_entry_get_text(GTK_ENTRY(m_pEntry))), true);
+    Fill();
+}
+
+void CTaskPane::Clear()
+{
+    m_search.Clear();
+    Fill();
+}
+
+int CTaskPane::GetRowCount() const
+{
+    return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(m_pStore), nullptr);
+}
+
+// The rows' texts are taken now, while the records are fresh.
+void CTaskPane::Fill()
+{
+    if (m_openIdle) {
+        g_source_remove(m_openIdle);
+        m_openIdle = 0;
+    }
+    gtk_list_store_clear(m_pStore);
+    size_t count = m_search.GetResults().size();
+    for (size_t row = 0; row < count; ++row) {
+        CTitleRow texts = m_search.GetRow(row);
+        GtkTreeIter iter;
+        gtk_list_store_append(m_pStore, &iter);
+        gtk_list_store_set(m_pStore, &iter, RESULT_TITLE, U8(texts.title).c_str(), RESULT_FOLDER,
+                           U8(texts.folder).c_str(), RESULT_FILE, U8(texts.file).c_str(), RESULT_ROW,
+                           static_cast<int>(row), -1);
+    }
+}
+
+void CTaskPane::OpenRow(int row)
+{
+    if (row < 0)
+        return;
+    if (m_search.OpenResult(static_cast<size_t>(row)) && m_opened)
+        m_opened();
+}
+
+void CTaskPane::OnActivate(GtkEntry*, gpointer self)
+{
+    static_cast<CTaskPane*>(self)->Search();
+}
+
+void CTaskPane::OnSearchClicked(GtkButton*, gpointer self)
+{
+    static_cast<CTaskPane*>(self)->Search();
+}
+
+void CTaskPane::OnHideClicked(GtkButton*, gpointer self)
+{
+    auto* pane = static_cast<CTaskPane*>(self);
+    if (pane->m_hide)
+        pane->m_hide();
+}
+
+// Every click on a result opens it, also on the row already selected.
+gboolean CTaskPane::OnResultButton(GtkWidget* view, GdkEventButton* event, gpointer self)
+{
+    auto* pane = static_cast<CTaskPane*>(self);
+    if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY ||
+        event->window != gtk_tree_view_get_bin_window(GTK_TREE_VIEW(view)))
+        return FALSE;
+    GtkTreePath* path = nullptr;
+    if (!gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(view), static_cast<int>(event->x), static_cast<int>(event->y),
+                                       &path, nullptr, nullptr, nullptr))
+        return FALSE;
+    GtkTreeIter iter;
+    int row = -1;
+    if (gtk_tree_model_get_iter(GTK_TREE_MODEL(pane->m_pStore), &iter, path))
+        gtk_tree_model_get(GTK_TREE_MODEL(pane->m_pStore), &iter, RESULT_ROW, &row, -1);
+    gtk_tree_path_free(path);
+    // After the view has selected and focused the row: opening the page
+    // may refill the window's other views.
+    pane->m_nOpenRow = row;
+    if (!pane->m_openIdle)
+        pane->m_openIdle = g_idle_add(&CTaskPane::OnOpenIdle, pane);
+    return FALSE;
+}
+
+gboolean CTaskPane::OnOpenIdle(gpointer self)
+{
+    auto* pane = static_cast<CTaskPane*>(self);
+    pane->m_openIdle = 0;
+    pane->OpenRow(pane->m_nOpenRow);
+    return G_SOURCE_REMOVE;
+}
+
+// Enter or the space bar opens the row under the cursor.
+gboolean CTaskPane::OnResultKey(GtkWidget* view, GdkEventKey* event, gpointer self)
+{
+    auto* pane = static_cast<CTaskPane*>(self);
+    if (event->keyval != GDK_KEY_Return && event->keyval != GDK_KEY_KP_Enter && event->keyval != GDK_KEY_space)
+        return FALSE;
+    GtkTreePath* path = nullptr;
+    gtk_tree_view_get_cursor(GTK_TREE_VIEW(view), &path, nullptr);
+    if (!path)
+        return FALSE;
+    GtkTreeIter iter;
+    int row = -1;
+    if (gtk_tree_model_get_iter(GTK_TREE_MODEL(pane->m_pStore), &iter, path))
+        gtk_tree_model_get(GTK_TREE_MODEL(pane->m_pStore), &iter, RESULT_ROW, &row, -1);
+    gtk_tree_path_free(path);
+    pane->OpenRow(row);
+    return TRUE;
+}
