@@ -28,7 +28,7 @@ wait_tags() {
     shown=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$win" | head -1)
     if [[ -n "$shown" ]] && [[ -z "$tw" || "$shown" == "$tw" ]]; then
       tw=$shown
-      sleep 1
+      sleep 0.7
       xdotool windowfocus --sync "$tw" 2>/dev/null
       return 0
     fi
@@ -57,7 +57,7 @@ wait_dialog() {
 }
 
 no_dialog() {
-  sleep 2
+  sleep 1.5
   local extra
   extra=$(others)
   [[ -z "$extra" ]] || { shot "${name}_unexpected"; fail "unexpected window: $1: $(xdotool getwindowname "$extra")"; }
@@ -183,6 +183,11 @@ main_key ctrl+r
 wait_tags "tags window again"
 [[ "$(xdotool getwindowgeometry "$tw")" == *"Position: 100,80"* ]] ||
   fail "the window did not reopen where it was: $(xdotool getwindowgeometry "$tw")"
+# With the keep-open box ticked (its script sends the command), following
+# a recently tagged page leaves the window up.
+tags_click 32 69
+tags_click 110 213
+tags_hidden && fail "the window closed although asked to stay"
 
 # Rename "tech" (the third entry of the list) to "technology".
 tags_click 504 69
