@@ -242,7 +242,7 @@ gboolean CTagsWindow::OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, Gdk
         }
     }
     g_list_free(items);
-    // Separators may now stand at the ends; an empty menu is not shown.
+    // Separators go as well; an empty menu is not shown.
     return webkit_context_menu_get_n_items(menu) == 0;
 }
 
