@@ -10,6 +10,7 @@
 #include "app/core/CTreeExpandEvent.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMainWindow.h"
+#include "app/shell/CTagsWindow.h"
 #include "app/shell/CTreeDrag.h"
 #include "base/tools/CSysString.h"
 
@@ -86,7 +87,16 @@ CGtkUIPort::~CGtkUIPort() = default;
 
 GtkWindow* CGtkUIPort::Parent() const
 {
+    // Messages of a command from the tags window belong over it.
+    if (GtkWindow* tags = m_pTags ? m_pTags->GetActiveWindow() : nullptr)
+        return tags;
     return m_pWindow ? m_pWindow->GetWindow() : nullptr;
+}
+
+GtkWindow* CGtkUIPort::TagsParent() const
+{
+    GtkWindow* tags = m_pTags ? m_pTags->GetShownWindow() : nullptr;
+    return tags ? tags : Parent();
 }
 
 int CGtkUIPort::AnswerForClose(int buttons)
@@ -152,9 +162,9 @@ bool CGtkUIPort::Confirm(const CConfirmation& question)
 }
 
 bool CGtkUIPort::AskName(const std::string& title, const std::string& prompt, const std::string& okCaption,
-                         CNameRules& rules, std::u16string* text)
+                         CNameRules& rules, std::u16string* text, GtkWindow* parent)
 {
-    GtkWidget* dialog = NewDialog(Parent(), title);
+    GtkWidget* dialog = NewDialog(parent ? parent : Parent(), title);
     GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
     if (!prompt.empty())
         AddLabel(content, prompt, true);
@@ -459,25 +469,38 @@ void CGtkUIPort::ShowInFileManager(const std::u16string& path)
     g_object_unref(file);
 }
 
-// --- tags window: a later piece of work; these keep the core's calls safe.
+// --- tags window
 
-void CGtkUIPort::ShowTagsWindow(int /*mode*/) {}
+void CGtkUIPort::ShowTagsWindow(int mode)
+{
+    if (m_pTags)
+        m_pTags->Show(mode);
+}
 
-void CGtkUIPort::LoadTagsPage(const std::u16string& /*html*/) {}
+void CGtkUIPort::LoadTagsPage(const std::u16string& html)
+{
+    if (m_pTags)
+        m_pTags->LoadPage(html);
+}
 
-void CGtkUIPort::CloseTagsWindow() {}
+void CGtkUIPort::CloseTagsWindow()
+{
+    if (m_pTags)
+        m_pTags->Close();
+}
 
 bool CGtkUIPort::AskText(const CTextQuestion& question, CNameRules& rules, std::u16string* text)
 {
     return AskName(U8(question.title), U8Text(question.prompt),
-                   question.okCaption.empty() ? "OK" : U8(question.okCaption), rules, text);
+                   question.okCaption.empty() ? "OK" : U8(question.okCaption), rules, text, TagsParent());
 }
 
 bool CGtkUIPort::AskTagRename(const std::u16string& title, const std::vector<std::u16string>& entries,
                               CTagRenameRules& rules)
 {
-    GtkWidget* dialog = NewDialog(Parent(), U8(title));
+    GtkWidget* dialog = NewDialog(TagsParent(), U8(title));
     GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+    AddLabel(content, "Current tag", false);
     GtkWidget* combo = gtk_combo_box_text_new();
     for (const std::u16string& entry : entries)
         gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(combo), U8(entry).c_str());
@@ -488,7 +511,8 @@ bool CGtkUIPort::AskTagRename(const std::u16string& title, const std::vector<std
     GtkWidget* entry = gtk_entry_new();
     gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
     gtk_box_pack_start(GTK_BOX(content), entry, FALSE, FALSE, 0);
-    gtk_dialog_add_buttons(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK, "Cancel", GTK_RESPONSE_CANCEL, nullptr);
+    gtk_dialog_add_buttons(GTK_DIALOG(dialog), "Rename tag", GTK_RESPONSE_OK, "Cancel", GTK_RESPONSE_CANCEL,
+                           nullptr);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
     gtk_widget_show_all(dialog);
     gtk_widget_grab_focus(entry);

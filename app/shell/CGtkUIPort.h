@@ -9,6 +9,7 @@
 #include "app/core/CUIPort.h"
 
 class CMainWindow;
+class CTagsWindow;
 struct SProgressState;
 
 class CGtkUIPort : public CUIPort {
@@ -21,6 +22,8 @@ public:
     // The window whose views the port drives; null before it exists and
     // after it is gone, when the views' calls do nothing.
     void SetMainWindow(CMainWindow* window) { m_pWindow = window; }
+    // The tags window the core shows and closes; null when there is none.
+    void SetTagsWindow(CTagsWindow* window) { m_pTags = window; }
 
     int MessageBox(const std::u16string& text, const std::u16string& title, int buttons,
                    int defaultAnswer) override;
@@ -72,10 +75,13 @@ private:
     // One text field under a prompt, run until the rules accept or the
     // user cancels.
     bool AskName(const std::string& title, const std::string& prompt, const std::string& okCaption,
-                 CNameRules& rules, std::u16string* text);
+                 CNameRules& rules, std::u16string* text, GtkWindow* parent = nullptr);
+    // The tags window while it is up, else the usual parent.
+    GtkWindow* TagsParent() const;
     bool ChooseProjectFile(bool save, const std::u16string& startFolder, CNameRules* rules,
                            std::u16string* path);
 
     CMainWindow* m_pWindow = nullptr;
+    CTagsWindow* m_pTags = nullptr;
     SProgressState* m_pProgress = nullptr;
 };

@@ -10,6 +10,7 @@
 #include "app/core/CMainCore.h"
 #include "app/shell/CGtkUIPort.h"
 #include "app/shell/CMainWindow.h"
+#include "app/shell/CTagsWindow.h"
 
 int CShellApp::Run(int argc, char** argv, const std::u16string& project)
 {
@@ -28,9 +29,13 @@ int CShellApp::Run(int argc, char** argv, const std::u16string& project)
     {
         auto core = std::make_unique<CMainCore>();
         auto window = std::make_unique<CMainWindow>(*core);
+        auto tags = std::make_unique<CTagsWindow>(*core);
         port.SetMainWindow(window.get());
+        port.SetTagsWindow(tags.get());
         window->Open(project);
         gtk_main();
+        port.SetTagsWindow(nullptr);
+        tags.reset();
         port.SetMainWindow(nullptr);
         window.reset();
         core.reset();

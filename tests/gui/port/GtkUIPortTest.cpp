@@ -215,6 +215,12 @@ TEST_F(GtkUIPortTest, TagRenameOffersTheFirstEntryAndPassesTheChoice)
 {
     RecordingRename rules;
     WhenDialog([](GtkDialog* dialog) {
+        EXPECT_EQ(Title(dialog), "Rename Tag");
+        EXPECT_EQ(ButtonLabel(dialog, GTK_RESPONSE_OK), "Rename tag");
+        EXPECT_EQ(ButtonLabel(dialog, GTK_RESPONSE_CANCEL), "Cancel");
+        GtkWidget* label = FindChild(GTK_WIDGET(dialog), GTK_TYPE_LABEL);
+        ASSERT_NE(label, nullptr);
+        EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(label)), "Current tag");
         GtkWidget* combo = FindChild(GTK_WIDGET(dialog), GTK_TYPE_COMBO_BOX_TEXT);
         ASSERT_NE(combo, nullptr);
         EXPECT_EQ(gtk_combo_box_get_active(GTK_COMBO_BOX(combo)), 0);
