@@ -15,6 +15,7 @@
 #include "app/shell/CPaneLayout.h"
 
 class CColctNode;
+class CEditorOps;
 class CMainCore;
 class CPageCommands;
 class CShutdownWait;
@@ -145,6 +146,7 @@ private:
     WebKitWebContext* m_pWebContext = nullptr;
     WebKitWebView* m_pPage = nullptr;
     std::unique_ptr<CPageCommands> m_pPageCommands;
+    std::unique_ptr<CEditorOps> m_pEditorOps;
     GtkWidget* m_pTaskPane = nullptr;
     GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};
     std::vector<std::unique_ptr<SCommand>> m_commands;
