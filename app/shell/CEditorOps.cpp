@@ -96,12 +96,17 @@ constexpr char kHasSelectionScript[] = R"JS((function() {
       ? '1' : '';
 })())JS";
 
-// Dropped links become a message to the window instead of a navigation
-// or the engine's own insertion: the address, the title a browser gave
-// with it, and the drop position.
-constexpr char kDropScript[] = R"JS(document.addEventListener('drop', function(e) {
+// Links dropped from outside become a message to the window instead of a
+// navigation or the engine's own insertion: the address, the title a
+// browser gave with it, and the drop position. Drags inside the page (an
+// image or a link moved) stay the engine's.
+constexpr char kDropScript[] = R"JS((function() {
+var inside = false;
+document.addEventListener('dragstart', function() { inside = true; }, true);
+document.addEventListener('dragend', function() { inside = false; }, true);
+document.addEventListener('drop', function(e) {
   var dt = e.dataTransfer;
-  if (!dt) return;
+  if (!dt || inside) return;
   var list = dt.getData('text/uri-list');
   if (!list) return;
   var urls = list.split(/\r?\n/).filter(function(l) { return l && l[0] !== '#'; });
@@ -116,7 +121,8 @@ constexpr char kDropScript[] = R"JS(document.addEventListener('drop', function(e
   e.stopPropagation();
   window.webkit.messageHandlers.zandrelDrop.postMessage(
       urls[0] + '\x01' + title + '\x01' + e.clientX + '\x01' + e.clientY);
-}, true);)JS";
+}, true);
+})();)JS";
 
 // Puts a fragment of the program's own in place of the selection as it is
 // written, with the caret after it; the engine's insertHTML would restyle
@@ -373,6 +379,17 @@ gboolean CEditorOps::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self)
 
 bool CEditorOps::OnEnter()
 {
+    // Keys that come while the page is asked wait their turn with the engine.
+    if (m_bBusy)
+        return false;
+    m_bBusy = true;
+    bool taken = TakeEnter();
+    m_bBusy = false;
+    return taken;
+}
+
+bool CEditorOps::TakeEnter()
+{
     std::optional<std::string> chain = Evaluate(kChainScript);
     if (!chain || chain->empty())
         return false;
@@ -450,6 +467,29 @@ void CEditorOps::InsertImage()
     m_host.edited();
     if (savedFirst && pages.GetCurrentPage() == page && pages.SavePage(page) == CPageMgr::SAVE_DONE)
         UIPort().SetPageModified(false);
+    ShowAtPageFile();
+}
+
+// A page shown before its first save has no address of its own, so the
+// image's source, relative to the page file, shows nothing. The document
+// is shown again as it is, at the page file's address; the changed state
+// stays as it was.
+void CEditorOps::ShowAtPageFile()
+{
+    const char* uri = webkit_web_view_get_uri(m_pView);
+    std::u16string file = GetPageFile();
+    if (file.empty() || !uri || std::string_view(uri) != "about:blank")
+        return;
+    std::string html;
+    int codePage = 0;
+    if (!UIPort().GetPageDocument(&html, &codePage) || codePage != kCodePageUtf8)
+        return;
+    char* fileUri = g_filename_to_uri(CFileSys::Native(file).c_str(), nullptr, nullptr);
+    if (!fileUri)
+        return;
+    m_bLoading = true;
+    webkit_web_view_load_html(m_pView, html.c_str(), fileUri);
+    g_free(fileUri);
 }
 
 void CEditorOps::InsertTable()

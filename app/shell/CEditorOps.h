@@ -53,7 +53,9 @@ private:
     void PastePreformatted();
     // True when Enter was taken for a line inside a preformatted block.
     bool OnEnter();
+    bool TakeEnter();
     void InsertImage();
+    void ShowAtPageFile();
     void InsertTable();
     void ShowTableBorders(bool show);
     void OnDrop(const std::string& message);
@@ -84,4 +86,6 @@ private:
     // are its frames.
     bool m_bLoading = false;
     bool m_bUserPage = false;
+    // An Enter is being handled.
+    bool m_bBusy = false;
 };

@@ -86,14 +86,33 @@ xdotool key Down Down
 sleep 0.3
 shot gui_image_dialog
 xdotool key Tab Return
-sleep 1
+sleep 1.5
+# The red image shows in the page, which was made before it had a file.
+shot gui_image_inserted
+convert "$out/gui_image_inserted.png" -format %c histogram:info:- | grep -qi "#FF0000" ||
+  fail "the inserted image does not show"
 xdotool windowfocus --sync "$win" 2>/dev/null
+click_page
 xdotool key ctrl+s
 sleep 1
 [[ -f "$dir/Untitled-1_files/photo[1].png" ]] || fail "the image was not copied: $(ls "$dir/Untitled-1_files")"
 grep -qE '<img id="[0-9a-f-]{36}" align="left" width="40" height="30" src="Untitled-1_files/photo\[1\].png">' "$page" ||
   fail "no image tag: $(cat "$page")"
 grep -q "LASTIMGFOLDER=$work/pics" "$(find "$HOME" -name zandrel.ini | head -1)" || fail "the image folder was not kept"
+
+# Insert > Table, then View > Show Table Border: the borders are the
+# view's, never the page's.
+xdotool key --clearmodifiers F10 Right Right Right Down Return
+sleep 0.5
+xdotool key --clearmodifiers F10 Right Right Down Down Down Return
+sleep 0.5
+shot gui_table_border
+xdotool key ctrl+s
+sleep 1
+cells='<tr><td>&nbsp;</td><td>&nbsp;</td></tr>'
+grep -qF "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\"><tbody>$cells$cells</tbody></table>" "$page" ||
+  fail "no 2 by 2 table: $(cat "$page")"
+grep -q "dashed" "$page" && fail "the view's table borders were saved"
 
 # A second page, saved, then left for a third: it is the newest recent
 # page. Its file is then replaced by one with scripts and a refresh.
