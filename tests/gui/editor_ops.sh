@@ -41,6 +41,16 @@ sleep 1
 grep -q "Quoted <b>bold</b> text" "$page" || fail "the HTML was not pasted: $(cat "$page")"
 note='Pasted from &lt;<a href="https://example.com/article?id=7">https://example.com/article?id=7</a>&gt;</p>'
 grep -qF "$note" "$page" || fail "no source note: $(cat "$page")"
+# The page's own menu pastes the same way: its Paste is the first entry
+# that can be chosen.
+geometry
+xdotool mousemove $((X + WIDTH * 2 / 3)) $((Y + HEIGHT * 3 / 4)) click 3
+sleep 1
+xdotool key Down Return
+sleep 1
+xdotool key ctrl+s
+sleep 1
+[[ $(grep -oF "$note" "$page" | wc -l) -eq 2 ]] || fail "the menu's paste noted no source: $(cat "$page")"
 
 # Preformatted text (Ctrl+Y) on a line of its own, then Enter at the end of
 # its line and a second line typed.
