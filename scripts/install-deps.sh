@@ -8,7 +8,7 @@ packages=(
   libxml2-dev libcurl4-openssl-dev uuid-dev libglib2.0-dev
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xdotool imagemagick python3 openssl clang
+  xvfb xdotool imagemagick python3 python3-gi gir1.2-gtk-3.0 openssl clang
 )
 
 missing=()

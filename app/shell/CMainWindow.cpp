@@ -18,6 +18,7 @@
 #include "app/core/CRecentPages.h"
 #include "app/core/CUIPort.h"
 #include "app/core/CWindowPlacement.h"
+#include "app/shell/CEditorOps.h"
 #include "app/shell/CFlagColumn.h"
 #include "app/shell/CFolderChooser.h"
 #include "app/shell/CGtkText.h"
@@ -126,6 +127,7 @@ CMainWindow::~CMainWindow()
     if (m_startTimer)
         g_source_remove(m_startTimer);
     m_pPageCommands.reset();
+    m_pEditorOps.reset();
     if (m_pWindow)
         gtk_widget_destroy(m_pWindow);
     if (m_pWebContext)
@@ -230,6 +232,13 @@ void CMainWindow::BuildWidgets()
     g_signal_connect(m_pPage, "load-changed", G_CALLBACK(&CMainWindow::OnLoadChanged), this);
     g_signal_connect(m_pPage, "context-menu", G_CALLBACK(&CMainWindow::OnContextMenu), this);
     m_pPageCommands = std::make_unique<CPageCommands>(GetWindow(), m_pPage, [this] { m_bModified = true; });
+    m_pEditorOps = std::make_unique<CEditorOps>(
+        m_core, GetWindow(), m_pPage,
+        CEditorOps::CHost{[this] { return m_viewKind == VIEW_PAGE && m_bPageShown; }, [this] { m_bModified = true; },
+                          [this] {
+                              m_bPageShown = false;
+                              webkit_web_view_set_editable(m_pPage, FALSE);
+                          }});
     m_pProjectMenu = BuildMenu(MENU_RECENT_PROJECTS);
     gtk_menu_attach_to_widget(GTK_MENU(m_pProjectMenu), GTK_WIDGET(m_pPage), nullptr);
     ApplyPageFont();
@@ -659,6 +668,8 @@ bool CMainWindow::RunEditCommand(int id)
         default: break;
         }
     }
+    if (m_pEditorOps->Run(id, gtk_widget_has_focus(GTK_WIDGET(m_pPage))))
+        return true;
     // Formatting, find and print work on the page wherever the focus is.
     if (m_pPageCommands->Run(id, m_viewKind == VIEW_PAGE && m_bPageShown))
         return true;
@@ -941,6 +952,7 @@ void CMainWindow::SelectItem(CUrlNode* item)
 
 void CMainWindow::LoadFile(const std::u16string& file, bool editable)
 {
+    m_pEditorOps->BeforeLoad(editable);
     webkit_web_view_set_editable(m_pPage, editable);
     webkit_web_view_load_uri(m_pPage, FileUri(file).c_str());
     m_bPageShown = editable;
@@ -950,6 +962,7 @@ void CMainWindow::LoadFile(const std::u16string& file, bool editable)
 void CMainWindow::ShowBlankText()
 {
     webkit_web_view_set_editable(m_pPage, FALSE);
+    m_pEditorOps->BeforeLoad(false);
     // The core's words for an empty view, its line break made HTML.
     std::string text = U8Text(CKrvCommands::kBlankViewText);
     gchar* escaped = g_markup_escape_text(text.c_str(), -1);
@@ -985,6 +998,7 @@ void CMainWindow::ShowPage(const std::u16string& file)
 void CMainWindow::ShowEmptyPage()
 {
     webkit_web_view_set_editable(m_pPage, TRUE);
+    m_pEditorOps->BeforeLoad(true);
     std::string style = U8(COptions::GetNewPageStyle(CAppSettings::Get()->GetPageProfile()));
     std::string body = style.empty() ? "<body>" : "<body style=\"" + style + "\">";
     webkit_web_view_load_html(m_pPage, ("<html><head><meta charset=\"utf-8\"></head>" + body + "</body></html>").c_str(),
@@ -1106,6 +1120,9 @@ gboolean CMainWindow::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decis
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitNavigationType how = webkit_navigation_action_get_navigation_type(action);
+    if (window->m_viewKind == VIEW_PAGE && type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
+        window->m_pEditorOps->GuardNavigation(decision))
+        return TRUE;
     if (how != WEBKIT_NAVIGATION_TYPE_LINK_CLICKED && how != WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED &&
         type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         return FALSE;
@@ -1287,18 +1304,21 @@ void CMainWindow::FillRecentProjects()
 void CMainWindow::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self)
 {
     auto* window = static_cast<CMainWindow*>(self);
+    window->m_pEditorOps->OnLoadChanged(event);
     if (event == WEBKIT_LOAD_FINISHED && window->m_viewKind == VIEW_START)
         window->FillRecentProjects();
 }
 
 // A recent project's link gets the recent projects menu; the own pages
 // get no menu of the engine's.
-gboolean CMainWindow::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent* event, WebKitHitTestResult* hit,
-                                    gpointer self)
+gboolean CMainWindow::OnContextMenu(WebKitWebView*, WebKitContextMenu* engineMenu, GdkEvent* event,
+                                    WebKitHitTestResult* hit, gpointer self)
 {
     auto* window = static_cast<CMainWindow*>(self);
-    if (window->m_viewKind == VIEW_PAGE)
+    if (window->m_viewKind == VIEW_PAGE) {
+        window->m_pEditorOps->AdjustContextMenu(engineMenu);
         return FALSE;
+    }
     static const char kOpen[] = "krv://zandrel/open?file=";
     const char* link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : nullptr;
     if (window->m_viewKind != VIEW_START || !link || g_ascii_strncasecmp(link, kOpen, sizeof kOpen - 1) != 0)

@@ -16,6 +16,7 @@
 #include "app/shell/CPaneLayout.h"
 
 class CColctNode;
+class CEditorOps;
 class CFlagColumn;
 class CMainCore;
 class CPageCommands;
@@ -149,6 +150,7 @@ private:
     WebKitWebContext* m_pWebContext = nullptr;
     WebKitWebView* m_pPage = nullptr;
     std::unique_ptr<CPageCommands> m_pPageCommands;
+    std::unique_ptr<CEditorOps> m_pEditorOps;
     GtkWidget* m_pTaskPane = nullptr;
     std::unique_ptr<CTaskPane> m_pTaskSearch;
     std::unique_ptr<CFlagColumn> m_pFlagColumn;

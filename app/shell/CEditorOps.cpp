@@ -1,0 +1,617 @@
+#include "app/shell/CEditorOps.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "app/core/CCommandTable.h"
+#include "app/core/CEditorText.h"
+#include "app/core/CFileSys.h"
+#include "app/core/CFolderTreeMgr.h"
+#include "app/core/CMainCore.h"
+#include "app/core/CPageMgr.h"
+#include "app/core/CTraceLog.h"
+#include "app/core/CUIPort.h"
+#include "app/shell/CEditorMarkup.h"
+#include "app/shell/CGtkText.h"
+#include "app/shell/CImageDialog.h"
+#include "app/shell/CPageCommands.h"
+#include "app/shell/CScriptText.h"
+#include "base/model/CUrlNode.h"
+#include "base/tools/CBaseTool.h"
+
+namespace {
+
+using T = CCommandTable;
+
+// How long a question to the page may take before the window goes on.
+constexpr int kScriptWaitSeconds = 3;
+
+// Separators of the lists the page's scripts hand back.
+constexpr char kFieldMark = '\x01';
+constexpr char kItemMark = '\x02';
+
+std::vector<std::string> Split(const std::string& text, char mark)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t at; (at = text.find(mark, start)) != std::string::npos; start = at + 1)
+        parts.push_back(text.substr(start, at - start));
+    parts.push_back(text.substr(start));
+    return parts;
+}
+
+// The selection's parent element and its ancestors, inside out, as tag
+// and class pairs.
+constexpr char kChainScript[] = R"JS((function() {
+  var s = window.getSelection();
+  if (!s.rangeCount) return '';
+  var e = s.getRangeAt(0).commonAncestorContainer;
+  if (e.nodeType !== 1) e = e.parentElement;
+  var out = [];
+  for (; e; e = e.parentElement)
+    out.push(e.tagName + '\x01' + (typeof e.className === 'string' ? e.className : ''));
+  return out.join('\x02');
+})())JS";
+
+// Marks the block `up` levels above the selection's parent element, puts
+// the marker in place of the selection and hands back the block's HTML.
+constexpr char kMarkScript[] = R"JS((function(up, mark) {
+  var s = window.getSelection();
+  if (!s.rangeCount) return '';
+  var e = s.getRangeAt(0).commonAncestorContainer;
+  if (e.nodeType !== 1) e = e.parentElement;
+  for (var i = 0; i < up && e; ++i) e = e.parentElement;
+  if (!e) return '';
+  window.zandrelBlock = e;
+  document.execCommand('insertText', false, mark);
+  return e.innerHTML;
+})(%UP%, "KRV_INSERT_MARK"))JS";
+
+// The block gets its new content; the marker goes and leaves the caret.
+constexpr char kLineScript[] = R"JS((function(html, mark) {
+  var e = window.zandrelBlock;
+  window.zandrelBlock = null;
+  if (!e) return;
+  e.innerHTML = html;
+  var walk = document.createTreeWalker(e, NodeFilter.SHOW_TEXT);
+  for (var t = walk.nextNode(); t; t = walk.nextNode()) {
+    var at = t.data.indexOf(mark);
+    if (at < 0) continue;
+    var r = document.createRange();
+    r.setStart(t, at);
+    r.setEnd(t, at + mark.length);
+    var s = window.getSelection();
+    s.removeAllRanges();
+    s.addRange(r);
+    document.execCommand('delete', false);
+    return;
+  }
+})(%HTML%, "KRV_INSERT_MARK"))JS";
+
+constexpr char kHasSelectionScript[] = R"JS((function() {
+  var s = window.getSelection();
+  return s.rangeCount > 0 && document.body && document.body.contains(s.getRangeAt(0).commonAncestorContainer)
+      ? '1' : '';
+})())JS";
+
+// Links dropped from outside become a message to the window instead of a
+// navigation or the engine's own insertion: the address, the title a
+// browser gave with it, and the drop position. Drags inside the page (an
+// image or a link moved) stay the engine's.
+constexpr char kDropScript[] = R"JS((function() {
+var inside = false;
+document.addEventListener('dragstart', function() { inside = true; }, true);
+document.addEventListener('dragend', function() { inside = false; }, true);
+document.addEventListener('drop', function(e) {
+  var dt = e.dataTransfer;
+  if (!dt || inside) return;
+  var list = dt.getData('text/uri-list');
+  if (!list) return;
+  var urls = list.split(/\r?\n/).filter(function(l) { return l && l[0] !== '#'; });
+  if (!urls.length) return;
+  var title = '';
+  var html = dt.getData('text/html');
+  if (html) {
+    var a = new DOMParser().parseFromString(html, 'text/html').querySelector('a');
+    if (a) title = a.textContent;
+  }
+  e.preventDefault();
+  e.stopPropagation();
+  window.webkit.messageHandlers.zandrelDrop.postMessage(
+      urls[0] + '\x01' + title + '\x01' + e.clientX + '\x01' + e.clientY);
+}, true);
+})();)JS";
+
+// Puts a fragment of the program's own in place of the selection as it is
+// written, with the caret after it; the engine's insertHTML would restyle
+// it. False without a selection.
+std::string InsertScript(std::u16string_view html)
+{
+    return R"JS((function(h) {
+  var s = window.getSelection();
+  if (!s.rangeCount) return '';
+  var r = s.getRangeAt(0);
+  r.deleteContents();
+  var f = r.createContextualFragment(h);
+  var last = f.lastChild;
+  r.insertNode(f);
+  if (last) {
+    r.setStartAfter(last);
+    r.collapse(true);
+    s.removeAllRanges();
+    s.addRange(r);
+  }
+  return '1';
+})()JS" + ScriptString(html) + ")";
+}
+
+std::string Replace(std::string text, const std::string& key, const std::string& value)
+{
+    size_t at = text.find(key);
+    if (at != std::string::npos)
+        text.replace(at, key.size(), value);
+    return text;
+}
+
+bool StartsNoCase(const std::string& text, const char* prefix)
+{
+    return g_ascii_strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
+}
+
+}  // namespace
+
+CEditorOps::CEditorOps(CMainCore& core, GtkWindow* parent, WebKitWebView* view, CHost host)
+    : m_core(core), m_pParent(parent), m_pView(view), m_host(std::move(host))
+{
+    m_pContent = webkit_web_view_get_user_content_manager(m_pView);
+    g_object_ref(m_pContent);
+    webkit_user_content_manager_register_script_message_handler(m_pContent, "zandrelDrop");
+    g_signal_connect(m_pContent, "script-message-received::zandrelDrop", G_CALLBACK(&CEditorOps::OnDropMessage), this);
+    WebKitUserScript* script = webkit_user_script_new(kDropScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
+    webkit_user_content_manager_add_script(m_pContent, script);
+    webkit_user_script_unref(script);
+    g_signal_connect(m_pView, "key-press-event", G_CALLBACK(&CEditorOps::OnKeyPress), this);
+    m_pPasteAction = g_simple_action_new("zandrel-paste", nullptr);
+    g_signal_connect(m_pPasteAction, "activate", G_CALLBACK(&CEditorOps::OnPasteAction), this);
+}
+
+CEditorOps::~CEditorOps()
+{
+    g_signal_handlers_disconnect_by_data(m_pContent, this);
+    g_signal_handlers_disconnect_by_data(m_pView, this);
+    g_signal_handlers_disconnect_by_data(m_pPasteAction, this);
+    webkit_user_content_manager_unregister_script_message_handler(m_pContent, "zandrelDrop");
+    if (m_pBorderStyle)
+        webkit_user_style_sheet_unref(m_pBorderStyle);
+    g_object_unref(m_pPasteAction);
+    g_object_unref(m_pContent);
+}
+
+bool CEditorOps::Run(int id, bool focused)
+{
+    switch (id) {
+    case T::ID_PASTE:
+        // Elsewhere the window's own routing decides.
+        if (!focused || !m_host.isUserPage())
+            return false;
+        Paste();
+        return true;
+    case T::ID_PASTE_PREFORMATTED:
+        if (m_host.isUserPage())
+            PastePreformatted();
+        return true;
+    case T::ID_INSERT_IMAGE:
+        if (m_host.isUserPage())
+            InsertImage();
+        return true;
+    case T::ID_INSERT_TABLE:
+        if (m_host.isUserPage())
+            InsertTable();
+        return true;
+    case T::ID_TABLE_BORDER:
+        ShowTableBorders(!m_bBorders);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// --- scripts
+
+std::optional<std::string> CEditorOps::Evaluate(const std::string& script)
+{
+    // Owned by whoever finishes last: this call, or the reply after a wait
+    // that gave up.
+    struct SResult {
+        bool done = false;
+        bool abandoned = false;
+        std::optional<std::string> text;
+    };
+    auto* result = new SResult;
+    webkit_web_view_evaluate_javascript(
+        m_pView, script.c_str(), -1, nullptr, nullptr, nullptr,
+        +[](GObject* view, GAsyncResult* res, gpointer data) {
+            auto* out = static_cast<SResult*>(data);
+            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, nullptr);
+            if (value) {
+                if (jsc_value_is_string(value)) {
+                    char* text = jsc_value_to_string(value);
+                    out->text = text ? text : "";
+                    g_free(text);
+                } else {
+                    out->text = "";
+                }
+                g_object_unref(value);
+            }
+            out->done = true;
+            if (out->abandoned)
+                delete out;
+        },
+        result);
+    bool late = false;
+    guint guard = g_timeout_add_seconds(kScriptWaitSeconds, +[](gpointer flag) -> gboolean {
+        *static_cast<bool*>(flag) = true;
+        return G_SOURCE_REMOVE;
+    }, &late);
+    while (!result->done && !late)
+        g_main_context_iteration(nullptr, TRUE);
+    if (!late)
+        g_source_remove(guard);
+    if (!result->done) {
+        result->abandoned = true;
+        return std::nullopt;
+    }
+    std::optional<std::string> text = std::move(result->text);
+    delete result;
+    return text;
+}
+
+void CEditorOps::EvaluateLater(const std::string& script)
+{
+    webkit_web_view_evaluate_javascript(m_pView, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+void CEditorOps::InsertHtml(const std::u16string& html)
+{
+    EvaluateLater(InsertScript(html));
+    m_host.edited();
+}
+
+// --- paste
+
+std::optional<std::string> CEditorOps::ReadClipboard(const char* target)
+{
+    GtkClipboard* clipboard = gtk_widget_get_clipboard(GTK_WIDGET(m_pView), GDK_SELECTION_CLIPBOARD);
+    GdkAtom atom = gdk_atom_intern(target, FALSE);
+    if (!gtk_clipboard_wait_is_target_available(clipboard, atom))
+        return std::nullopt;
+    GtkSelectionData* data = gtk_clipboard_wait_for_contents(clipboard, atom);
+    if (!data)
+        return std::nullopt;
+    std::optional<std::string> bytes;
+    int length = gtk_selection_data_get_length(data);
+    if (length >= 0)
+        bytes = std::string(reinterpret_cast<const char*>(gtk_selection_data_get_data(data)),
+                            static_cast<size_t>(length));
+    gtk_selection_data_free(data);
+    return bytes;
+}
+
+void CEditorOps::Paste()
+{
+    std::optional<std::string> html = ReadClipboard(CEditorMarkup::kHtmlTarget);
+    if (!html) {
+        webkit_web_view_execute_editing_command(m_pView, WEBKIT_EDITING_COMMAND_PASTE);
+        return;
+    }
+    std::u16string source;
+    for (const char* target : {CEditorMarkup::kMozSourceTarget, CEditorMarkup::kChromiumSourceTarget}) {
+        if (std::optional<std::string> bytes = ReadClipboard(target)) {
+            source = CEditorMarkup::GetSourceAddress(*bytes);
+            if (!source.empty())
+                break;
+        }
+    }
+    std::u16string fragment = CEditorMarkup::DecodeClipboardText(*html);
+    std::optional<std::u16string> note = CEditorText::GetSourceNote(CEditorMarkup::BuildHtmlFormat(fragment, source));
+    // The copied HTML goes through the engine's paste, which cleans it up;
+    // the note follows at the caret that left.
+    EvaluateLater("document.execCommand('insertHTML', false, " + ScriptString(fragment) + ");");
+    if (note)
+        EvaluateLater(InsertScript(*note));
+    m_host.edited();
+}
+
+void CEditorOps::OnPasteAction(GSimpleAction*, GVariant*, gpointer self)
+{
+    auto* ops = static_cast<CEditorOps*>(self);
+    if (ops->m_host.isUserPage())
+        ops->Paste();
+}
+
+void CEditorOps::AdjustContextMenu(WebKitContextMenu* menu)
+{
+    GList* items = webkit_context_menu_get_items(menu);
+    int position = 0;
+    for (GList* it = items; it; it = it->next, ++position) {
+        auto* item = static_cast<WebKitContextMenuItem*>(it->data);
+        if (webkit_context_menu_item_get_stock_action(item) != WEBKIT_CONTEXT_MENU_ACTION_PASTE)
+            continue;
+        webkit_context_menu_remove(menu, item);
+        webkit_context_menu_insert(menu,
+                                   webkit_context_menu_item_new_from_gaction(G_ACTION(m_pPasteAction), "_Paste", nullptr),
+                                   position);
+        break;
+    }
+}
+
+// --- preformatted text
+
+void CEditorOps::PastePreformatted()
+{
+    GtkClipboard* clipboard = gtk_widget_get_clipboard(GTK_WIDGET(m_pView), GDK_SELECTION_CLIPBOARD);
+    gchar* text = gtk_clipboard_wait_for_text(clipboard);
+    if (!text)
+        return;
+    std::u16string content = U16(text);
+    g_free(text);
+    std::string tag, className;
+    if (std::optional<std::string> chain = Evaluate(kChainScript)) {
+        std::vector<std::string> parent = Split(Split(*chain, kItemMark).front(), kFieldMark);
+        tag = parent[0];
+        className = parent.size() > 1 ? parent[1] : "";
+    }
+    InsertHtml(CEditorText::BuildPreformattedFragment(content, U16(tag.c_str()), U16(className.c_str())));
+}
+
+gboolean CEditorOps::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self)
+{
+    auto* ops = static_cast<CEditorOps*>(self);
+    if ((event->keyval != GDK_KEY_Return && event->keyval != GDK_KEY_KP_Enter) || (event->state & GDK_CONTROL_MASK))
+        return FALSE;
+    if (!ops->m_host.isUserPage())
+        return FALSE;
+    return ops->OnEnter() ? TRUE : FALSE;
+}
+
+bool CEditorOps::OnEnter()
+{
+    // Keys that come while the page is asked wait their turn with the engine.
+    if (m_bBusy)
+        return false;
+    m_bBusy = true;
+    bool taken = TakeEnter();
+    m_bBusy = false;
+    return taken;
+}
+
+bool CEditorOps::TakeEnter()
+{
+    std::optional<std::string> chain = Evaluate(kChainScript);
+    if (!chain || chain->empty())
+        return false;
+    std::vector<CEditorText::CElementInfo> elements;
+    for (const std::string& item : Split(*chain, kItemMark)) {
+        std::vector<std::string> fields = Split(item, kFieldMark);
+        elements.push_back({U16(fields[0].c_str()), fields.size() > 1 ? U16(fields[1].c_str()) : u""});
+    }
+    std::optional<size_t> block = CEditorText::FindPreBlock(elements);
+    if (!block)
+        return false;
+    std::optional<std::string> html = Evaluate(Replace(kMarkScript, "%UP%", std::to_string(*block)));
+    std::optional<std::u16string> content = html ? CEditorText::InsertLineBreakAtMark(U16(html->c_str())) : std::nullopt;
+    // Without the marker the block is left as the marking made it.
+    if (content)
+        EvaluateLater(Replace(kLineScript, "%HTML%", ScriptString(*content)));
+    m_host.edited();
+    return true;
+}
+
+// --- image, table, borders, drops
+
+std::u16string CEditorOps::GetPageFile()
+{
+    CUrlNode* page = m_core.GetPageMgr().GetCurrentPage();
+    RNode* folder = m_core.GetTreeMgr().GetCurrentFolder();
+    if (!page || !folder || !page->HasUrl())
+        return std::u16string();
+    return m_core.GetTreeMgr().GetPageFilePath(folder, page);
+}
+
+void CEditorOps::InsertImage()
+{
+    CPageMgr& pages = m_core.GetPageMgr();
+    CUrlNode* page = pages.GetCurrentPage();
+    if (!page)
+        return;
+    // The image goes beside the page's file, so the page needs one.
+    bool savedFirst = false;
+    if (!page->HasUrl()) {
+        if (pages.SavePage(page) != CPageMgr::SAVE_DONE)
+            return;
+        UIPort().SetPageModified(false);
+        UIPort().RefreshItem(page);
+        savedFirst = true;
+    }
+    std::optional<std::string> selection = Evaluate(kHasSelectionScript);
+    if (!selection || selection->empty()) {
+        ShowMessage(CEditorText::kNoInsertPositionText);
+        return;
+    }
+    std::u16string path;
+    if (!CImageDialog::ChooseFile(m_pParent, &path))
+        return;
+    CEditorText::CImageInsert image;
+    if (!CImageDialog::Run(m_pParent, path, &image))
+        return;
+    std::u16string file = GetPageFile();
+    std::u16string assets = file.empty() ? file : CFolderTreeMgr::GetAssetsFolder(file);
+    std::optional<std::u16string> name = assets.empty() ? std::nullopt : CEditorText::CopyImageToAssets(path, assets);
+    if (!name) {
+        ShowMessage(CEditorText::kCopyFailedText);
+        return;
+    }
+    char16_t uuid[40] = {};
+    if (CBaseTool::GetUUID(uuid, 37))
+        image.id = uuid;
+    image.source = CEditorText::GetImageSource(CFileSys::NameOf(CFileSys::WithoutSlash(assets)), *name);
+    gtk_widget_grab_focus(GTK_WIDGET(m_pView));
+    std::optional<std::string> inserted = Evaluate(InsertScript(CEditorText::BuildImageTag(image)));
+    if (!inserted || inserted->empty()) {
+        ShowMessage(CEditorText::kInsertFailedText);
+        return;
+    }
+    m_host.edited();
+    if (savedFirst && pages.GetCurrentPage() == page && pages.SavePage(page) == CPageMgr::SAVE_DONE)
+        UIPort().SetPageModified(false);
+    ShowAtPageFile();
+}
+
+// A page shown before its first save has no address of its own, so the
+// image's source, relative to the page file, shows nothing. The document
+// is shown again as it is, at the page file's address; the changed state
+// stays as it was.
+void CEditorOps::ShowAtPageFile()
+{
+    const char* uri = webkit_web_view_get_uri(m_pView);
+    std::u16string file = GetPageFile();
+    if (file.empty() || !uri || std::string_view(uri) != "about:blank")
+        return;
+    std::string html;
+    int codePage = 0;
+    if (!UIPort().GetPageDocument(&html, &codePage) || codePage != kCodePageUtf8)
+        return;
+    char* fileUri = g_filename_to_uri(CFileSys::Native(file).c_str(), nullptr, nullptr);
+    if (!fileUri)
+        return;
+    m_bLoading = true;
+    webkit_web_view_load_html(m_pView, html.c_str(), fileUri);
+    g_free(fileUri);
+}
+
+void CEditorOps::InsertTable()
+{
+    InsertHtml(CEditorMarkup::BuildTableHtml(CEditorText::kTableRows, CEditorText::kTableColumns));
+}
+
+// A style of the view only: the document, and so the saved page, never
+// sees it.
+void CEditorOps::ShowTableBorders(bool show)
+{
+    if (!m_pBorderStyle)
+        m_pBorderStyle = webkit_user_style_sheet_new(CEditorMarkup::kTableBorderStyle, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                     WEBKIT_USER_STYLE_LEVEL_USER, nullptr, nullptr);
+    if (show)
+        webkit_user_content_manager_add_style_sheet(m_pContent, m_pBorderStyle);
+    else
+        webkit_user_content_manager_remove_style_sheet(m_pContent, m_pBorderStyle);
+    m_bBorders = show;
+}
+
+void CEditorOps::OnDropMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
+{
+    auto* ops = static_cast<CEditorOps*>(self);
+    JSCValue* value = webkit_javascript_result_get_js_value(result);
+    if (!jsc_value_is_string(value))
+        return;
+    char* text = jsc_value_to_string(value);
+    std::string message = text ? text : "";
+    g_free(text);
+    ops->OnDrop(message);
+}
+
+void CEditorOps::OnDrop(const std::string& message)
+{
+    std::vector<std::string> fields = Split(message, kFieldMark);
+    if (fields.size() != 4 || !m_host.isUserPage() || !CPageCommands::IsAcceptableLink(fields[0]))
+        return;
+    long x = std::strtol(fields[2].c_str(), nullptr, 10);
+    long y = std::strtol(fields[3].c_str(), nullptr, 10);
+    std::u16string link = CEditorMarkup::BuildLinkHtml(U16(fields[0].c_str()), U16(fields[1].c_str()));
+    EvaluateLater("(function(x, y) { var r = document.caretRangeFromPoint(x, y);"
+                  " if (r) { var s = window.getSelection(); s.removeAllRanges(); s.addRange(r); } })(" +
+                  std::to_string(x) + ", " + std::to_string(y) + ");");
+    EvaluateLater(InsertScript(link));
+    m_host.edited();
+}
+
+// --- loading and the navigation guard
+
+void CEditorOps::BeforeLoad(bool userPage)
+{
+    m_bUserPage = userPage;
+    m_bLoading = true;
+    webkit_settings_set_enable_javascript_markup(webkit_web_view_get_settings(m_pView), userPage ? FALSE : TRUE);
+}
+
+void CEditorOps::OnLoadChanged(WebKitLoadEvent event)
+{
+    if (event != WEBKIT_LOAD_FINISHED)
+        return;
+    m_bLoading = false;
+    if (!m_bUserPage || !m_host.isUserPage())
+        return;
+    const char* uri = webkit_web_view_get_uri(m_pView);
+    std::u16string loaded = U16(uri);
+    if (loaded.empty() || loaded == CEditorText::kBlankUrl)
+        return;
+    // Asked once the load is over, not inside the engine's signal.
+    struct SCheck {
+        CEditorOps* ops;
+        std::u16string loaded;
+    };
+    g_idle_add(+[](gpointer data) -> gboolean {
+        auto* check = static_cast<SCheck*>(data);
+        if (check->ops->m_host.isUserPage() && !check->ops->m_core.GetPageMgr().CheckLoadedAddress(check->loaded))
+            check->ops->m_host.pageLost();
+        delete check;
+        return G_SOURCE_REMOVE;
+    }, new SCheck{this, loaded});
+}
+
+bool CEditorOps::GuardNavigation(WebKitPolicyDecision* decision)
+{
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    std::string address = uri ? uri : "";
+    // A web link the user follows opens outside, as on the program's pages.
+    if (webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
+        StartsNoCase(address, "http"))
+        return false;
+    CUrlNode* page = m_core.GetPageMgr().GetCurrentPage();
+    CEditorText::CNavigation navigation;
+    navigation.pageOpen = page != nullptr;
+    navigation.pageUrl = page && page->GetUrl() ? page->GetUrl() : u"";
+    navigation.pageFileUrl = GetPageFile();
+    navigation.url = U16(address.c_str());
+    int verdict = CEditorText::DecideNavigation(navigation);
+    // The engine does not say which frame a load is for: while the page's
+    // own document loads, any other address is one of its frames.
+    if (verdict != CEditorText::NAVIGATE_ALLOW && m_bLoading) {
+        navigation.frame = true;
+        verdict = CEditorText::DecideNavigation(navigation);
+        if (verdict != CEditorText::NAVIGATE_ALLOW)
+            CTraceLog::Write("%s", U8(CEditorText::GetFrameTraceLine(navigation.url)).c_str());
+    }
+    if (verdict == CEditorText::NAVIGATE_ALLOW)
+        return false;
+    webkit_policy_decision_ignore(decision);
+    if (verdict == CEditorText::NAVIGATE_MISMATCH) {
+        // The backup and the question, once the engine has its answer.
+        struct SMismatch {
+            CEditorOps* ops;
+            std::u16string url;
+        };
+        g_idle_add(+[](gpointer data) -> gboolean {
+            auto* mismatch = static_cast<SMismatch*>(data);
+            mismatch->ops->m_core.GetPageMgr().CheckLoadedAddress(mismatch->url);
+            delete mismatch;
+            return G_SOURCE_REMOVE;
+        }, new SMismatch{this, navigation.url});
+    }
+    return true;
+}

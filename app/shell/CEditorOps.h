@@ -1,0 +1,91 @@
+#pragma once
+
+// What the program adds to the page view's own editing: a paste that notes
+// its source, preformatted text and Enter inside it, images, tables, table
+// borders, dropped links, and the guard that keeps another document from
+// replacing the page. The texts come from CEditorText; this class reads
+// the desktop and drives the view.
+
+#include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class CMainCore;
+
+class CEditorOps {
+public:
+    // What the window tells the operations, and is told by them.
+    struct CHost {
+        // The view shows a page of the user's that may be changed.
+        std::function<bool()> isUserPage;
+        // An operation changed the page.
+        std::function<void()> edited;
+        // The view finished loading another document than the page's: it
+        // must not be saved over the page.
+        std::function<void()> pageLost;
+    };
+
+    CEditorOps(CMainCore& core, GtkWindow* parent, WebKitWebView* view, CHost host);
+    ~CEditorOps();
+    CEditorOps(const CEditorOps&) = delete;
+    CEditorOps& operator=(const CEditorOps&) = delete;
+
+    // Runs `id` when it is one of these commands; `focused` says whether
+    // the view has the keyboard focus (a paste goes only there). False for
+    // other commands.
+    bool Run(int id, bool focused);
+
+    // Before the window loads a document: saved pages show without their
+    // scripts, the program's own pages need theirs.
+    void BeforeLoad(bool userPage);
+    void OnLoadChanged(WebKitLoadEvent event);
+    // A navigation of the view while it shows a user page; true when the
+    // decision was taken here.
+    bool GuardNavigation(WebKitPolicyDecision* decision);
+    // The engine's menu on a user page: its paste is ours.
+    void AdjustContextMenu(WebKitContextMenu* menu);
+
+private:
+    void Paste();
+    void PastePreformatted();
+    // True when Enter was taken for a line inside a preformatted block.
+    bool OnEnter();
+    bool TakeEnter();
+    void InsertImage();
+    void ShowAtPageFile();
+    void InsertTable();
+    void ShowTableBorders(bool show);
+    void OnDrop(const std::string& message);
+    void InsertHtml(const std::u16string& html);
+
+    // The page's file, "" before its first save.
+    std::u16string GetPageFile();
+    // The clipboard's bytes in `target`; none when it has none.
+    std::optional<std::string> ReadClipboard(const char* target);
+    // Runs a script and waits for its result as text; none when it failed
+    // or the page did not answer in time.
+    std::optional<std::string> Evaluate(const std::string& script);
+    void EvaluateLater(const std::string& script);
+
+    static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
+    static void OnDropMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+    static void OnPasteAction(GSimpleAction*, GVariant*, gpointer self);
+
+    CMainCore& m_core;
+    GtkWindow* m_pParent;
+    WebKitWebView* m_pView;
+    CHost m_host;
+    WebKitUserContentManager* m_pContent = nullptr;
+    WebKitUserStyleSheet* m_pBorderStyle = nullptr;
+    GSimpleAction* m_pPasteAction = nullptr;
+    bool m_bBorders = false;
+    // The view's top document is loading: addresses other than the page's
+    // are its frames.
+    bool m_bLoading = false;
+    bool m_bUserPage = false;
+    // An Enter is being handled.
+    bool m_bBusy = false;
+};
