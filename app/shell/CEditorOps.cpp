@@ -544,7 +544,6 @@ void CEditorOps::BeforeLoad(bool userPage)
 {
     m_bUserPage = userPage;
     m_bLoading = true;
-    webkit_settings_set_enable_javascript_markup(webkit_web_view_get_settings(m_pView), userPage ? FALSE : TRUE);
 }
 
 void CEditorOps::OnLoadChanged(WebKitLoadEvent event)

@@ -38,8 +38,8 @@ public:
     // other commands.
     bool Run(int id, bool focused);
 
-    // Before the window loads a document: saved pages show without their
-    // scripts, the program's own pages need theirs.
+    // Before the window loads a document into the page view: whether it is
+    // the user's page, whose loads the guard watches.
     void BeforeLoad(bool userPage);
     void OnLoadChanged(WebKitLoadEvent event);
     // A navigation of the view while it shows a user page; true when the

@@ -43,6 +43,8 @@ enum { TREE_NAME = 0, TREE_NODE, TREE_COLUMNS };
 enum { LIST_TITLE = 0, LIST_FLAG, LIST_ADDED, LIST_MODIFIED, LIST_ITEM, LIST_COLUMNS };
 
 constexpr int kStartPageDelaySeconds = 5;
+// No script of a page the user keeps runs while it is shown or edited.
+constexpr char kUserPagePolicy[] = "script-src 'none'; object-src 'none'";
 constexpr int kDocumentWaitSeconds = 5;
 // More than the recent pages list ever holds.
 constexpr int kMaxRecentPages = 100;
@@ -225,12 +227,20 @@ void CMainWindow::BuildWidgets()
     // Ephemeral: the engine would otherwise keep its caches and storage in
     // the program's own data folder.
     m_pWebContext = webkit_web_context_new_ephemeral();
+    // The user's pages: their own scripts never run, yet stay in the
+    // document so that a save keeps them; the program's scripts (run
+    // through the engine's interface) are not affected by the policy.
     m_pPage = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_pWebContext,
-                                           "user-content-manager", content, nullptr));
+                                           "user-content-manager", content, "default-content-security-policy",
+                                           kUserPagePolicy, nullptr));
     g_object_unref(content);
-    g_signal_connect(m_pPage, "decide-policy", G_CALLBACK(&CMainWindow::OnDecidePolicy), this);
-    g_signal_connect(m_pPage, "load-changed", G_CALLBACK(&CMainWindow::OnLoadChanged), this);
-    g_signal_connect(m_pPage, "context-menu", G_CALLBACK(&CMainWindow::OnContextMenu), this);
+    // The program's own start and folder pages, whose scripts run.
+    m_pOwnView = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_pWebContext, nullptr));
+    for (WebKitWebView* view : {m_pPage, m_pOwnView}) {
+        g_signal_connect(view, "decide-policy", G_CALLBACK(&CMainWindow::OnDecidePolicy), this);
+        g_signal_connect(view, "load-changed", G_CALLBACK(&CMainWindow::OnLoadChanged), this);
+        g_signal_connect(view, "context-menu", G_CALLBACK(&CMainWindow::OnContextMenu), this);
+    }
     m_pPageCommands = std::make_unique<CPageCommands>(GetWindow(), m_pPage, [this] { m_bModified = true; });
     m_pEditorOps = std::make_unique<CEditorOps>(
         m_core, GetWindow(), m_pPage,
@@ -240,13 +250,16 @@ void CMainWindow::BuildWidgets()
                               webkit_web_view_set_editable(m_pPage, FALSE);
                           }});
     m_pProjectMenu = BuildMenu(MENU_RECENT_PROJECTS);
-    gtk_menu_attach_to_widget(GTK_MENU(m_pProjectMenu), GTK_WIDGET(m_pPage), nullptr);
+    gtk_menu_attach_to_widget(GTK_MENU(m_pProjectMenu), GTK_WIDGET(m_pOwnView), nullptr);
     ApplyPageFont();
     // The tag bar sits under the page view, in the same pane.
     m_pTagBar = std::make_unique<CTagBar>(
         [this](const std::u16string& tag) { m_core.GetTagsMgr().SearchTags(tag, false); });
     GtkWidget* pageBox = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_box_pack_start(GTK_BOX(pageBox), GTK_WIDGET(m_pPage), TRUE, TRUE, 0);
+    m_pViews = gtk_stack_new();
+    gtk_stack_add_named(GTK_STACK(m_pViews), GTK_WIDGET(m_pOwnView), "own");
+    gtk_stack_add_named(GTK_STACK(m_pViews), GTK_WIDGET(m_pPage), "page");
+    gtk_box_pack_start(GTK_BOX(pageBox), m_pViews, TRUE, TRUE, 0);
     gtk_box_pack_end(GTK_BOX(pageBox), m_pTagBar->GetWidget(), FALSE, FALSE, 0);
     m_panes[CPaneLayout::PANE_PAGE] = pageBox;
 
@@ -952,17 +965,38 @@ void CMainWindow::SelectItem(CUrlNode* item)
 
 void CMainWindow::LoadFile(const std::u16string& file, bool editable)
 {
-    m_pEditorOps->BeforeLoad(editable);
-    webkit_web_view_set_editable(m_pPage, editable);
+    if (!editable) {
+        ShowOwnView();
+        webkit_web_view_load_uri(m_pOwnView, FileUri(file).c_str());
+        return;
+    }
+    gtk_stack_set_visible_child(GTK_STACK(m_pViews), GTK_WIDGET(m_pPage));
+    m_pEditorOps->BeforeLoad(true);
+    webkit_web_view_set_editable(m_pPage, TRUE);
     webkit_web_view_load_uri(m_pPage, FileUri(file).c_str());
-    m_bPageShown = editable;
+    m_bPageShown = true;
     m_bModified = false;
+}
+
+// The user's page goes from the page view, so nothing stale can be
+// printed, searched or saved from it.
+void CMainWindow::ShowOwnView()
+{
+    bool pageOnShow = gtk_stack_get_visible_child(GTK_STACK(m_pViews)) == GTK_WIDGET(m_pPage);
+    m_viewKind = VIEW_BLANK;  // until the own page says what it is
+    m_bPageShown = false;
+    m_bModified = false;
+    gtk_stack_set_visible_child(GTK_STACK(m_pViews), GTK_WIDGET(m_pOwnView));
+    if (pageOnShow) {
+        m_pEditorOps->BeforeLoad(false);
+        webkit_web_view_set_editable(m_pPage, FALSE);
+        webkit_web_view_load_html(m_pPage, "<html></html>", "about:blank");
+    }
 }
 
 void CMainWindow::ShowBlankText()
 {
-    webkit_web_view_set_editable(m_pPage, FALSE);
-    m_pEditorOps->BeforeLoad(false);
+    ShowOwnView();
     // The core's words for an empty view, its line break made HTML.
     std::string text = U8Text(CKrvCommands::kBlankViewText);
     gchar* escaped = g_markup_escape_text(text.c_str(), -1);
@@ -970,7 +1004,7 @@ void CMainWindow::ShowBlankText()
     g_free(escaped);
     for (size_t at = body.find('\n'); at != std::string::npos; at = body.find('\n', at))
         body.replace(at, 1, "<br>");
-    webkit_web_view_load_html(m_pPage, ("<html><body><p>" + body + "</p></body></html>").c_str(), nullptr);
+    webkit_web_view_load_html(m_pOwnView, ("<html><body><p>" + body + "</p></body></html>").c_str(), nullptr);
     m_viewKind = VIEW_BLANK;
     m_bPageShown = false;
     m_bModified = false;
@@ -997,6 +1031,7 @@ void CMainWindow::ShowPage(const std::u16string& file)
 // A new page before its first save: an empty document to type into.
 void CMainWindow::ShowEmptyPage()
 {
+    gtk_stack_set_visible_child(GTK_STACK(m_pViews), GTK_WIDGET(m_pPage));
     webkit_web_view_set_editable(m_pPage, TRUE);
     m_pEditorOps->BeforeLoad(true);
     std::string style = U8(COptions::GetNewPageStyle(CAppSettings::Get()->GetPageProfile()));
@@ -1111,8 +1146,8 @@ bool StartsWithNoCase(const std::string& text, const char* prefix)
 // Links the user follows: "krv:" commands of the start and folder pages
 // and web addresses. They run after the view has been told to stay, since
 // a command may load another page into it.
-gboolean CMainWindow::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                                     gpointer self)
+gboolean CMainWindow::OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision,
+                                     WebKitPolicyDecisionType type, gpointer self)
 {
     auto* window = static_cast<CMainWindow*>(self);
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
@@ -1120,7 +1155,8 @@ gboolean CMainWindow::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decis
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     WebKitNavigationType how = webkit_navigation_action_get_navigation_type(action);
-    if (window->m_viewKind == VIEW_PAGE && type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
+    bool ownView = view == window->m_pOwnView;
+    if (!ownView && window->m_viewKind == VIEW_PAGE && type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION &&
         window->m_pEditorOps->GuardNavigation(decision))
         return TRUE;
     if (how != WEBKIT_NAVIGATION_TYPE_LINK_CLICKED && how != WEBKIT_NAVIGATION_TYPE_FORM_SUBMITTED &&
@@ -1130,7 +1166,7 @@ gboolean CMainWindow::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decis
     std::string url = uri ? uri : "";
     bool krv = StartsWithNoCase(url, "krv:");
     bool web = StartsWithNoCase(url, "http");
-    bool ownPage = window->m_viewKind == VIEW_START || window->m_viewKind == VIEW_FOLDER;
+    bool ownPage = ownView && (window->m_viewKind == VIEW_START || window->m_viewKind == VIEW_FOLDER);
     if (!(web || (krv && ownPage)))
         return FALSE;
     webkit_policy_decision_ignore(decision);
@@ -1298,24 +1334,25 @@ void CMainWindow::FillRecentProjects()
         list += (list.empty() ? "" : ",") + ScriptString(item->GetUrl());
     }
     std::string script = "if (typeof setRecentProjects === 'function') setRecentProjects([" + list + "]);";
-    webkit_web_view_evaluate_javascript(m_pPage, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+    webkit_web_view_evaluate_javascript(m_pOwnView, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
-void CMainWindow::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self)
+void CMainWindow::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self)
 {
     auto* window = static_cast<CMainWindow*>(self);
-    window->m_pEditorOps->OnLoadChanged(event);
-    if (event == WEBKIT_LOAD_FINISHED && window->m_viewKind == VIEW_START)
+    if (view == window->m_pPage)
+        window->m_pEditorOps->OnLoadChanged(event);
+    else if (event == WEBKIT_LOAD_FINISHED && window->m_viewKind == VIEW_START)
         window->FillRecentProjects();
 }
 
 // A recent project's link gets the recent projects menu; the own pages
 // get no menu of the engine's.
-gboolean CMainWindow::OnContextMenu(WebKitWebView*, WebKitContextMenu* engineMenu, GdkEvent* event,
+gboolean CMainWindow::OnContextMenu(WebKitWebView* view, WebKitContextMenu* engineMenu, GdkEvent* event,
                                     WebKitHitTestResult* hit, gpointer self)
 {
     auto* window = static_cast<CMainWindow*>(self);
-    if (window->m_viewKind == VIEW_PAGE) {
+    if (view == window->m_pPage) {
         window->m_pEditorOps->AdjustContextMenu(engineMenu);
         return FALSE;
     }

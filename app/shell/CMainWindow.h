@@ -148,7 +148,9 @@ private:
     GtkWidget* m_pTitle = nullptr;
     gulong m_titleChangedId = 0;
     WebKitWebContext* m_pWebContext = nullptr;
-    WebKitWebView* m_pPage = nullptr;
+    WebKitWebView* m_pPage = nullptr;     // the user's pages
+    WebKitWebView* m_pOwnView = nullptr;  // the start, folder and blank pages
+    GtkWidget* m_pViews = nullptr;        // shows one of the two
     std::unique_ptr<CPageCommands> m_pPageCommands;
     std::unique_ptr<CEditorOps> m_pEditorOps;
     GtkWidget* m_pTaskPane = nullptr;
@@ -163,6 +165,7 @@ private:
     enum tagVIEWKIND { VIEW_BLANK, VIEW_START, VIEW_FOLDER, VIEW_PAGE };
     tagVIEWKIND m_viewKind = VIEW_BLANK;
     void ShowOwnPage(const std::u16string& file, tagVIEWKIND kind);
+    void ShowOwnView();
     bool m_bProjectOpen = false;
     CColctNode* m_pShownColct = nullptr;
     // The root shown in the tree and, while it is, the folders the user

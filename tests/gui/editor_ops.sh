@@ -159,6 +159,9 @@ sleep 1
 grep -q "Typed." "$second" || fail "the page did not stay: $(cat "$second")"
 grep -q "Kept text." "$second" || fail "the page lost its text: $(cat "$second")"
 grep -qE "SCRIPTRAN|ONLOADRAN" "$second" && fail "a script of the page ran: $(cat "$second")"
+# Not run, yet kept: the save writes the page's scripts back.
+grep -qF "<script>document.write('SCRIPT' + 'RAN');</script>" "$second" || fail "the save lost the page's script: $(cat "$second")"
+grep -qF "onload=" "$second" || fail "the save lost the page's onload: $(cat "$second")"
 quit
 
 # A UTF-16 page that says charset=unicode, converted by Help > Trouble
