@@ -106,11 +106,17 @@ shot() {
   fi
 }
 
-# Waits up to 10 s for a dialog over the main window and gives it the
+# The program's visible windows other than the main window and the one
+# named by `tw` (a script's tags window).
+others() {
+  xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx -e "$win" -e "${tw:-none}"
+}
+
+# Waits up to 10 s for a dialog over the program's windows and gives it the
 # keyboard (there is no window manager to do that): sets `dialog`.
 wait_dialog() {
   for _ in $(seq 1 50); do
-    dialog=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$win" | head -1)
+    dialog=$(others | head -1)
     if [[ -n "$dialog" ]]; then
       sleep 0.5
       xdotool windowfocus --sync "$dialog" 2>/dev/null

@@ -7,21 +7,6 @@ set -u
 name=project_states
 source "$(dirname "$0")/e2e_lib.sh" "$@"
 
-# Waits up to 10 s for a dialog over the main window and gives it the
-# keyboard (there is no window manager to do that): sets `dialog`.
-wait_dialog() {
-  for _ in $(seq 1 50); do
-    dialog=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx "$win" | head -1)
-    if [[ -n "$dialog" ]]; then
-      sleep 0.5
-      xdotool windowfocus --sync "$dialog" 2>/dev/null
-      return 0
-    fi
-    sleep 0.2
-  done
-  fail "no dialog: $1"
-}
-
 start
 new_project Beta
 new_folder Notes

@@ -15,11 +15,6 @@ tags_file="$data/krv_tags.xml"
 colct="$folder/.zandrel/krv_files.xml"
 tw=
 
-# The program's visible windows other than the main and the tags window.
-others() {
-  xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx -e "$win" -e "${tw:-none}"
-}
-
 # Waits for the tags window and gives it the keyboard (there is no window
 # manager to do that): sets `tw`.
 wait_tags() {
@@ -42,19 +37,6 @@ tags_hidden() {
   ! xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -qx "$tw"
 }
 
-# Waits for a dialog over the windows and focuses it: sets `dialog`.
-wait_dialog() {
-  for _ in $(seq 1 50); do
-    dialog=$(others | head -1)
-    if [[ -n "$dialog" ]]; then
-      sleep 0.5
-      xdotool windowfocus --sync "$dialog" 2>/dev/null
-      return 0
-    fi
-    sleep 0.2
-  done
-  fail "no dialog: $1"
-}
 
 no_dialog() {
   sleep 1.5
