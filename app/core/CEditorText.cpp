@@ -31,22 +31,6 @@ bool StartsNoCase(std::u16string_view text, std::u16string_view prefix)
     return true;
 }
 
-// Safe inside a double-quoted attribute and as element text.
-std::u16string EscapeHtml(std::u16string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    for (char16_t c : text) {
-        switch (c) {
-        case u'&': out += u"&amp;"; break;
-        case u'<': out += u"&lt;"; break;
-        case u'>': out += u"&gt;"; break;
-        case u'"': out += u"&quot;"; break;
-        default: out += c; break;
-        }
-    }
-    return out;
-}
 
 // A name inside a relative address: the characters that would end the
 // path part or start an escape are escaped themselves.
@@ -70,6 +54,22 @@ std::u16string Utf16(const char* ascii)
 }
 
 }  // namespace
+
+std::u16string CEditorText::EscapeHtml(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (char16_t c : text) {
+        switch (c) {
+        case u'&': out += u"&amp;"; break;
+        case u'<': out += u"&lt;"; break;
+        case u'>': out += u"&gt;"; break;
+        case u'"': out += u"&quot;"; break;
+        default: out += c; break;
+        }
+    }
+    return out;
+}
 
 // ---- source note ----
 

@@ -18,6 +18,9 @@ class CEditorText {
 public:
     CEditorText() = delete;
 
+    // Safe inside a double-quoted attribute and as element text.
+    static std::u16string EscapeHtml(std::u16string_view text);
+
     // Numbered commands of the editing component.
     static constexpr int kCmdCopy = 15;
     static constexpr int kCmdCut = 16;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/core/CEditorText.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
 
@@ -17,22 +18,6 @@ std::u16string FromUtf16(std::string_view bytes, bool bigEndian)
         text += static_cast<char16_t>(lo | (hi << 8));
     }
     return text;
-}
-
-std::u16string Escape(std::u16string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    for (char16_t c : text) {
-        switch (c) {
-        case u'&': out += u"&amp;"; break;
-        case u'<': out += u"&lt;"; break;
-        case u'>': out += u"&gt;"; break;
-        case u'"': out += u"&quot;"; break;
-        default: out += c; break;
-        }
-    }
-    return out;
 }
 
 std::string Offset(size_t value)
@@ -112,5 +97,5 @@ std::u16string CEditorMarkup::BuildLinkHtml(std::u16string_view url, std::u16str
     std::u16string shown = CStringTool::TrimBlanks(title);
     if (shown.empty())
         shown = url;
-    return u"<a href=\"" + Escape(url) + u"\">" + Escape(shown) + u"</a>";
+    return u"<a href=\"" + CEditorText::EscapeHtml(url) + u"\">" + CEditorText::EscapeHtml(shown) + u"</a>";
 }

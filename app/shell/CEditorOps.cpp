@@ -26,7 +26,6 @@ namespace {
 using T = CCommandTable;
 
 // How long a question to the page may take before the window goes on.
-constexpr int kScriptWaitSeconds = 3;
 
 // Separators of the lists the page's scripts hand back.
 constexpr char kFieldMark = '\x01';
@@ -221,7 +220,7 @@ bool CEditorOps::Run(int id, bool focused)
 
 // --- scripts
 
-std::optional<std::string> CEditorOps::Evaluate(const std::string& script)
+std::optional<std::string> CEditorOps::Evaluate(const std::string& script, int seconds)
 {
     // Owned by whoever finishes last: this call, or the reply after a wait
     // that gave up.
@@ -252,7 +251,7 @@ std::optional<std::string> CEditorOps::Evaluate(const std::string& script)
         },
         result);
     bool late = false;
-    guint guard = g_timeout_add_seconds(kScriptWaitSeconds, +[](gpointer flag) -> gboolean {
+    guint guard = g_timeout_add_seconds(seconds, +[](gpointer flag) -> gboolean {
         *static_cast<bool*>(flag) = true;
         return G_SOURCE_REMOVE;
     }, &late);

@@ -41,6 +41,12 @@ public:
     // Before the window loads a document into the page view: whether it is
     // the user's page, whose loads the guard watches.
     void BeforeLoad(bool userPage);
+
+    // Runs a script in the page and waits up to `seconds` for its result
+    // as text; none when it failed or the page did not answer in time.
+    std::optional<std::string> Evaluate(const std::string& script, int seconds = kScriptWaitSeconds);
+    void EvaluateLater(const std::string& script);
+    static constexpr int kScriptWaitSeconds = 3;
     void OnLoadChanged(WebKitLoadEvent event);
     // A navigation of the view while it shows a user page; true when the
     // decision was taken here.
@@ -65,10 +71,6 @@ private:
     std::u16string GetPageFile();
     // The clipboard's bytes in `target`; none when it has none.
     std::optional<std::string> ReadClipboard(const char* target);
-    // Runs a script and waits for its result as text; none when it failed
-    // or the page did not answer in time.
-    std::optional<std::string> Evaluate(const std::string& script);
-    void EvaluateLater(const std::string& script);
 
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
     static void OnDropMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);

@@ -1048,55 +1048,17 @@ bool CMainWindow::GetPageDocument(std::string* bytes, int* codePage)
 {
     if (!m_bPageShown)
         return false;
-    // Owned by whoever finishes last: this call, or the reply after a
-    // wait that gave up.
-    struct SResult {
-        bool done = false;
-        bool ok = false;
-        bool abandoned = false;
-        std::string html;
-    };
-    auto* result = new SResult;
-    webkit_web_view_evaluate_javascript(
-        m_pPage, "'<!DOCTYPE html>\\n' + document.documentElement.outerHTML", -1, nullptr, nullptr, nullptr,
-        +[](GObject* view, GAsyncResult* res, gpointer data) {
-            auto* out = static_cast<SResult*>(data);
-            JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), res, nullptr);
-            if (value) {
-                char* text = jsc_value_to_string(value);
-                out->html = text ? text : "";
-                out->ok = text != nullptr;
-                g_free(text);
-                g_object_unref(value);
-            }
-            out->done = true;
-            if (out->abandoned)
-                delete out;
-        },
-        result);
     // The core needs the document now; the page's process answers soon,
     // and a page process that has gone must not hang the window.
-    bool late = false;
-    guint guard = g_timeout_add_seconds(kDocumentWaitSeconds, +[](gpointer flag) -> gboolean {
-        *static_cast<bool*>(flag) = true;
-        return G_SOURCE_REMOVE;
-    }, &late);
-    while (!result->done && !late)
-        g_main_context_iteration(nullptr, TRUE);
-    if (!late)
-        g_source_remove(guard);
-    if (!result->done) {
-        result->abandoned = true;
+    std::optional<std::string> html =
+        m_pEditorOps->Evaluate("'<!DOCTYPE html>\\n' + document.documentElement.outerHTML", kDocumentWaitSeconds);
+    if (!html) {
         g_printerr("Zandrel: the page did not hand over its document\n");
         return false;
     }
-    bool ok = result->ok;
-    if (ok) {
-        *bytes = std::move(result->html);
-        *codePage = kCodePageUtf8;
-    }
-    delete result;
-    return ok;
+    *bytes = std::move(*html);
+    *codePage = kCodePageUtf8;
+    return true;
 }
 
 std::u16string CMainWindow::GetTitleText() const
