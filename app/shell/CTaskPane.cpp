@@ -140,17 +140,24 @@ gboolean CTaskPane::OnResultButton(GtkWidget* view, GdkEventButton* event, gpoin
     if (!gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(view), static_cast<int>(event->x), static_cast<int>(event->y),
                                        &path, nullptr, nullptr, nullptr))
         return FALSE;
-    GtkTreeIter iter;
-    int row = -1;
-    if (gtk_tree_model_get_iter(GTK_TREE_MODEL(pane->m_pStore), &iter, path))
-        gtk_tree_model_get(GTK_TREE_MODEL(pane->m_pStore), &iter, RESULT_ROW, &row, -1);
-    gtk_tree_path_free(path);
+    int row = pane->TakeRow(path);
     // After the view has selected and focused the row: opening the page
     // may refill the window's other views.
     pane->m_nOpenRow = row;
     if (!pane->m_openIdle)
         pane->m_openIdle = g_idle_add(&CTaskPane::OnOpenIdle, pane);
     return FALSE;
+}
+
+// The result row of a list row; -1 for none. Frees `path`.
+int CTaskPane::TakeRow(GtkTreePath* path) const
+{
+    GtkTreeIter iter;
+    int row = -1;
+    if (gtk_tree_model_get_iter(GTK_TREE_MODEL(m_pStore), &iter, path))
+        gtk_tree_model_get(GTK_TREE_MODEL(m_pStore), &iter, RESULT_ROW, &row, -1);
+    gtk_tree_path_free(path);
+    return row;
 }
 
 gboolean CTaskPane::OnOpenIdle(gpointer self)
@@ -171,11 +178,7 @@ gboolean CTaskPane::OnResultKey(GtkWidget* view, GdkEventKey* event, gpointer se
     gtk_tree_view_get_cursor(GTK_TREE_VIEW(view), &path, nullptr);
     if (!path)
         return FALSE;
-    GtkTreeIter iter;
-    int row = -1;
-    if (gtk_tree_model_get_iter(GTK_TREE_MODEL(pane->m_pStore), &iter, path))
-        gtk_tree_model_get(GTK_TREE_MODEL(pane->m_pStore), &iter, RESULT_ROW, &row, -1);
-    gtk_tree_path_free(path);
+    int row = pane->TakeRow(path);
     pane->OpenRow(row);
     return TRUE;
 }

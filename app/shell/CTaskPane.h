@@ -38,6 +38,7 @@ private:
     static void OnHideClicked(GtkButton*, gpointer self);
     static gboolean OnResultButton(GtkWidget* view, GdkEventButton* event, gpointer self);
     static gboolean OnResultKey(GtkWidget* view, GdkEventKey* event, gpointer self);
+    int TakeRow(GtkTreePath* path) const;
     static gboolean OnOpenIdle(gpointer self);
 
     CTitleSearch& m_search;
