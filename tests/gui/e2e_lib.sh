@@ -107,9 +107,13 @@ shot() {
 }
 
 # The program's visible windows other than the main window and the one
-# named by `tw` (a script's tags window).
+# named by `tw` (a script's tags window). The toolkit's 1x1 helper windows
+# of a drag and drop do not count.
 others() {
-  xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx -e "$win" -e "${tw:-none}"
+  local id
+  for id in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | grep -vx -e "$win" -e "${tw:-none}"); do
+    xdotool getwindowgeometry "$id" 2>/dev/null | grep -q "Geometry: 1x1$" || echo "$id"
+  done
 }
 
 # Waits up to 10 s for a dialog over the program's windows and gives it the

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The page editor's own operations: a paste from a browser notes its
 # source, preformatted text and Enter inside it, an image through its
-# dialog, a page whose scripts must not run and which tries to load
-# another address, and the conversion of a UTF-16 page to UTF-8.
+# dialog, a link dropped from another program, a page whose scripts must
+# not run and which tries to load another address, and the conversion of
+# a UTF-16 page to UTF-8.
 # Usage: editor_ops.sh <Zandrel binary> <folder for the screenshots>
 set -u
 name=editor_ops
@@ -123,6 +124,32 @@ cells='<tr><td>&nbsp;</td><td>&nbsp;</td></tr>'
 grep -qF "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\"><tbody>$cells$cells</tbody></table>" "$page" ||
   fail "no 2 by 2 table: $(cat "$page")"
 grep -q "dashed" "$page" && fail "the view's table borders were saved"
+
+# A link dragged from another program onto the page: a link at the drop.
+rm -f "$work/dragready"
+/usr/bin/python3 "$fixtures/drag_source.py" "$work/dragready" "https://example.com/dropped" "Dropped title" \
+  2>>"$work/owner.log" &
+source_pid=$!
+for _ in $(seq 1 50); do [[ -s "$work/dragready" ]] && break; sleep 0.1; done
+[[ -s "$work/dragready" ]] || fail "the drag source did not start: $(cat "$work/owner.log")"
+sleep 0.5
+geometry
+to_x=$((X + WIDTH * 2 / 3)); to_y=$((Y + HEIGHT * 3 / 4))
+xdotool mousemove 60 40 mousedown 1
+for step in $(seq 1 20); do
+  xdotool mousemove $((60 + (to_x - 60) * step / 20)) $((40 + (to_y - 40) * step / 20))
+  sleep 0.05
+done
+sleep 0.3
+xdotool mousemove $((to_x + 2)) $((to_y + 2))
+sleep 0.3
+xdotool mouseup 1
+sleep 1
+kill "$source_pid" 2>/dev/null
+xdotool windowfocus --sync "$win" 2>/dev/null
+xdotool key ctrl+s
+sleep 1
+grep -qF '<a href="https://example.com/dropped">Dropped title</a>' "$page" || fail "no dropped link: $(cat "$page")"
 
 # A second page, saved, then left for a third: it is the newest recent
 # page. Its file is then replaced by one with scripts and a refresh.
