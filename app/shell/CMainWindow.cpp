@@ -32,10 +32,12 @@
 #include "app/tags/CTagsWindowMgr.h"
 #include "base/model/CBaseNode.h"
 #include "base/model/CColctNode.h"
+#include "base/model/CFolderNode.h"
 #include "base/model/CNodeStat.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/CZandrelProject.h"
 #include "base/model/RNode.h"
+#include "base/tools/CStringTool.h"
 
 namespace {
 
@@ -48,6 +50,8 @@ constexpr char kUserPagePolicy[] = "script-src 'none'; object-src 'none'";
 constexpr int kDocumentWaitSeconds = 5;
 // More than the recent pages list ever holds.
 constexpr int kMaxRecentPages = 100;
+// Pages Go Back can return to.
+constexpr size_t kMaxHistory = 50;
 
 std::string FormatTime(long seconds)
 {
@@ -475,6 +479,10 @@ void CMainWindow::OnCommand(int id)
     case CCommandTable::ID_STATUS_BAR:
         m_pTagBar->SetShown(!m_pTagBar->IsShown());
         return;
+    case CCommandTable::ID_GO_BACK:
+    case CCommandTable::ID_GO_FORWARD:
+        GoHistory(id == CCommandTable::ID_GO_BACK ? -1 : 1);
+        return;
     case CCommandTable::ID_PREFERENCES:
         if (RunOptionsDialog(GetWindow(), m_core.GetProjectMgr().GetCurrentProjectFile()))
             ApplyPageFont();
@@ -561,17 +569,88 @@ bool CMainWindow::OpenRecentPage(int place)
     for (int i = 0; entry && i < place; ++i)
         entry = entry->GetNext();
     CUrlNode* recent = entry ? CRecentPages::GetItem(entry) : nullptr;
-    if (!recent || !recent->GetUrl())
-        return false;
+    return recent && recent->GetUrl() && OpenPageAt(recent->GetUrl()) == OPEN_SHOWN;
+}
+
+// A page by its path in the project: its folder, then the page.
+CMainWindow::tagOPENRESULT CMainWindow::OpenPageAt(const std::u16string& relative)
+{
     RNode* folder = nullptr;
     CColctNode* colct = nullptr;
-    CUrlNode* page = m_core.GetTreeMgr().FindPage(recent->GetUrl(), &folder, &colct);
-    if (!page || !folder || !colct)
-        return false;
+    CUrlNode* page = m_core.GetTreeMgr().FindPage(relative, &folder, &colct);
+    return page && folder && colct ? OpenPage(folder, colct, page) : OPEN_GONE;
+}
+
+CMainWindow::tagOPENRESULT CMainWindow::OpenPage(RNode* folder, CColctNode* colct, CUrlNode* page)
+{
     if (!m_core.GetPageMgr().ShowFolder(folder))
-        return false;
+        return OPEN_REFUSED;
     SelectFolderRow(folder);
-    return m_core.GetPageMgr().ShowItem(colct, page);
+    return m_core.GetPageMgr().ShowItem(colct, page) ? OPEN_SHOWN : OPEN_REFUSED;
+}
+
+// Each page shown is remembered once, after the one on show; going back
+// and then to another page forgets the pages ahead. Pages are known by
+// their item and its identifier, so renames and moves do not lose them.
+void CMainWindow::RememberShownPage()
+{
+    CUrlNode* page = m_core.GetPageMgr().GetCurrentPage();
+    if (m_bHistoryMove || !page || !page->GetUUID())
+        return;
+    if (!m_history.empty() && m_history[m_historyPos].item == page)
+        return;
+    if (!m_history.empty())
+        m_history.resize(m_historyPos + 1);
+    m_history.push_back({page, page->GetUUID()});
+    if (m_history.size() > kMaxHistory)
+        m_history.erase(m_history.begin());
+    m_historyPos = m_history.size() - 1;
+}
+
+// The entry's page when it is still an item of a loaded collection: the
+// address is only compared until found there.
+CUrlNode* CMainWindow::FindHistoryPage(const SHistoryEntry& entry, RNode** folder, CColctNode** colct) const
+{
+    for (RNode* candidate : m_core.GetTreeMgr().GetAllFolders()) {
+        auto* data = static_cast<CFolderNode*>(candidate->GetData());
+        CColctNode* loaded = data ? data->GetColctNode() : nullptr;
+        for (RNode* node = loaded ? loaded->GetFirstRNode() : nullptr; node; node = node->GetNext()) {
+            if (node->GetData() != entry.item)
+                continue;
+            auto* item = static_cast<CUrlNode*>(node->GetData());
+            if (!item->GetUUID() || entry.uuid != item->GetUUID())
+                return nullptr;
+            *folder = candidate;
+            *colct = loaded;
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+// Go Back and Go Forward: the next remembered page that is still in the
+// project; pages that have gone are forgotten on the way.
+void CMainWindow::GoHistory(int step)
+{
+    while (!m_history.empty()) {
+        long target = static_cast<long>(m_historyPos) + step;
+        if (target < 0 || target >= static_cast<long>(m_history.size()))
+            return;
+        RNode* folder = nullptr;
+        CColctNode* colct = nullptr;
+        CUrlNode* page = FindHistoryPage(m_history[target], &folder, &colct);
+        if (page) {
+            m_bHistoryMove = true;
+            tagOPENRESULT result = OpenPage(folder, colct, page);
+            m_bHistoryMove = false;
+            if (result == OPEN_SHOWN)
+                m_historyPos = static_cast<size_t>(target);
+            return;
+        }
+        m_history.erase(m_history.begin() + target);
+        if (target < static_cast<long>(m_historyPos))
+            --m_historyPos;
+    }
 }
 
 bool CMainWindow::RunSelectionCommand(int id)
@@ -688,8 +767,7 @@ bool CMainWindow::RunEditCommand(int id)
         return true;
     // Only into the page when it has the focus: Del in the item list must
     // not delete text in the page.
-    if (!gtk_widget_has_focus(GTK_WIDGET(m_pPage)) && id != CCommandTable::ID_GO_BACK &&
-        id != CCommandTable::ID_GO_FORWARD)
+    if (!gtk_widget_has_focus(GTK_WIDGET(m_pPage)))
         return false;
     const char* command = nullptr;
     switch (id) {
@@ -700,8 +778,6 @@ bool CMainWindow::RunEditCommand(int id)
     case CCommandTable::ID_PASTE: command = WEBKIT_EDITING_COMMAND_PASTE; break;
     case CCommandTable::ID_SELECT_ALL: command = WEBKIT_EDITING_COMMAND_SELECT_ALL; break;
     case CCommandTable::ID_DELETE_SELECTION: command = "ForwardDelete"; break;
-    case CCommandTable::ID_GO_BACK: webkit_web_view_go_back(m_pPage); return true;
-    case CCommandTable::ID_GO_FORWARD: webkit_web_view_go_forward(m_pPage); return true;
     default: return false;
     }
     webkit_web_view_execute_editing_command(m_pPage, command);
@@ -813,6 +889,8 @@ gboolean CMainWindow::OnSliderRelease(GtkWidget*, GdkEventButton*, gpointer self
 void CMainWindow::SetProjectState(bool open)
 {
     m_bProjectOpen = open;
+    m_history.clear();
+    m_historyPos = 0;
     // The results and the tags point into the project.
     m_pTaskSearch->Clear();
     m_pTagBar->ShowTags(nullptr);
@@ -1026,6 +1104,7 @@ void CMainWindow::ShowPage(const std::u16string& file)
     LoadFile(file, true);
     m_viewKind = VIEW_PAGE;
     m_pTagBar->ShowTags(m_core.GetPageMgr().GetCurrentPage());
+    RememberShownPage();
 }
 
 // A new page before its first save: an empty document to type into.
@@ -1042,6 +1121,7 @@ void CMainWindow::ShowEmptyPage()
     m_bPageShown = true;
     m_bModified = false;
     m_pTagBar->ShowTags(m_core.GetPageMgr().GetCurrentPage());
+    RememberShownPage();
 }
 
 bool CMainWindow::GetPageDocument(std::string* bytes, int* codePage)

@@ -79,6 +79,11 @@ private:
     CUrlNode* GetSelectedItem() const;
     void SelectFolderRow(RNode* folder);
     bool OpenRecentPage(int place);
+    enum tagOPENRESULT { OPEN_SHOWN, OPEN_REFUSED, OPEN_GONE };
+    tagOPENRESULT OpenPageAt(const std::u16string& relative);
+    tagOPENRESULT OpenPage(RNode* folder, CColctNode* colct, CUrlNode* page);
+    void RememberShownPage();
+    void GoHistory(int step);
     RNode* GetSelectedFolder() const;
     static gboolean OnViewButton(GtkWidget* view, GdkEventButton* event, gpointer self);
     static void OnFolderEdited(GtkCellRendererText* cell, gchar* path, gchar* text, gpointer self);
@@ -185,6 +190,15 @@ private:
     CPaneLayout::Pane m_dragSlider = CPaneLayout::kPaneCount;
     double m_dragLast = 0;
     bool m_bClosing = false;
+    // The pages shown in this project and the one on show.
+    struct SHistoryEntry {
+        const CUrlNode* item;  // compared only, until found in a collection
+        std::u16string uuid;
+    };
+    CUrlNode* FindHistoryPage(const SHistoryEntry& entry, RNode** folder, CColctNode** colct) const;
+    std::vector<SHistoryEntry> m_history;
+    size_t m_historyPos = 0;
+    bool m_bHistoryMove = false;  // going back or forward: nothing to remember
     std::unique_ptr<CShutdownWait> m_pShutdown;
     std::unique_ptr<CTreeDrag> m_pTreeDrag;
 };

@@ -40,6 +40,23 @@ xdotool key ctrl+s
 sleep 1
 [[ -f "$projects/Beta/Notes/Reading list.htm" ]] || fail "the typed title was not saved: $(ls "$projects/Beta/Notes")"
 shot gui_project_pages
+# View > Go Back returns to Meeting notes, Go Forward to Reading list.
+go() {
+  xdotool key --clearmodifiers F10 Right Right Down $1 Return
+  sleep 1.5
+}
+go ""
+click_page
+xdotool type --delay 30 " Went back."
+xdotool key ctrl+s
+sleep 1
+grep -q "Went back." "$projects/Beta/Notes/Meeting notes.htm" || fail "Go Back did not show the page before"
+go Down
+click_page
+xdotool type --delay 30 " Went forward."
+xdotool key ctrl+s
+sleep 1
+grep -q "Went forward." "$projects/Beta/Notes/Reading list.htm" || fail "Go Forward did not show the page after"
 
 # Tools (the sixth menu): Zandrel Preferences, then its Browser page.
 xdotool key --clearmodifiers F10 Right Right Right Right Right Down Down Return
