@@ -205,6 +205,7 @@ void CTreeDrag::OnDragEnd(GtkWidget*, GdkDragContext*, gpointer self)
 gboolean CTreeDrag::OnDragMotion(GtkWidget*, GdkDragContext* context, int x, int y, guint time, gpointer self)
 {
     auto* drag = static_cast<CTreeDrag*>(self);
+    drag->ScrollNearEdge(y);
     GtkTreePath* path = nullptr;
     CTreeDrop::tagDROPPLACE place = CTreeDrop::DROP_INTO;
     if (drag->m_kind == DRAG_NONE || !drag->DropRowAt(x, y, &path, &place)) {
@@ -226,6 +227,23 @@ gboolean CTreeDrag::OnDragMotion(GtkWidget*, GdkDragContext* context, int x, int
     }
     gtk_tree_path_free(path);
     return TRUE;
+}
+
+// Near the top or bottom edge the tree scrolls, so folders out of sight
+// can be reached while dragging.
+void CTreeDrag::ScrollNearEdge(int y)
+{
+    GtkAdjustment* adjustment = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(m_pTree));
+    int height = gtk_widget_get_allocated_height(GTK_WIDGET(m_pTree));
+    if (!adjustment || height <= 2 * kScrollEdge)
+        return;
+    double step = 0;
+    if (y < kScrollEdge)
+        step = -kScrollStep;
+    else if (y > height - kScrollEdge)
+        step = kScrollStep;
+    if (step != 0)
+        gtk_adjustment_set_value(adjustment, gtk_adjustment_get_value(adjustment) + step);
 }
 
 void CTreeDrag::OnDragLeave(GtkWidget*, GdkDragContext*, guint, gpointer self)

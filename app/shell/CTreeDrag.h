@@ -59,6 +59,9 @@ private:
     static gboolean OnPress(GtkWidget* view, GdkEventButton* event, gpointer self);
     static void OnDragBegin(GtkWidget* view, GdkDragContext* context, gpointer self);
     static void OnDragEnd(GtkWidget* view, GdkDragContext* context, gpointer self);
+    void ScrollNearEdge(int y);
+    static constexpr int kScrollEdge = 24;  // pixels
+    static constexpr double kScrollStep = 12;
     static gboolean OnDragMotion(GtkWidget* view, GdkDragContext* context, int x, int y, guint time, gpointer self);
     static void OnDragLeave(GtkWidget* view, GdkDragContext* context, guint time, gpointer self);
     static gboolean OnDragDrop(GtkWidget* view, GdkDragContext* context, int x, int y, guint time, gpointer self);
