@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZANDREL_SANITIZE=ON \
-  -DZANDREL_BUILD_TESTS=ON >/dev/null
+  -DZANDREL_BUILD_TESTS=ON -DZANDREL_WERROR=ON >/dev/null
 cmake --build build-test
 # A leak or any undefined behaviour fails the test that caused it.
 export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1

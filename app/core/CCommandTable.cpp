@@ -8,7 +8,6 @@
 #include "app/core/CPageConverter.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CRecentPages.h"
-#include "app/tags/CTagsWindowMgr.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/RNode.h"
 #include "base/tools/CUnicodeTool.h"
@@ -16,8 +15,6 @@
 namespace {
 
 using T = CCommandTable;
-using F = CFolderTreeMgr;
-using G = CTagsWindowMgr;
 
 constexpr bool kProject = true;
 constexpr bool kAny = false;
@@ -79,7 +76,7 @@ constexpr RawEntry kEntries[] = {
     Sep(MENU_EDIT),
     Cmd(MENU_EDIT, T::ID_MOVE_PAGE, u"Move Page\tCtrl+M", OP_SHELL_CORE, kProject),
     // Without a page it says so itself, project or not.
-    Cmd(MENU_EDIT, G::ID_TAG_IT, u"Add Tags && Description\tCtrl+T", OP_CORE, kAny),
+    Cmd(MENU_EDIT, T::ID_TAG_IT, u"Add Tags && Description\tCtrl+T", OP_CORE, kAny),
 
     Cmd(MENU_VIEW, T::ID_GO_BACK, u"Go Back", OP_ENGINE, kAny),
     Cmd(MENU_VIEW, T::ID_GO_FORWARD, u"Go Forward", OP_ENGINE, kAny),
@@ -87,7 +84,7 @@ constexpr RawEntry kEntries[] = {
     Cmd(MENU_VIEW, T::ID_TABLE_BORDER, u"Show Table Border\tCtrl+O", OP_ENGINE, kAny),
     Cmd(MENU_VIEW, T::ID_STATUS_BAR, u"&Tags Status Bar", OP_SHELL, kAny),
     Sep(MENU_VIEW),
-    Cmd(MENU_VIEW, G::ID_TAGS_WINDOW, u"Open Tags Window\tCtrl+R", OP_CORE, kProject),
+    Cmd(MENU_VIEW, T::ID_TAGS_WINDOW, u"Open Tags Window\tCtrl+R", OP_CORE, kProject),
     Sep(MENU_VIEW),
     Cmd(MENU_VIEW, T::ID_FULL_SCREEN, u"Full Screen\tF11", OP_SHELL, kAny),
 
@@ -133,17 +130,17 @@ constexpr RawEntry kEntries[] = {
     Sep(MENU_HELP),
     Cmd(MENU_HELP, T::ID_ABOUT, u"&About Korvel Zandrel", OP_SHELL, kAny),
 
-    Cmd(MENU_TROUBLESHOOTING, G::ID_REBUILD_TAGS, u"Rebuild Tag List", OP_CORE, kProject),
+    Cmd(MENU_TROUBLESHOOTING, T::ID_REBUILD_TAGS, u"Rebuild Tag List", OP_CORE, kProject),
     Cmd(MENU_TROUBLESHOOTING, T::ID_CONVERT_UTF8, CPageConverter::kCommandText, OP_CORE, kProject),
 
     // On the current folder; the shell selects the folder it was opened on.
-    Cmd(MENU_FOLDER_TREE, F::ID_FOLDER_NEW, u"New Folder", OP_CORE, kProject),
+    Cmd(MENU_FOLDER_TREE, T::ID_FOLDER_NEW, u"New Folder", OP_CORE, kProject),
     Cmd(MENU_FOLDER_TREE, T::ID_FOLDER_RENAME, u"Rename", OP_SHELL_CORE, kProject),
-    Cmd(MENU_FOLDER_TREE, F::ID_FOLDER_SHOW, u"Find this Folder", OP_CORE, kProject),
+    Cmd(MENU_FOLDER_TREE, T::ID_FOLDER_SHOW, u"Find this Folder", OP_CORE, kProject),
     Sep(MENU_FOLDER_TREE),
-    Cmd(MENU_FOLDER_TREE, F::ID_FOLDER_REMOVE, u"Remove Folder", OP_CORE, kProject),
+    Cmd(MENU_FOLDER_TREE, T::ID_FOLDER_REMOVE, u"Remove Folder", OP_CORE, kProject),
     Sep(MENU_FOLDER_TREE),
-    Cmd(MENU_FOLDER_TREE, F::ID_FOLDER_REFRESH, u"Refresh", OP_CORE, kProject),
+    Cmd(MENU_FOLDER_TREE, T::ID_FOLDER_REFRESH, u"Refresh", OP_CORE, kProject),
 
     Cmd(MENU_ITEM_LIST, T::ID_ITEM_OPEN_BROWSER, u"Open this Page in Browser", OP_SHELL_CORE, kProject),
     Cmd(MENU_ITEM_LIST, T::ID_ITEM_FIND_FILE, u"Find this Page File", OP_SHELL_CORE, kProject),

@@ -66,8 +66,8 @@ struct CMenuEntry {
 
 class CCommandTable {
 public:
-    // Identifiers that are not already named by the manager that runs them
-    // (CFolderTreeMgr, CTagsWindowMgr, CPageMgr's flags).
+    // Every command's identifier (the flag menu's are CPageMgr's
+    // kFlagCommandBase + flag).
     enum : int {
         ID_NEW_PAGE = 32771,
         ID_NEW_FOLDER = 32792,
@@ -131,6 +131,13 @@ public:
         ID_ITEM_DESCRIPTION = 32829,
         ID_PROJECT_FIND_FOLDER = 32870,
         ID_PROJECT_REMOVE = 32869,
+        ID_FOLDER_NEW = 32803,
+        ID_FOLDER_SHOW = 32805,
+        ID_FOLDER_REMOVE = 32807,
+        ID_FOLDER_REFRESH = 32865,
+        ID_TAG_IT = 32790,
+        ID_TAGS_WINDOW = 32854,
+        ID_REBUILD_TAGS = 32845,
     };
     // Entries of the "Recent Pages" submenu: this + the entry's place in
     // the list, newest first.

@@ -1,7 +1,7 @@
 #include "app/shell/CFolderChooser.h"
 
 #include "app/core/CFolderTreeMgr.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CPageMgr.h"
 #include "app/shell/CGtkText.h"
 #include "base/model/CBaseNode.h"

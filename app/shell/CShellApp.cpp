@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/core/CAppSettings.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/shell/CGtkUIPort.h"
 #include "app/shell/CMainWindow.h"
 #include "app/shell/CTagsWindow.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/core/CAppSettings.h"
+#include "app/core/CProjectTags.h"
 #include "app/core/CRecentPages.h"
 #include "app/tags/CTagPageBuilder.h"
 
@@ -27,12 +28,6 @@ public:
     enum tagTAGSMODE : int {
         MODE_SEARCH = 0,
         MODE_TAGIT = 1,
-    };
-    // Commands of the main window.
-    enum : int {
-        ID_TAG_IT = 32790,
-        ID_TAGS_WINDOW = 32854,
-        ID_REBUILD_TAGS = 32845,
     };
 
     using FormPairs = std::vector<std::pair<std::u16string, std::optional<std::u16string>>>;
@@ -101,10 +96,19 @@ private:
     bool SetPageTags(RNode* folder, CUrlNode* item, const char16_t* text, bool* tagAdded);
     // Renames the tag on the pages at `paths`, or takes it off them when
     // `newName` is null; then writes them and shows the recent pages.
-    void ReplaceTagOnPages(const std::vector<std::u16string>& paths, const std::u16string& oldName,
+    // False when a collection could not be written: the pages keep the old
+    // tags then, in memory and on disk.
+    bool ReplaceTagOnPages(const std::vector<std::u16string>& paths, const std::u16string& oldName,
                            const std::u16string* newName);
-    // Writes the keywords and collections of changed pages, each once.
-    void SaveTouchedPages(const std::vector<std::pair<RNode*, CUrlNode*>>& pages);
+    // Writes the tags file, then the pages of `paths`; undoes both when
+    // either is not written. `before` is the store before the change.
+    bool ChangeTagEverywhere(const CProjectTags::CSnapshot& before, const std::vector<std::u16string>& paths,
+                             const std::u16string& oldName, const std::u16string* newName);
+    // Writes the collections of changed pages, each once, then their
+    // keywords. False at the first collection not written; `written` gets
+    // the collections written until then.
+    bool SaveTouchedPages(const std::vector<std::pair<RNode*, CUrlNode*>>& pages,
+                          std::vector<CColctNode*>* written = nullptr);
 
     CFolderTreeMgr& m_tree;
     CPageMgr& m_pages;

@@ -8,7 +8,7 @@ int main()
 {
     CFolderNode* folder = CFolderNode::New();
     RNode* root = RNode::New2(folder, NT_FOLDER);
-    bool ok = CBaseTool::AssignUUID(folder) && CStringTool::Length(folder->GetUUID()) == 36;
+    bool ok = CBaseNode::AssignUUID(folder) && CStringTool::Length(folder->GetUUID()) == 36;
     char16_t hex[33];
     ok = ok && CEncodingTool::GetWideCharLowerMD5(u"abc", hex) &&
          CUnicodeTool::ToUtf8(hex) == "900150983cd24fb0d6963f7d28e17f72";

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "app/core/CCommandTable.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CProjectMgr.h"
 #include "app/core/CRecentPages.h"

@@ -8,7 +8,7 @@
 
 #include "app/core/CKrvCommands.h"
 #include "app/core/CFolderTreeMgr.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CProjectMgr.h"
 #include "base/model/CBaseNode.h"
 #include "base/model/RNode.h"

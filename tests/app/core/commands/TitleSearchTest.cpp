@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/CFolderTreeMgr.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CProjectMgr.h"
 #include "app/core/CTitleSearch.h"
 #include "app/core/CTraceLog.h"
@@ -12,7 +12,6 @@
 #include "base/model/CFolderNode.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/RNTool.h"
-#include "base/tools/CBaseTool.h"
 #include "tests/app/core/ScriptedUI.h"
 
 namespace {
@@ -71,7 +70,7 @@ protected:
         item->SetUrl(page.url);
         item->SetItemType(page.type);
         item->SetDescription(page.description);
-        CBaseTool::AssignUUID(item);
+        CBaseNode::AssignUUID(item);
         RNTool::InsertAsChild(parent, RNode::New2(item, NT_URL));
         return item;
     }

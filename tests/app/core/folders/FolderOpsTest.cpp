@@ -3,6 +3,7 @@
 
 #include "tests/app/core/folders/FolderTestUtil.h"
 
+#include "app/core/CCommandTable.h"
 #include "base/model/CTagStore.h"
 #include "base/model/TList.h"
 
@@ -225,7 +226,7 @@ TEST_F(FolderOpsTest, RemoveKeepsFilesDropsTagsAndRecreatingAdoptsThem)
 TEST_F(FolderOpsTest, TreeCommands)
 {
     RNode* a = AddFolder(root, u"A");
-    EXPECT_TRUE(tree.OnTreeCommand(CFolderTreeMgr::ID_FOLDER_SHOW, a));
+    EXPECT_TRUE(tree.OnTreeCommand(CCommandTable::ID_FOLDER_SHOW, a));
     EXPECT_EQ(ui.opened, Texts{"show " + (content / "A").string() + "/"});
     ui.names = {{u"New"}};
     ui.confirmations = {true};
@@ -260,7 +261,7 @@ TEST_F(FolderOpsTest, DepthStaysWithinWhatTheTreeFileReadsBack)
         last = AddFolder(last, u"d", false);
     ASSERT_TRUE(tree.SaveFolderTree());
     CFolderTreeMgr again;
-    again.LoadFolderTree(u"Notes");
+    ASSERT_TRUE(again.LoadFolderTree(u"Notes"));
     int levels = -1;
     for (RNode* r = again.GetRoot(); r; r = r->GetChild())
         ++levels;

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/CFolderTreeMgr.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CProjectMgr.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CUrlNode.h"

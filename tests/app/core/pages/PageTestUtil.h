@@ -17,7 +17,6 @@
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNTool.h"
-#include "base/tools/CBaseTool.h"
 #include "tests/app/core/ScriptedUI.h"
 
 class PageTest : public ::testing::Test {
@@ -29,7 +28,9 @@ protected:
         CAppSettings::Get()->GetUserFolder().SetCurrentContentPath(U16(content) + u"/");
         ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
         root = tree.GetRoot();
-        pages = std::make_unique<CPageMgr>(tree, threads, recent);
+        pages = std::make_unique<CPageMgr>(tree, recent, [this](const std::u16string& file) {
+            threads.PostDeleteRequest(file, CDeleteFileThread::DELETE_NOTE);
+        });
     }
     void TearDown() override
     {
@@ -56,7 +57,7 @@ protected:
         item->SetName(name.c_str());
         item->SetUrl((name + u".htm").c_str());
         item->SetItemType(ITEM_NOTE);
-        CBaseTool::AssignUUID(item);
+        CBaseNode::AssignUUID(item);
         if (tags) {
             item->GetUrlProp()->SetTagsList(CUrlProp::GenerateRBstrItemList(tags));
             for (RBstrItem* t = item->GetUrlProp()->GetTagsHead(); t; t = t->GetNext())

@@ -1,4 +1,4 @@
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +88,7 @@ TEST_F(MainCoreTest, ShutDownInItsOrder)
     while (!wait->Pass()) {
     }
     EXPECT_EQ(wait->GetRunningCount(), 0);
-    EXPECT_LT(wait->GetPassCount(), CShutdownWait::s_iKillPass);
+    EXPECT_LT(wait->GetPassCount(), CShutdownWait::s_iStopPass);
 }
 
 }  // namespace

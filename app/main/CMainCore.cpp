@@ -1,4 +1,4 @@
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 
 #include "app/background/CFrontPage.h"
 #include "app/background/CShutdownWait.h"
@@ -7,6 +7,7 @@
 #include "app/core/CFileAssoc.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CPageMgr.h"
+#include "app/core/CProgressTask.h"
 #include "app/core/CProjectLock.h"
 #include "app/core/CProjectMgr.h"
 #include "app/core/CRecentPages.h"
@@ -19,7 +20,10 @@ CMainCore::CMainCore()
       m_pTree(std::make_unique<CFolderTreeMgr>()),
       m_pProjects(std::make_unique<CProjectMgr>(*m_pTree)),
       m_pThreads(std::make_unique<CThreadMgr>()),
-      m_pPages(std::make_unique<CPageMgr>(*m_pTree, *m_pThreads, *m_pRecentPages)),
+      m_pPages(std::make_unique<CPageMgr>(*m_pTree, *m_pRecentPages,
+                                         [this](const std::u16string& file) {
+                                             m_pThreads->PostDeleteRequest(file, CDeleteFileThread::DELETE_NOTE);
+                                         })),
       m_pTags(std::make_unique<CTagsWindowMgr>(*m_pTree, *m_pPages, *m_pProjects)),
       m_search(*m_pTree),
       m_pUpdate(std::make_shared<CUpdateCheck>())
@@ -89,6 +93,8 @@ void CMainCore::SaveSettingsForExit(const CQVRect& normalRect)
 
 std::unique_ptr<CShutdownWait> CMainCore::StopThreads()
 {
+    // A progress dialog still up ends with its job.
+    CProgressTask::StopAllJobs();
     m_pThreads->StopAll();
     return std::make_unique<CShutdownWait>(m_pThreads->TakeThreads());
 }

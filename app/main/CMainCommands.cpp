@@ -1,4 +1,4 @@
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 
 #include "app/core/CCommandTable.h"
 #include "app/core/CFolderTreeMgr.h"
@@ -52,13 +52,13 @@ bool CMainCore::OnCommand(int command)
             }
         }
         return true;
-    case CTagsWindowMgr::ID_TAG_IT:
+    case CCommandTable::ID_TAG_IT:
         m_pTags->TagIt();
         return true;
-    case CTagsWindowMgr::ID_TAGS_WINDOW:
+    case CCommandTable::ID_TAGS_WINDOW:
         m_pTags->ShowTags();
         return true;
-    case CTagsWindowMgr::ID_REBUILD_TAGS:
+    case CCommandTable::ID_REBUILD_TAGS:
         m_pTags->RebuildTagList();
         return true;
     case CCommandTable::ID_CONVERT_UTF8:

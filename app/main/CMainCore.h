@@ -67,8 +67,9 @@ public:
     bool CloseProjectForExit();
     // Keeps the window's normal rectangle and writes the settings file.
     void SaveSettingsForExit(const CQVRect& normalRect);
-    // Asks the background threads to end; the shell runs the returned wait's
-    // passes through its main loop.
+    // Asks the background threads and progress jobs to end; the shell runs
+    // the returned wait's passes through its main loop, and its end joins
+    // every thread.
     std::unique_ptr<CShutdownWait> StopThreads();
 
     // At application exit: the settings, the project lock and the trace log.
@@ -87,7 +88,7 @@ private:
     std::unique_ptr<CTagsWindowMgr> m_pTags;
     CTitleSearch m_search;
     CKrvCommands m_krv;
-    // Shared with the download thread, which may outlive a close request.
+    // Shared with the download thread.
     std::shared_ptr<CUpdateCheck> m_pUpdate;
     std::unique_ptr<CFrontPagePath> m_pFrontPage;
     int m_nRefusedCloses = 0;

@@ -1,0 +1,2 @@
+// Reaches up: the layering test must refuse this tree.
+#include "app/main/CMainCore.h"
