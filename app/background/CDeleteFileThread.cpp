@@ -41,7 +41,7 @@ std::u16string CDeleteFileThread::GetAssetsFolder(const std::u16string& pagePath
     return pagePath.substr(0, dot) + u"_files";
 }
 
-bool CDeleteFileThread::MoveToTrash(const std::u16string& path, const char* title)
+bool CDeleteFileThread::MoveToTrash(const std::u16string& path, const char* title, std::stop_token stop)
 {
     std::string native = CFileSys::Native(path);
     // A NUL would cut the path short and trash some other file.
@@ -51,10 +51,16 @@ bool CDeleteFileThread::MoveToTrash(const std::u16string& path, const char* titl
     }
     CTraceLog::Write("INFO: %s %s", title, native.c_str());
     GFile* file = g_file_new_for_path(native.c_str());
+    GCancellable* cancel = g_cancellable_new();
     GError* error = nullptr;
-    // Where there is no trash the item stays: deleting it for good instead
-    // would take away the undo the user was promised.
-    bool moved = g_file_trash(file, nullptr, &error);
+    bool moved;
+    {
+        std::stop_callback onStop(stop, [cancel] { g_cancellable_cancel(cancel); });
+        // Where there is no trash the item stays: deleting it for good
+        // instead would take away the undo the user was promised.
+        moved = g_file_trash(file, cancel, &error);
+    }
+    g_object_unref(cancel);
     if (!moved) {
         CTraceLog::Write("ERR: %s %s: %s", title, native.c_str(), error ? error->message : "");
         g_clear_error(&error);
@@ -73,15 +79,15 @@ void CDeleteFileThread::OnMessage(CThreadMsg& msg)
     std::u16string path(text, CSysString::Len(text));
     switch (static_cast<int>(msg.GetWParam())) {
     case DELETE_NOTE:
-        if (MoveToTrash(path, s_szNoteTitle)) {
+        if (MoveToTrash(path, s_szNoteTitle, GetStopToken())) {
             std::u16string assets = GetAssetsFolder(path);
             // Most pages have no pictures, so no assets folder.
             if (!assets.empty() && CFileSys::IsDirectory(assets))
-                MoveToTrash(assets, s_szFolderTitle);
+                MoveToTrash(assets, s_szFolderTitle, GetStopToken());
         }
         break;
     case DELETE_FOLDER:
-        MoveToTrash(path, s_szFolderTitle);
+        MoveToTrash(path, s_szFolderTitle, GetStopToken());
         break;
     default:
         break;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include <string>
 
 #include "app/background/CMsgQueueThread.h"
@@ -9,7 +10,8 @@
 // desktop's trash, off the interface thread. A request is the message
 // s_uDeleteMsg with the kind in wParam and the path as a system string
 // (CSysString) that the thread frees. Failures are only logged: background
-// code never shows a message box.
+// code never shows a message box. A stop request cancels the move in hand
+// and drops the rest.
 class CDeleteFileThread : public CMsgQueueThread {
 public:
     static constexpr unsigned s_uDeleteMsg = kWM_APP + 1005;
@@ -34,8 +36,8 @@ public:
     // dot in a folder name or a leading dot does not count).
     static std::u16string GetAssetsFolder(const std::u16string& pagePath);
     // Moves one file or folder to the trash; false when it stays where it
-    // is. `title` names the operation in the log.
-    static bool MoveToTrash(const std::u16string& path, const char* title);
+    // is. `title` names the operation in the log; `stop` cancels it.
+    static bool MoveToTrash(const std::u16string& path, const char* title, std::stop_token stop = {});
 
 protected:
     void OnMessage(CThreadMsg& msg) override;

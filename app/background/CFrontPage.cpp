@@ -1,11 +1,15 @@
 #include "app/background/CFrontPage.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
-#include <thread>
+#include <mutex>
 
 #include "app/background/CHttpDownload.h"
 #include "app/background/CThreadMgr.h"
@@ -20,6 +24,7 @@
 #include "base/tools/CMD5Digest.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 
 namespace {
 
@@ -78,17 +83,23 @@ bool EnsureFolder(const std::u16string& folder)
 // be read.
 std::u16string FileMD5(const std::u16string& path)
 {
-    FILE* in = std::fopen(CFileSys::Native(path).c_str(), "rb");
-    if (!in)
+    int in = OpenRegularFile(CFileSys::Native(path).c_str());
+    if (in < 0)
         return std::u16string();
     CMD5Digest md5;
     md5.Init();
     unsigned char piece[65536];
-    size_t n = 0;
-    while ((n = std::fread(piece, 1, sizeof piece, in)) > 0)
-        md5.Update(piece, n);
-    bool failed = std::ferror(in) != 0;
-    std::fclose(in);
+    bool failed = false;
+    for (;;) {
+        ssize_t n = ::read(in, piece, sizeof piece);
+        if (n < 0 && errno == EINTR)
+            continue;
+        failed = n < 0;
+        if (n <= 0)
+            break;
+        md5.Update(piece, static_cast<size_t>(n));
+    }
+    ::close(in);
     unsigned char digest[17] = {};
     md5.Final(digest);
     if (failed)
@@ -96,6 +107,15 @@ std::u16string FileMD5(const std::u16string& path)
     char16_t text[33] = {};
     CEncodingTool::FormatDigest(digest, text, false);
     return text;
+}
+
+// Sleeps for `time` or until a stop is asked for; false on a stop.
+bool SleepUnlessStopped(std::chrono::milliseconds time, const std::stop_token& stop)
+{
+    std::mutex lock;
+    std::condition_variable_any wake;
+    std::unique_lock<std::mutex> hold(lock);
+    return !wake.wait_for(hold, stop, time, [] { return false; });
 }
 
 void AppendSignature(CDLFolder* folder, std::u16string& out)
@@ -283,8 +303,9 @@ std::u16string CFrontPageDL::EncodeUrlPiece(const std::u16string& name)
     return out;
 }
 
-bool CFrontPageDL::Run()
+bool CFrontPageDL::Run(std::stop_token stop)
 {
+    m_stop = std::move(stop);
     m_error.clear();
     m_bError = m_bVerified = false;
     m_buildNumber.clear();
@@ -303,7 +324,7 @@ bool CFrontPageDL::Run()
     CTraceLog::Write("DLThread LocDLFolder=%s", U8(m_localFolder).c_str());
 
     {
-        CHttpDownload http;
+        CHttpDownload http(m_stop);
         std::u16string url = m_baseUrl + kListFile;
         if (!http.Open(url.c_str()) || http.ReadToFile(m_listPath.c_str()) <= 0) {
             SetError(http.GetErrorText());
@@ -464,7 +485,7 @@ bool CFrontPageDL::DownloadFolder(CDLFolder* folder, const std::u16string& remot
     }
     folder->ResetFileList();
     while (CDLFile* file = folder->GetNextFile()) {
-        if (!DownloadFile(file, remote, local))
+        if (m_stop.stop_requested() || !DownloadFile(file, remote, local))
             return false;
     }
     return true;
@@ -487,7 +508,7 @@ bool CFrontPageDL::DownloadFile(CDLFile* file, const std::u16string& remote, con
         return true;
     }
 
-    CHttpDownload http;
+    CHttpDownload http(m_stop);
     if (!http.Open(remoteFile.c_str()) || http.ReadToFile(localFile.c_str()) < 0) {
         CTraceLog::Write("ERR: %s", U8(http.GetErrorText()).c_str());
         return false;
@@ -495,14 +516,16 @@ bool CFrontPageDL::DownloadFile(CDLFile* file, const std::u16string& remote, con
     http.Close();
 
     std::string native = CFileSys::Native(localFile);
-    FILE* written = std::fopen(native.c_str(), "rb");
-    if (!written) {
+    int written = OpenRegularFile(native.c_str());
+    struct stat st;
+    if (written < 0 || ::fstat(written, &st) != 0) {
+        if (written >= 0)
+            ::close(written);
         CTraceLog::Write("Cannot find loc file %s", native.c_str());
         return false;
     }
-    std::fseek(written, 0, SEEK_END);
-    long size = std::ftell(written);
-    std::fclose(written);
+    ::close(written);
+    long size = static_cast<long>(st.st_size);
     int locSize = size > INT_MAX ? INT_MAX : static_cast<int>(size);
     if (size != file->GetSize()) {
         CTraceLog::Write("FileSize diff XMLSize=%d LocSize=%d File=%s", file->GetSize(), locSize,
@@ -524,6 +547,8 @@ CFrontPageDLThread::CFrontPageDLThread(std::u16string folderName, std::shared_pt
     CAppSettings* settings = CAppSettings::Get();
     m_download = std::make_unique<CFrontPageDL>(m_folderName, settings->GetFrontPageBaseUrl());
     m_userRoot = settings->GetDataFolders().GetUserDataRoot();
+    if (m_update)
+        m_updateSettings = CUpdateCheck::CopySettings();
     CTraceLog::Write("FrontPageDLThread created");
 }
 
@@ -546,7 +571,7 @@ void CFrontPageDLThread::PrevWork()
 void CFrontPageDLThread::DoWork()
 {
     RunAll();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    SleepUnlessStopped(std::chrono::seconds(1), GetStopToken());
     PostQuit();
     CMsgQueueThread::DoWork();
 }
@@ -563,9 +588,10 @@ void CFrontPageDLThread::OnMessage(CThreadMsg&)
 void CFrontPageDLThread::RunAll()
 {
     const auto started = std::chrono::steady_clock::now();
+    const std::stop_token stop = GetStopToken();
     bool result = false;
     try {
-        result = m_download->Run();
+        result = m_download->Run(stop);
     } catch (...) {
         CTraceLog::Write("FrontPageDLThread Exception.");
         result = false;
@@ -575,11 +601,17 @@ void CFrontPageDLThread::RunAll()
     auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
     CTraceLog::Write("FrontPageDLThread takes %d seconds", static_cast<int>(seconds.count()));
     if (seconds.count() < 1)
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+        SleepUnlessStopped(std::chrono::seconds(1), stop);
 
+    if (stop.stop_requested()) {
+        // Cut short: the mark goes, so the next start tries again.
+        CRegistry(m_userRoot).SetValue(kDLStart, u"");
+        CTraceLog::Write("FrontPage download stopped");
+        return;
+    }
     try {
         if (m_update)
-            m_update->Run(build);
+            m_update->Run(build, m_updateSettings, stop);
     } catch (...) {
         CTraceLog::Write("FrontPageDLThread Exception.");
     }

@@ -8,12 +8,13 @@
 
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 
 #include "app/background/CMsgQueueThread.h"
+#include "app/background/CUpdateCheck.h"
 
 class CThreadMgr;
-class CUpdateCheck;
 class CDLFile;
 class CDLFolder;
 class CDLHeader;
@@ -70,8 +71,9 @@ public:
     CFrontPageDL& operator=(const CFrontPageDL&) = delete;
 
     // Fetches and checks the list, then the files; true only when no step
-    // failed and the list was verified.
-    bool Run();
+    // failed and the list was verified. A stop request ends it between
+    // files and inside a transfer (false).
+    bool Run(std::stop_token stop = {});
     const std::u16string& GetErrorText() const { return m_error; }
     bool HasError() const { return m_bError; }
     bool IsVerified() const { return m_bVerified; }
@@ -99,6 +101,7 @@ private:
                         const std::u16string& local);
     bool DownloadFile(CDLFile* file, const std::u16string& remote, const std::u16string& local);
 
+    std::stop_token m_stop;
     std::u16string m_folderName;
     std::u16string m_baseUrl;
     std::u16string m_frontPageRoot;
@@ -114,10 +117,12 @@ private:
 };
 
 // The thread of one run: the download, the update check, then the stored
-// times and, after a good run, the new shown folder.
+// times and, after a good run, the new shown folder. A stop request cuts
+// the run short: no update check, and the next start downloads again.
 class CFrontPageDLThread : public CMsgQueueThread {
 public:
-    // Made on the interface thread: the settings it needs are read here.
+    // Made on the interface thread: the settings it needs are copied here;
+    // the thread never reads the program's settings.
     CFrontPageDLThread(std::u16string folderName, std::shared_ptr<CUpdateCheck> update,
                        std::function<long()> now = nullptr);
     ~CFrontPageDLThread() override;
@@ -135,6 +140,7 @@ private:
 
     std::u16string m_folderName;
     std::shared_ptr<CUpdateCheck> m_update;
+    CUpdateCheck::CSettingsCopy m_updateSettings;
     std::function<long()> m_now;
     std::unique_ptr<CFrontPageDL> m_download;
     std::u16string m_userRoot;

@@ -3,35 +3,13 @@
 #include <curl/curl.h>
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "app/core/CTraceLog.h"
+#include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
 #include "base/xml/CDataBuffer.h"
-
-namespace {
-
-void GlobalInit()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    char buf[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buf, sizeof buf, format, args);
-    va_end(args);
-    return buf;
-}
-
-}  // namespace
 
 // State of one transfer, from Open to the end of the body.
 struct CHttpDownload::Transfer {
@@ -52,10 +30,14 @@ struct CHttpDownload::Transfer {
     int32_t headUsed = 0;
 };
 
-CHttpDownload::CHttpDownload()
+CHttpDownload::CHttpDownload(std::stop_token stop) : m_stop(std::move(stop))
 {
-    GlobalInit();
     m_iFlag = 1;
+}
+
+void CHttpDownload::Wake::operator()() const
+{
+    curl_multi_wakeup(static_cast<CURLM*>(multi));
 }
 
 CHttpDownload::~CHttpDownload()
@@ -65,12 +47,13 @@ CHttpDownload::~CHttpDownload()
 
 void CHttpDownload::Close()
 {
+    // First, so no wake-up can reach the driver while it goes.
+    m_wake.reset();
     auto* easy = static_cast<CURL*>(m_hRequest);
     auto* multi = static_cast<CURLM*>(m_hSession);
     if (easy && multi)
         curl_multi_remove_handle(multi, easy);
-    if (easy)
-        curl_easy_cleanup(easy);
+    m_pCurl.reset();
     if (m_hConnect)
         curl_slist_free_all(static_cast<curl_slist*>(m_hConnect));
     if (multi)
@@ -153,6 +136,10 @@ bool CHttpDownload::Drive(bool (*stop)(const Transfer&), uint32_t* error)
     auto* multi = static_cast<CURLM*>(m_hSession);
     Transfer& t = *m_pTransfer;
     while (!t.done && !stop(t)) {
+        if (m_stop.stop_requested()) {
+            *error = CURLE_ABORTED_BY_CALLBACK;
+            return false;
+        }
         int running = 0;
         CURLMcode mc = curl_multi_perform(multi, &running);
         if (mc != CURLM_OK) {
@@ -184,13 +171,17 @@ bool CHttpDownload::Open(const char16_t* url)
     m_rawHeaders.clear();
 
     CURLM* multi = curl_multi_init();
-    CURL* easy = multi ? curl_easy_init() : nullptr;
+    if (multi)
+        m_pCurl = std::make_unique<CCurlSession>(m_stop);
+    CURL* easy = m_pCurl ? m_pCurl->Get() : nullptr;
     m_hSession = multi;
     m_hRequest = easy;
+    if (multi && m_stop.stop_possible())
+        m_wake.emplace(m_stop, Wake{multi});
     m_pTransfer = new (std::nothrow) Transfer;
     if (!multi || !easy || !m_pTransfer ||
         curl_easy_setopt(easy, CURLOPT_USERAGENT, "Microsoft Internet Explorer") != CURLE_OK) {
-        SetError(Format("HTTP Cannot create session 0X%08X %s", CURLE_FAILED_INIT,
+        SetError(CStringTool::Format("HTTP Cannot create session 0X%08X %s", CURLE_FAILED_INIT,
                         UrlUtf8().c_str()));
         Close();
         return false;
@@ -218,7 +209,6 @@ bool CHttpDownload::Open(const char16_t* url)
     set(CURLOPT_FOLLOWLOCATION, 1L);
     set(CURLOPT_MAXREDIRS, 10L);
     set(CURLOPT_HTTPHEADER, headers);
-    set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_CONNECTTIMEOUT, 60L);
     set(CURLOPT_LOW_SPEED_LIMIT, 1L);
     set(CURLOPT_LOW_SPEED_TIME, 60L);
@@ -239,19 +229,19 @@ bool CHttpDownload::Open(const char16_t* url)
     if (code == 0 && m_pTransfer->done && m_pTransfer->result != CURLE_OK && status == 0)
         code = m_pTransfer->result;
     if (code != 0) {
-        SetError(Format("HTTP Cannot connect host 0X%08X %s", code, target.c_str()));
+        SetError(CStringTool::Format("HTTP Cannot connect host 0X%08X %s", code, target.c_str()));
         Close();
         return false;
     }
     if (m_rawHeaders.empty()) {
-        SetError(Format("HTTP Cannot get raw header 0X%08X %s",
+        SetError(CStringTool::Format("HTTP Cannot get raw header 0X%08X %s",
                         static_cast<uint32_t>(m_pTransfer->result), target.c_str()));
         Close();
         return false;
     }
     CTraceLog::Write("%s", m_rawHeaders.c_str());
     if (status != 200) {
-        SetError(Format("HTTP Error Status %d %s", static_cast<int>(status), target.c_str()));
+        SetError(CStringTool::Format("HTTP Error Status %d %s", static_cast<int>(status), target.c_str()));
         return false;
     }
     // The content type is asked for but not used.
@@ -285,12 +275,12 @@ int32_t CHttpDownload::ReadToFile(const char16_t* path)
 
     std::string target = UrlUtf8();
     if (t.tooBig) {
-        SetError(Format("HTTP Size is too much %ld %s", static_cast<long>(t.total),
+        SetError(CStringTool::Format("HTTP Size is too much %ld %s", static_cast<long>(t.total),
                         target.c_str()));
     } else if (!driven || t.storeFailed || t.result != CURLE_OK) {
         if (driven)
             code = t.storeFailed ? CURLE_OUT_OF_MEMORY : t.result;
-        SetError(Format("HTTP Read Error=0X%08X %s", code, target.c_str()));
+        SetError(CStringTool::Format("HTTP Read Error=0X%08X %s", code, target.c_str()));
         return -1;
     }
 
@@ -315,7 +305,7 @@ int32_t CHttpDownload::ReadToFile(const char16_t* path)
         }
     }
     if (!ok) {
-        SetError(Format("Cannot write to file %s 0X%08X", file.c_str(), static_cast<uint32_t>(err)));
+        SetError(CStringTool::Format("Cannot write to file %s 0X%08X", file.c_str(), static_cast<uint32_t>(err)));
         return -1;
     }
     return static_cast<int32_t>(buffer.GetLength() + static_cast<int64_t>(t.last.size()));
@@ -345,7 +335,7 @@ int32_t CHttpDownload::ReadHead(char* buffer, int32_t size)
         code = t.result;
     int32_t used = t.headUsed;
     if (failed)
-        SetError(Format("HTTP Read Error=0X%08X %s", code, UrlUtf8().c_str()));
+        SetError(CStringTool::Format("HTTP Read Error=0X%08X %s", code, UrlUtf8().c_str()));
     Close();
     return failed ? -1 : used;
 }

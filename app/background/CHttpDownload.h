@@ -1,11 +1,18 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
+#include <stop_token>
 #include <string>
+
+#include "base/net/CCurlSession.h"
 
 // Fetches one URL with GET, bypassing caches and without cookies, and writes
 // the whole body to a local file. Blocks the calling thread; failures come
 // back as results and as the text of GetErrorText, never as a message box.
+// A stop asked for through the token ends a transfer at once: it fails with
+// 0x2A.
 //
 // Codes in the error texts ("0X%08X"):
 //   - transfer failures carry libcurl's CURLcode, whose numbers libcurl
@@ -24,7 +31,7 @@ public:
     static constexpr int64_t s_iMaxBody = 104857600;  // 100 MiB
     static constexpr uint32_t s_uMultiBase = 0x1000;
 
-    CHttpDownload();
+    explicit CHttpDownload(std::stop_token stop = {});
     ~CHttpDownload();
     CHttpDownload(const CHttpDownload&) = delete;
     CHttpDownload& operator=(const CHttpDownload&) = delete;
@@ -56,8 +63,17 @@ private:
     void SetError(const std::string& utf8);
     std::string UrlUtf8() const;
 
+    // Wakes the transfer driver's wait when a stop is asked for.
+    struct Wake {
+        void* multi;
+        void operator()() const;
+    };
+
+    std::stop_token m_stop;
+    std::unique_ptr<CCurlSession> m_pCurl;
+    std::optional<std::stop_callback<Wake>> m_wake;
     int m_iFlag = 0;
-    void* m_hRequest = nullptr;     // CURL easy handle
+    void* m_hRequest = nullptr;     // m_pCurl's easy handle
     void* m_hConnect = nullptr;     // curl_slist of request headers
     void* m_hSession = nullptr;     // CURLM multi handle
     char16_t m_szError[s_iErrLen] = {};

@@ -63,10 +63,8 @@ void CMsgQueueThread::KillThread()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (IsActive()) {
-            m_bStop = true;
-            m_bClosed = true;
-        }
+        m_bStop = true;
+        m_bClosed = true;
     }
     m_cond.notify_all();
     CBaseThread::KillThread();
@@ -99,8 +97,6 @@ void CMsgQueueThread::EndThread()
 {
     PostQuit();
     WaitForThread();
-    // A killed thread was detached; its object must outlive it.
-    WaitForExit();
     // Left when the thread never ran (not started, or held and released).
     DropQueue();
 }

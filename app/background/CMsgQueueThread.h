@@ -61,8 +61,8 @@ public:
     // then the thread ends. False when quit was already posted.
     bool PostQuit();
 
-    // Also leaves the message loop at once, dropping what is queued, so an
-    // idle killed thread ends instead of waiting for ever.
+    // Also leaves the message loop after the message in hand, dropping what
+    // is queued, so an idle thread ends at once.
     void KillThread() override;
 
 protected:
@@ -71,9 +71,9 @@ protected:
     // after the call unless the handler took it.
     virtual void OnMessage(CThreadMsg& msg) = 0;
 
-    // Posts quit, lets the thread handle what was posted before, collects
-    // it and frees anything left. A thread that was killed is waited for
-    // until it has really gone. Safe to call more than once.
+    // Posts quit, lets the thread handle what was posted before (all of it,
+    // unless a stop was asked for), joins it and frees anything left. Safe
+    // to call more than once.
     void EndThread();
 
 private:

@@ -7,7 +7,7 @@ CThreadMgr::CThreadMgr() = default;
 CThreadMgr::~CThreadMgr()
 {
     // Quit comes behind the pending requests, so the deletes the user asked
-    // for still happen; the threads' destructors wait for that.
+    // for still happen; the threads' destructors join them.
     StopAll();
 }
 
@@ -26,7 +26,7 @@ bool CThreadMgr::PostDeleteRequest(const std::u16string& path, int kind)
         return false;
     if (!m_pDeleteFileThread) {
         auto thread = std::make_unique<CDeleteFileThread>();
-        // Held until it is set up, then let go; it needs no owner window
+        // Held until it is set up, then resumed; it needs no owner window
         // for a progress display here.
         if (!thread->CreateThread(CBaseThread::CREATE_SUSPENDED, 0))
             return false;
@@ -39,7 +39,8 @@ bool CThreadMgr::PostDeleteRequest(const std::u16string& path, int kind)
 void CThreadMgr::SetFrontPageThread(CMsgQueueThread* thread)
 {
     if (m_pFrontPageThread) {
-        m_pFrontPageThread->PostQuit();
+        // The new run replaces it.
+        m_pFrontPageThread->KillThread();
         m_stopping.push_back(std::move(m_pFrontPageThread));
     }
     m_pFrontPageThread.reset(thread);
@@ -56,7 +57,8 @@ void CThreadMgr::StopAll()
         m_stopping.push_back(std::move(m_pDeleteFileThread));
     }
     if (m_pFrontPageThread) {
-        m_pFrontPageThread->PostQuit();
+        // A download cut short is done again at the next start.
+        m_pFrontPageThread->KillThread();
         m_stopping.push_back(std::move(m_pFrontPageThread));
     }
     if (m_pScheduleThread)

@@ -10,7 +10,7 @@
 
 // The program's background threads, one holder per main window. Threads
 // are made on first use. At shutdown StopAll asks each to end and
-// TakeThreads hands them to the shutdown wait, which releases them.
+// TakeThreads hands them to the shutdown wait, which joins them.
 class CThreadMgr {
 public:
     CThreadMgr();
@@ -30,12 +30,13 @@ public:
 
     // The start-page download thread; null until one is handed over.
     CMsgQueueThread* GetFrontPageThread() const { return m_pFrontPageThread.get(); }
-    // Takes ownership of the start-page thread. One already held is told to
-    // quit and kept for the shutdown wait.
+    // Takes ownership of the start-page thread. One already held is asked
+    // to stop and kept for the shutdown wait.
     void SetFrontPageThread(CMsgQueueThread* thread);
 
-    // Deletes the pending schedule events without firing them, posts quit
-    // to the message-queue threads and stops the schedule thread. Does not
+    // Deletes the pending schedule events without firing them, stops the
+    // schedule thread and the start-page download, and posts quit to the
+    // delete-file thread (the deletes asked for still happen). Does not
     // wait.
     void StopAll();
     // Hands over every thread held, stopped or not, for the shutdown wait;

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <string_view>
 #include <system_error>
 #include <vector>
@@ -22,6 +21,7 @@
 #include "base/tools/CEncodingTool.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 
 namespace {
 
@@ -29,22 +29,6 @@ constexpr char kReplyPrefix[] = "ZANDRVERSION=";
 constexpr size_t kReplyPrefixLength = sizeof(kReplyPrefix) - 1;
 constexpr char16_t kServicePath[] = u"/updatecheck/zandrupdatev2.php?";
 constexpr int kEthernet = 1;  // ARPHRD_ETHER in "type"
-
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text(length > 0 ? static_cast<size_t>(length) : 0, '\0');
-    if (length > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, again);
-    va_end(again);
-    return text;
-}
 
 template <typename Char>
 bool IsSpace(Char c)
@@ -94,7 +78,9 @@ bool IsNewer(long version, long build, long thanVersion, long thanBuild)
 
 std::string ReadFirstLine(const std::filesystem::path& file)
 {
-    std::ifstream in(file);
+    std::string bytes;
+    ReadRegularFile(file.c_str(), &bytes);
+    std::istringstream in(bytes);
     std::string line;
     std::getline(in, line);
     while (!line.empty() && IsSpace(line.back()))
@@ -152,7 +138,7 @@ CUpdateCheck::CVersionRecord CUpdateCheck::GetVersionRecord() const
 std::u16string CUpdateCheck::FormatCheckRecord(const CCheckRecord& record)
 {
     return CUnicodeTool::FromUtf8(
-        Format("F%ldL%ldT%ldV%ld", record.first, record.last, record.count, record.build));
+        CStringTool::Format("F%ldL%ldT%ldV%ld", record.first, record.last, record.count, record.build));
 }
 
 std::optional<CUpdateCheck::CCheckRecord> CUpdateCheck::ParseCheckRecord(const std::u16string& text)
@@ -165,7 +151,7 @@ std::optional<CUpdateCheck::CCheckRecord> CUpdateCheck::ParseCheckRecord(const s
 
 std::u16string CUpdateCheck::FormatVersionRecord(const CVersionRecord& r)
 {
-    return CUnicodeTool::FromUtf8(Format("V%ldB%ldT%ld#V%ldB%ldT%ld#V%ldB%ldT%ld", r[0], r[1], r[2],
+    return CUnicodeTool::FromUtf8(CStringTool::Format("V%ldB%ldT%ld#V%ldB%ldT%ld#V%ldB%ldT%ld", r[0], r[1], r[2],
                                          r[3], r[4], r[5], r[6], r[7], r[8]));
 }
 
@@ -233,7 +219,7 @@ std::u16string CUpdateCheck::GetMachineId(const std::string& netFolder)
         return u"0";
     // A digest rather than the address itself: as stable, only letters and
     // digits, and the hardware address does not leave the machine.
-    std::u16string source = CUnicodeTool::FromUtf8(Format("%s-%d", best->address.c_str(), best->type));
+    std::u16string source = CUnicodeTool::FromUtf8(CStringTool::Format("%s-%d", best->address.c_str(), best->type));
     char16_t digest[33] = {};
     CEncodingTool::GetWideCharMD5(source.c_str(), digest);
     return digest;
@@ -266,9 +252,16 @@ void CUpdateCheck::OnStartup()
     m_version = record;
 }
 
-std::optional<std::string> CUpdateCheck::Query(const std::u16string& url)
+CUpdateCheck::CSettingsCopy CUpdateCheck::CopySettings()
 {
-    CHttpDownload http;
+    CAppSettings* settings = CAppSettings::Get();
+    return {settings->GetVersion(), settings->GetBuild(), settings->GetUpdateCheckBaseUrl(),
+            settings->GetDataFolders().GetUserDataRoot()};
+}
+
+std::optional<std::string> CUpdateCheck::Query(const std::u16string& url, std::stop_token stop)
+{
+    CHttpDownload http(std::move(stop));
     if (!http.Open(url.c_str()))
         return std::nullopt;
     char buffer[kReplyBytes];
@@ -282,13 +275,12 @@ std::optional<std::string> CUpdateCheck::Query(const std::u16string& url)
     return reply;
 }
 
-bool CUpdateCheck::Run(int listBuild)
+bool CUpdateCheck::Run(int listBuild, const CSettingsCopy& settings, std::stop_token stop)
 {
-    CAppSettings* settings = CAppSettings::Get();
-    const int version = settings->GetVersion(), build = settings->GetBuild();
+    const int version = settings.version, build = settings.build;
     CTraceLog::Write("INFO: Thread check version update. Current V=%d B=%d", version, build);
 
-    CRegistry registry = CRegistry::ForSettings();
+    CRegistry registry(settings.userDataRoot);
     std::u16string text;
     std::optional<CCheckRecord> check;
     if (registry.GetValue(kCheckValue, &text))
@@ -312,18 +304,20 @@ bool CUpdateCheck::Run(int listBuild)
         frontPagePath.clear();
 
     std::string parameters =
-        Format("V=%d&B=%d&T=%d&I=%s&C=%d-%d-%d-%d-V%dP%s", version, build, static_cast<int>(interval),
+        CStringTool::Format("V=%d&B=%d&T=%d&I=%s&C=%d-%d-%d-%d-V%dP%s", version, build, static_cast<int>(interval),
                CUnicodeTool::ToUtf8(GetMachineId()).c_str(), static_cast<int>(check->first),
                static_cast<int>(check->last), static_cast<int>(check->count), static_cast<int>(check->build),
                sentBuild, CUnicodeTool::ToUtf8(GetStartPageLetter(frontPagePath)).c_str());
     CTraceLog::Write("INFO: UpdateCheck Paramerter=%s", parameters.c_str());
-    std::u16string base = settings->GetUpdateCheckBaseUrl();
+    std::u16string base = settings.serviceUrl;
     while (!base.empty() && base.back() == u'/')
         base.pop_back();
     std::u16string url = base + kServicePath + CUnicodeTool::FromUtf8(parameters);
     CTraceLog::Write("SEND: UpdateCheck URL=%s", CUnicodeTool::ToUtf8(url).c_str());
 
-    std::optional<std::string> reply = Query(url);
+    if (stop.stop_requested())
+        return false;
+    std::optional<std::string> reply = Query(url, stop);
     std::optional<std::array<long, 3>> announced = reply ? ParseReply(*reply) : std::nullopt;
     if (!announced) {
         CTraceLog::Write("WARN: Thread check ReadHttpData error.");
@@ -350,8 +344,9 @@ bool CUpdateCheck::Run(int listBuild)
         m_version[7] = newBuild;
         m_version[8] = now;
         registry.SetValue(kVersionValue, FormatVersionRecord(m_version));
-        UIPort().PostMessage(kWM_NEW_VERSION, static_cast<uintptr_t>(newVersion),
-                             new CNewVersion{static_cast<int>(newVersion), static_cast<int>(newBuild)});
+        UIPort().Post([shown = static_cast<int>(newVersion), shownBuild = static_cast<int>(newBuild)] {
+            ShowNewVersionDialog(shown, shownBuild);
+        });
     }
     return true;
 }

@@ -11,24 +11,27 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "app/core/CUIPort.h"
 
 class CUpdateCheck {
 public:
-    // Posted to the interface when a newer version is announced; the
-    // payload is a CNewVersion the receiver deletes.
-    static constexpr unsigned kWM_NEW_VERSION = kWM_APP + 3019;
     // Registry values.
     static constexpr char16_t kCheckValue[] = u"zandrcheck";
     static constexpr char16_t kVersionValue[] = u"zandrversion";
     // The service's reply is read once into this many bytes.
     static constexpr int kReplyBytes = 511;
-    struct CNewVersion {
+    // What a check needs of the program's settings, copied on the
+    // interface thread before the check's thread starts.
+    struct CSettingsCopy {
         int version = 0;
         int build = 0;
+        std::u16string serviceUrl;    // the update-check service's site
+        std::u16string userDataRoot;  // where the registry file is
     };
+    static CSettingsCopy CopySettings();
 
     // "F%ldL%ldT%ldV%ld"
     struct CCheckRecord {
@@ -52,11 +55,15 @@ public:
 
     // On the start-page thread after every download run: `listBuild` is
     // the list's build number, or -1 when it had none. True when the
-    // service answered.
-    bool Run(int listBuild);
+    // service answered. A stop request ends the query at once (false).
+    // A newer version is told to the user through a task posted to the
+    // interface thread.
+    bool Run(int listBuild, const CSettingsCopy& settings, std::stop_token stop = {});
+    // The same with the settings of now; on the interface thread.
+    bool Run(int listBuild) { return Run(listBuild, CopySettings()); }
 
-    // The interface's handler of kWM_NEW_VERSION: the new-version dialog;
-    // OK opens the vendor's site.
+    // On the interface thread: the new-version dialog; OK opens the
+    // vendor's site.
     static void ShowNewVersionDialog(int version, int build);
 
     // Record texts, as stored.
@@ -83,7 +90,7 @@ public:
 private:
     long Now() const;
     // The reply's bytes; none when the service could not be asked.
-    static std::optional<std::string> Query(const std::u16string& url);
+    static std::optional<std::string> Query(const std::u16string& url, std::stop_token stop);
 
     Clock m_now;
     mutable std::mutex m_lock;

@@ -4,11 +4,13 @@
 
 #include <glib.h>
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <initializer_list>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,10 +21,17 @@
 #include "base/model/CProfExtra.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 
 namespace {
 
+// Made once, under the lock, by whichever thread asks first; g_ready is
+// published only when the object is whole. While it is built, its own
+// thread may ask again (the lock is recursive) and gets the object in the
+// making, as before; other threads wait.
+std::recursive_mutex g_settingsLock;
 CAppSettings* g_settings = nullptr;
+std::atomic<CAppSettings*> g_ready{nullptr};
 
 std::string Env(const char* name)
 {
@@ -76,7 +85,9 @@ std::u16string UserDir(const std::string& key, const char* fallback)
     std::string config = Env("XDG_CONFIG_HOME");
     if (config.empty() || config[0] != '/')
         config = HomeFolder() + "/.config";
-    std::ifstream dirs(config + "/user-dirs.dirs");
+    std::string bytes;
+    ReadRegularFile((config + "/user-dirs.dirs").c_str(), &bytes);
+    std::istringstream dirs(bytes);
     std::string line;
     while (std::getline(dirs, line)) {
         size_t start = line.find_first_not_of(" \t");
@@ -297,6 +308,9 @@ void CLayoutProfile::SetTaskPaneWidth(int width)
 
 CAppSettings* CAppSettings::Get()
 {
+    if (CAppSettings* ready = g_ready.load(std::memory_order_acquire))
+        return ready;
+    std::lock_guard<std::recursive_mutex> hold(g_settingsLock);
     if (!g_settings) {
         g_settings = new CAppSettings();
         if (!g_settings->Build()) {
@@ -305,12 +319,15 @@ CAppSettings* CAppSettings::Get()
             ShowMessage(u"Can not find My Korvel folder!");
             UIPort().ExitProcess(1);
         }
+        g_ready.store(g_settings, std::memory_order_release);
     }
     return g_settings;
 }
 
 void CAppSettings::Release()
 {
+    std::lock_guard<std::recursive_mutex> hold(g_settingsLock);
+    g_ready.store(nullptr, std::memory_order_release);
     delete g_settings;
     g_settings = nullptr;
 }

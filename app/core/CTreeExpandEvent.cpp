@@ -2,7 +2,8 @@
 
 #include "base/threads/CScheduleThread.h"
 
-CTreeExpandEvent::CTreeExpandEvent(const void* tree, uintptr_t item) : m_pTree(tree), m_item(item)
+CTreeExpandEvent::CTreeExpandEvent(const void* tree, uintptr_t item, Expand expand)
+    : m_pTree(tree), m_item(item), m_expand(std::move(expand))
 {
     SetEventType(kEventType);
 }
@@ -17,13 +18,14 @@ bool CTreeExpandEvent::IsTheSameEvent(CTimeEvent* other)
 
 void CTreeExpandEvent::OnTimeEvent()
 {
-    UIPort().PostMessage(kWM_TREE_EXPAND, 0, reinterpret_cast<void*>(m_item));
+    if (m_expand)
+        UIPort().Post([expand = std::move(m_expand), item = m_item] { expand(item); });
     delete this;
 }
 
-bool CTreeExpandEvent::Schedule(CScheduleThread& thread, const void* tree, uintptr_t item)
+bool CTreeExpandEvent::Schedule(CScheduleThread& thread, const void* tree, uintptr_t item, Expand expand)
 {
-    auto* event = new CTreeExpandEvent(tree, item);
+    auto* event = new CTreeExpandEvent(tree, item, std::move(expand));
     event->SetDelayTime(kDelaySeconds, 0);
     CTimeEvent* replaced = nullptr;
     // A pending event for the item is earlier than this one, so it stays.

@@ -1,10 +1,11 @@
 #pragma once
 
 // The delayed expand of a folder while the user drags over the folder tree:
-// a time event on the schedule thread that, when due, asks the tree's
-// window to open the row that is still hovered.
+// a time event on the schedule thread that, when due, posts the tree's own
+// expand request to the interface thread.
 
 #include <cstdint>
+#include <functional>
 
 #include "app/core/CUIPort.h"
 #include "base/threads/CTimeEvent.h"
@@ -14,14 +15,14 @@ class CScheduleThread;
 class CTreeExpandEvent : public CTimeEvent {
 public:
     static constexpr int kEventType = 0xA001;
-    // Posted with wParam 0 and the item as the payload; the payload is a
-    // plain value, nothing to free.
-    static constexpr unsigned kWM_TREE_EXPAND = kWM_APP + 20;
     static constexpr int kDelaySeconds = 1;
+    // Runs on the interface thread with the item; it must check that its
+    // tree is still there.
+    using Expand = std::function<void(uintptr_t item)>;
 
     // `tree` and `item` are identities only, compared and handed back but
     // never followed: the row may be gone by the time the event fires.
-    CTreeExpandEvent(const void* tree, uintptr_t item);
+    CTreeExpandEvent(const void* tree, uintptr_t item, Expand expand = nullptr);
 
     // Same type, same tree, same item.
     bool IsTheSameEvent(CTimeEvent* other) override;
@@ -34,9 +35,10 @@ public:
     // Queues an expand of `item` one second from now on `thread`. While one
     // for the same item is pending the new one is dropped, so hovering
     // does not push the expand further away. True when queued.
-    static bool Schedule(CScheduleThread& thread, const void* tree, uintptr_t item);
+    static bool Schedule(CScheduleThread& thread, const void* tree, uintptr_t item, Expand expand);
 
 private:
     const void* m_pTree;
     uintptr_t m_item;
+    Expand m_expand;
 };

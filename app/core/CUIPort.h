@@ -3,7 +3,6 @@
 // The only way the headless core reaches the user. The window shell
 // implements it with GTK; the tests implement it with a scripted double.
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,8 +13,8 @@ class CProgressTask;
 class CUrlNode;
 class RNode;
 
-// Button sets and answers keep the numbers of the platform they came from,
-// so messages and dialog results read the same everywhere.
+// Button sets and answers are numbered once, so that messages and dialog
+// results read the same in the shell, the tests and the trace log.
 enum tagMBBUTTONS : int {
     MB_OK = 0,
     MB_OKCANCEL = 1,
@@ -30,7 +29,7 @@ enum tagMBRESULT : int {
     IDNO = 7,
 };
 
-// Window messages keep their numbers relative to these bases.
+// Message numbers keep their places relative to these bases.
 constexpr unsigned kWM_USER = 0x0400;
 constexpr unsigned kWM_APP = 0x8000;
 
@@ -138,8 +137,11 @@ public:
     virtual bool AskTagRename(const std::u16string& title, const std::vector<std::u16string>& entries,
                               CTagRenameRules& rules) = 0;
 
-    // Hands a message to the interface thread; the receiver owns payload.
-    virtual void PostMessage(unsigned message, uintptr_t wParam, void* payload) = 0;
+    // Hands work to the interface thread from any thread; it runs there
+    // later, in the order posted. The task owns what it carries: one that
+    // never runs (the loop is gone) is destroyed unrun, freeing it. A task
+    // whose receiver may be gone by then checks for it itself.
+    virtual void Post(std::function<void()> task) = 0;
 
     // Ends the program. The shell does not return; the test double throws.
     virtual void ExitProcess(int code) = 0;

@@ -5,17 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/background/CProgressTask.h"
-#include "app/background/CUpdateCheck.h"
-#include "app/core/CTreeExpandEvent.h"
+#include "app/core/CProgressTask.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMainWindow.h"
 #include "app/shell/CTagsWindow.h"
-#include "app/shell/CTreeDrag.h"
-#include "base/tools/CSysString.h"
 
-// The progress dialog while it runs: the job's messages reach it here.
-struct SProgressState {
+namespace {
+
+// The progress dialog while it runs: the job's reports reach it here.
+struct SProgressState : public CProgressView {
     CProgressTask* task = nullptr;
     GtkWidget* dialog = nullptr;
     GtkWidget* bar = nullptr;
@@ -24,15 +22,34 @@ struct SProgressState {
     bool closeDisabled = false;
     bool ended = false;
     int result = CProgressTask::RESULT_CANCELLED;
-};
 
-namespace {
-
-struct SPosted {
-    CGtkUIPort* port;
-    unsigned message;
-    uintptr_t wParam;
-    void* payload;
+    void OnProgressText(const std::u16string& text) override
+    {
+        if (!ended)
+            gtk_label_set_text(GTK_LABEL(status), U8(text).c_str());
+    }
+    void OnProgressPos(int position) override
+    {
+        if (ended)
+            return;
+        double fraction = static_cast<double>(position) / 100.0;
+        gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(bar), fraction > 1.0 ? 1.0 : fraction < 0.0 ? 0.0 : fraction);
+    }
+    void OnProgressNoClose() override
+    {
+        if (ended)
+            return;
+        closeDisabled = true;
+        gtk_widget_set_sensitive(cancel, FALSE);
+        gtk_window_set_deletable(GTK_WINDOW(dialog), FALSE);
+    }
+    void OnProgressEnd(int value) override
+    {
+        if (ended)
+            return;
+        result = value;
+        ended = true;
+    }
 };
 
 // Keeps a dialog running until a handler of its own says it may close.
@@ -394,15 +411,14 @@ int CGtkUIPort::RunProgressDialog(CProgressTask& task)
     g_signal_connect(state.dialog, "delete-event", G_CALLBACK(OnProgressDelete), &state);
     gtk_widget_show_all(state.dialog);
 
-    SProgressState* outer = m_pProgress;
-    m_pProgress = &state;
-    if (!task.Start()) {
+    if (!task.Start(&state)) {
         state.result = CProgressTask::RESULT_FAILED;
         state.ended = true;
     }
     while (!state.ended)
         gtk_main_iteration();
-    m_pProgress = outer;
+    // Reports still queued must not reach this dialog once it is gone.
+    task.CleanUp();
     gtk_widget_destroy(state.dialog);
     return state.result;
 }
@@ -532,72 +548,22 @@ bool CGtkUIPort::AskTagRename(const std::u16string& title, const std::vector<std
 
 // --- messages
 
-void CGtkUIPort::PostMessage(unsigned message, uintptr_t wParam, void* payload)
+void CGtkUIPort::Post(std::function<void()> task)
 {
     // An idle source is safe to add from any thread and always runs later
-    // on the main loop, as a posted message would.
-    auto* posted = new SPosted{this, message, wParam, payload};
-    g_idle_add_full(G_PRIORITY_DEFAULT, &CGtkUIPort::OnPosted, posted, nullptr);
+    // on the main loop. A source removed unrun (its loop gone) still frees
+    // the task through the destroy function.
+    auto* held = new std::function<void()>(std::move(task));
+    g_idle_add_full(G_PRIORITY_DEFAULT, &CGtkUIPort::OnPosted, held,
+                    [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
 }
 
 gboolean CGtkUIPort::OnPosted(gpointer data)
 {
-    auto* posted = static_cast<SPosted*>(data);
-    posted->port->Dispatch(posted->message, posted->wParam, posted->payload);
-    delete posted;
+    auto& task = *static_cast<std::function<void()>*>(data);
+    if (task)
+        task();
     return G_SOURCE_REMOVE;
-}
-
-void CGtkUIPort::Dispatch(unsigned message, uintptr_t wParam, void* payload)
-{
-    SProgressState* progress = m_pProgress && !m_pProgress->ended ? m_pProgress : nullptr;
-    switch (message) {
-    case kWM_PROGRESS_TEXT:
-        if (progress)
-            gtk_label_set_text(GTK_LABEL(progress->status), U8(static_cast<char16_t*>(payload)).c_str());
-        CSysString::Free(static_cast<char16_t*>(payload));
-        return;
-    case kWM_PROGRESS_POS:
-        if (progress) {
-            double fraction = static_cast<double>(wParam) / 100.0;
-            gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(progress->bar), fraction > 1.0 ? 1.0 : fraction);
-        }
-        return;
-    case kWM_PROGRESS_NOCLOSE:
-        if (progress) {
-            progress->closeDisabled = true;
-            gtk_widget_set_sensitive(progress->cancel, FALSE);
-            gtk_window_set_deletable(GTK_WINDOW(progress->dialog), FALSE);
-        }
-        return;
-    case kWM_PROGRESS_END:
-        if (progress) {
-            progress->result = static_cast<int>(wParam);
-            progress->ended = true;
-        }
-        return;
-    case kWM_PROGRESS_CANCEL:
-        if (progress)
-            CancelProgress(progress);
-        return;
-    case CUpdateCheck::kWM_NEW_VERSION: {
-        auto* news = static_cast<CUpdateCheck::CNewVersion*>(payload);
-        if (news) {
-            CUpdateCheck::CNewVersion copy = *news;
-            delete news;
-            CUpdateCheck::ShowNewVersionDialog(copy.version, copy.build);
-        }
-        return;
-    }
-    case CTreeExpandEvent::kWM_TREE_EXPAND:
-        if (m_pWindow && m_pWindow->GetTreeDrag())
-            m_pWindow->GetTreeDrag()->OnExpandMessage(reinterpret_cast<uintptr_t>(payload));
-        return;
-    default:
-        // No one else posts yet; a payload of unknown type cannot be freed.
-        g_printerr("Zandrel: unhandled message %u\n", message);
-        return;
-    }
 }
 
 void CGtkUIPort::ExitProcess(int code)

@@ -10,7 +10,6 @@
 
 class CMainWindow;
 class CTagsWindow;
-struct SProgressState;
 
 class CGtkUIPort : public CUIPort {
 public:
@@ -60,7 +59,7 @@ public:
     bool AskTagRename(const std::u16string& title, const std::vector<std::u16string>& entries,
                       CTagRenameRules& rules) override;
 
-    void PostMessage(unsigned message, uintptr_t wParam, void* payload) override;
+    void Post(std::function<void()> task) override;
     void ExitProcess(int code) override;
 
     // Maps a dialog's close without an answer to the answer of its buttons:
@@ -69,8 +68,7 @@ public:
 
 private:
     GtkWindow* Parent() const;
-    // On the main loop: what a posted message does.
-    void Dispatch(unsigned message, uintptr_t wParam, void* payload);
+    // On the main loop: runs one posted task.
     static gboolean OnPosted(gpointer data);
     // One text field under a prompt, run until the rules accept or the
     // user cancels.
@@ -83,5 +81,4 @@ private:
 
     CMainWindow* m_pWindow = nullptr;
     CTagsWindow* m_pTags = nullptr;
-    SProgressState* m_pProgress = nullptr;
 };

@@ -2,7 +2,7 @@
 
 #include "app/background/CThreadMgr.h"
 #include "app/core/CFolderTreeMgr.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CTreeExpandEvent.h"
 #include "base/model/RNode.h"
@@ -74,7 +74,7 @@ CTreeDrag::CTreeDrag(CMainCore& core, GtkTreeView* tree, int nodeColumn, GtkTree
     g_signal_connect(m_pTree, "drag-drop", G_CALLBACK(&CTreeDrag::OnDragDrop), this);
 }
 
-// The views are gone by now: only what is held here is let go.
+// The views are gone by now: only what is held here is released.
 CTreeDrag::~CTreeDrag()
 {
     if (m_dropIdle)
@@ -146,7 +146,11 @@ void CTreeDrag::Hover(GtkTreePath* path)
     GtkTreeIter iter;
     if (m_hoverItem && gtk_tree_model_get_iter(model, &iter, path) && gtk_tree_model_iter_has_child(model, &iter) &&
         !gtk_tree_view_row_expanded(m_pTree, path))
-        CTreeExpandEvent::Schedule(*m_core.GetThreadMgr().GetScheduleThread(), m_pTree, m_hoverItem);
+        CTreeExpandEvent::Schedule(*m_core.GetThreadMgr().GetScheduleThread(), m_pTree, m_hoverItem,
+                                   [alive = std::weak_ptr<CTreeDrag*>(m_pAlive)](uintptr_t item) {
+                                       if (std::shared_ptr<CTreeDrag*> self = alive.lock())
+                                           (*self)->OnExpandMessage(item);
+                                   });
 }
 
 void CTreeDrag::OnExpandMessage(uintptr_t item)

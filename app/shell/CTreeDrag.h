@@ -12,6 +12,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "app/core/CTreeDrop.h"
 
@@ -28,9 +29,9 @@ public:
     CTreeDrag(const CTreeDrag&) = delete;
     CTreeDrag& operator=(const CTreeDrag&) = delete;
 
-    // The schedule thread's request to open `item` (a folder's link record,
-    // as an identity only). Opens it when a drag is still on and still
-    // rests on that closed row.
+    // The schedule thread's request, run on the interface thread, to open
+    // `item` (a folder's link record, as an identity only). Opens it when a
+    // drag is still on and still rests on that closed row.
     void OnExpandMessage(uintptr_t item);
 
 private:
@@ -68,6 +69,9 @@ private:
     static gboolean OnDropIdle(gpointer self);
 
     CMainCore& m_core;
+    // Expand requests posted from the schedule thread hold it weakly, so
+    // one that runs after the window went does nothing.
+    std::shared_ptr<CTreeDrag*> m_pAlive = std::make_shared<CTreeDrag*>(this);
     GtkTreeView* m_pTree;
     GtkTreeView* m_pList;
     int m_nodeColumn;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 
+#include "base/net/CCurlSession.h"
 #include "base/tools/CSysString.h"
 #include "base/tools/CUnicodeTool.h"
 
@@ -185,7 +186,8 @@ void CNetBase::FlushPending()
 int CNetBase::OpenSessionConnection()
 {
     CloseSessionConnection();
-    CURL* curl = curl_easy_init();
+    m_pCurl = std::make_unique<CCurlSession>(m_stop);
+    CURL* curl = m_pCurl->Get();
     if (!curl)
         return s_iErrSession;
     m_hSession = curl;
@@ -231,8 +233,7 @@ int CNetBase::OpenSessionConnection()
 
 void CNetBase::CloseSessionConnection()
 {
-    if (m_hSession)
-        curl_easy_cleanup(static_cast<CURL*>(m_hSession));
+    m_pCurl.reset();
     if (m_hHeaders)
         curl_slist_free_all(static_cast<curl_slist*>(m_hHeaders));
     m_hSession = nullptr;

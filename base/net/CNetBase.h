@@ -1,9 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 #include "base/ZandrelExport.h"
+
+class CCurlSession;
 
 // Form client of the account service: keeps the host, the server script, the
 // user's name and password digest and a form parameter string, posts the
@@ -62,6 +66,9 @@ public:
     // `bytes` is held back and completed by the next call.
     void AddResponseUnicodingIt(const char* bytes, int length);
 
+    // Requests made from now on end as soon as `stop` asks for it.
+    void SetStopToken(std::stop_token stop) { m_stop = std::move(stop); }
+
     // Prepares a POST of http://host/postAcceptor over HTTP/1.0: 0 or -3..-5.
     int OpenSessionConnection();
     void CloseSessionConnection();
@@ -79,6 +86,7 @@ protected:
     int SendForm();
     // The status of the last reply; 0 before one arrived.
     long GetStatusCode() const { return m_lStatus; }
+    const std::stop_token& GetStopToken() const { return m_stop; }
 
 private:
     static const char16_t* Str(const std::optional<std::u16string>& s)
@@ -97,7 +105,9 @@ private:
     std::optional<std::u16string> m_response;
     std::string m_pending;      // UTF-8 bytes waiting for the rest of their character
 
-    void* m_hSession = nullptr;     // CURL easy handle
+    std::stop_token m_stop;
+    std::unique_ptr<CCurlSession> m_pCurl;
+    void* m_hSession = nullptr;     // m_pCurl's easy handle
     void* m_hHeaders = nullptr;     // curl_slist of the request headers
     bool m_bRequest = false;        // a request is prepared
     bool m_bReplied = false;        // SendRequest collected a reply

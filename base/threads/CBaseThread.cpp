@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <system_error>
 
 namespace {
@@ -59,7 +61,7 @@ unsigned int CBaseThread::Start(void* self)
     thread->m_idReady.Set();
     thread->m_resumeGate.Wait();
     unsigned int result = 0;
-    if (!thread->m_bKilled.load())
+    if (!thread->m_stop.stop_requested())
         result = static_cast<unsigned int>(thread->Run());
     else
         thread->m_bActive.store(false);
@@ -71,11 +73,11 @@ unsigned int CBaseThread::Start(void* self)
 int CBaseThread::Run()
 {
     PrevWork();
-    // A killed thread starts no further phase (a forcible end would not
-    // have let it); the one it is in runs to its end.
-    if (!m_bKilled.load())
+    // After a stop request no further phase starts; the one it is in ends
+    // as soon as it sees the request.
+    if (!m_stop.stop_requested())
         DoWork();
-    if (!m_bKilled.load())
+    if (!m_stop.stop_requested())
         PostWork();
     m_bActive.store(false);
     return 0;
@@ -83,29 +85,12 @@ int CBaseThread::Run()
 
 void CBaseThread::KillThread()
 {
-    std::thread victim;
-    bool held = false;
-    {
-        std::lock_guard<std::mutex> lock(m_threadMutex);
-        if (!m_bActive.load())
-            return;
-        m_bKilled.store(true);
-        m_bLoop.store(false);
-        m_bActive.store(false);
-        m_handle.store(0);
-        held = !m_resumeGate.IsSet();
-        victim = std::move(m_thread);
-        if (held)
-            m_resumeGate.Set();
-    }
-    if (!victim.joinable())
-        return;
-    // A thread that never left its suspended start ends at once: collect it.
-    // Anything else may never end and is left to the process.
-    if (held && victim.get_id() != std::this_thread::get_id())
-        victim.join();
-    else
-        victim.detach();
+    std::lock_guard<std::mutex> lock(m_threadMutex);
+    m_stop.request_stop();
+    m_bLoop.store(false);
+    // A thread held by a suspended start goes straight to its end.
+    if (m_bStarted && !m_resumeGate.IsSet())
+        m_resumeGate.Set();
 }
 
 void CBaseThread::WaitForThread()
@@ -116,13 +101,13 @@ void CBaseThread::WaitForThread()
         if (!m_thread.joinable())
             return;
         if (m_thread.get_id() == std::this_thread::get_id()) {
-            // Joining oneself cannot work; the object's owner on this
-            // thread takes the consequences.
-            m_thread.detach();
-            return;
+            // Joining oneself cannot work, and a thread left running on its
+            // own would outlive what it uses.
+            std::fputs("Zandrel: a thread tried to collect itself\n", stderr);
+            std::abort();
         }
         if (!m_resumeGate.IsSet()) {
-            m_bKilled.store(true);
+            m_stop.request_stop();
             m_resumeGate.Set();
         }
         thread = std::move(m_thread);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 
 #include "base/ZandrelExport.h"
@@ -10,6 +11,10 @@
 // A worker thread with three phases run in order on the new thread:
 // PrevWork, DoWork, PostWork. A DoWork that loops should test IsLooping on
 // each pass, so that StopDoWorkLoop can end it.
+//
+// Every thread is joined, never left running on its own: KillThread asks
+// it to end (its stop token, IsLooping), and the owner joins it. Work that
+// can take long checks the token often enough to end soon after.
 //
 // The object must outlive its thread. A derived class whose DoWork can run
 // on must end it in its own destructor (before its members go) and then
@@ -26,14 +31,15 @@ public:
     CBaseThread(const CBaseThread&) = delete;
     CBaseThread& operator=(const CBaseThread&) = delete;
 
-    // Linux offers no safe way to end one thread of a process from outside.
-    // Instead, if the thread is active, it is asked to stop looping,
-    // detached and marked inactive; no further phase of it starts, and the
-    // process ends it if it never returns. Its handle becomes 0. The object
-    // must then stay alive until WaitForExit says the thread is gone, or
-    // for the rest of the process. A thread still held by a suspended start
-    // is released and ends at once without running any phase.
+    // Asks the thread to end: its stop token is signalled and its loop
+    // flag cleared; no further phase of it starts. A thread still held by a
+    // suspended start is released and ends without running any phase. Does
+    // not wait: WaitForExit or WaitForThread does. Overrides also wake what
+    // the thread waits on, and call this.
     virtual void KillThread();
+    bool IsStopRequested() const { return m_stop.stop_requested(); }
+    // For the work of the thread to pass on (to a download, a wait).
+    std::stop_token GetStopToken() const { return m_stop.get_token(); }
 
     // Starts the thread. `initFlags` may hold CREATE_SUSPENDED. std::thread
     // has no stack size setting, so `stackSize` is ignored (0 asks for the
@@ -45,10 +51,9 @@ public:
     // was already running (or finished), -1 if there is no thread.
     int ResumeThread();
 
-    // True from CreateThread until Run has ended (or KillThread).
+    // True from CreateThread until Run has ended.
     bool IsActive() const { return m_bActive.load(); }
-    // The value CreateThread returned; 0 before, after a failed start and
-    // after KillThread.
+    // The value CreateThread returned; 0 before and after a failed start.
     unsigned long GetHandle() const { return m_handle.load(); }
     // The kernel's id of the thread (as ps and gdb show it); 0 if none.
     unsigned long GetThreadID() const { return m_threadId.load(); }
@@ -59,7 +64,7 @@ public:
     // Waits until the thread has left its last phase, at most `timeoutMs`
     // milliseconds (negative: without limit). True when it has, or when no
     // thread was started; false on time-out or when called on the thread
-    // itself. Works for killed threads too.
+    // itself.
     bool WaitForExit(int timeoutMs = -1);
 
 protected:
@@ -78,15 +83,15 @@ protected:
 
     // Collects the thread: joins it once it ends (a suspended start that
     // was never resumed is released first, without running any phase).
-    // Returns at once for a detached thread or when called on the thread
-    // itself. Derived destructors call it after telling DoWork to end.
+    // Derived destructors call it after telling DoWork to end. Never call
+    // it on the thread itself: that is a fault and ends the process.
     void WaitForThread();
 
 private:
     int m_iLoopTimeout = -1;
     std::atomic<bool> m_bLoop{true};
     std::atomic<bool> m_bActive{false};
-    std::atomic<bool> m_bKilled{false};
+    std::stop_source m_stop;
     std::atomic<unsigned long> m_handle{0};
     std::atomic<unsigned long> m_threadId{0};
     // Held shut by a suspended start; open otherwise.

@@ -10,9 +10,6 @@ CScheduleThread::~CScheduleThread()
 {
     StopThread();
     WaitForThread();
-    // A killed thread was detached but has been told to stop; the queue
-    // must not go while it may still be in it.
-    WaitForExit();
     // Queued events were handed over and nobody else can free them.
     while (CTimeEvent* e = GetHeadEvent())
         delete e;
@@ -21,8 +18,7 @@ CScheduleThread::~CScheduleThread()
 
 void CScheduleThread::KillThread()
 {
-    if (IsActive())
-        StopThread();
+    StopThread();
     CBaseThread::KillThread();
 }
 

@@ -24,8 +24,7 @@ public:
     CScheduleThread();
     ~CScheduleThread() override;
 
-    // Also tells the loop to stop, so that the detached thread ends soon;
-    // the destructor waits for that, as the queue must outlive it.
+    // Also tells the loop to stop, so that the thread ends at once.
     void KillThread() override;
 
     // Queues `e`, waking the thread if `e` became the earliest. A null `e`

@@ -116,7 +116,7 @@ TEST(ThreadMgrTest, StopAllDropsPendingEventsAndTheThreadsEndSoon)
     CShutdownWait wait(threads);
     while (!wait.Pass()) {
     }
-    EXPECT_LT(wait.GetPassCount(), CShutdownWait::s_iKillPass);
+    EXPECT_LT(wait.GetPassCount(), CShutdownWait::s_iStopPass);
     EXPECT_FALSE(fs::exists(page));
     EXPECT_TRUE(Trashed("note.htm"));
 }

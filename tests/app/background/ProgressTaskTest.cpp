@@ -1,16 +1,15 @@
 // The job side of the progress dialog, run through the scripted dialog:
-// results, the job's messages, the cancel sequence and a job that will not
-// stop.
+// results, the job's reports, the cancel sequence and a stop from the close.
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
 #include <memory>
+#include <thread>
 
-#include "app/background/CProgressTask.h"
+#include "app/core/CProgressTask.h"
 #include "base/threads/CQVEvent.h"
 #include "tests/app/core/ScriptedUI.h"
 
@@ -22,13 +21,6 @@ int RunJob(ScriptedUI& ui, CProgressRun::Job job, std::shared_ptr<void> arg = nu
     task.SetJob(std::move(job), std::move(arg));
     return ui.RunProgressDialog(task);
 }
-
-// What a job that ignores the cancel flag shares with the test.
-struct Stubborn {
-    CQVEvent gate;
-    CQVEvent done;
-    std::atomic<int> steps{0};
-};
 
 }  // namespace
 
@@ -102,41 +94,34 @@ TEST(ProgressTaskTest, CancelStopsAJobThatChecksTheFlag)
     EXPECT_EQ(ui.progressTexts, (Texts{"Termination Initiated.."}));
     EXPECT_EQ((std::vector<int>(ui.progressPositions.begin(), ui.progressPositions.begin() + 2)),
               (std::vector<int>{1, 2}));
+    // The dialog joined the job: reports queued behind the cancel go nowhere.
     int stopped = steps->load();
-    usleep(20000);
+    size_t shown = ui.progressPositions.size();
+    ui.RunPosted();
     EXPECT_EQ(steps->load(), stopped);
+    EXPECT_EQ(ui.progressPositions.size(), shown);
 }
 
-TEST(ProgressTaskTest, AJobThatWillNotStopIsLetGoAndKeepsItsRecord)
+TEST(ProgressTaskTest, TheCloseStopsARunningJobAndEndsItsDialog)
 {
-    auto shared = std::make_shared<Stubborn>();
-    {
-        ScriptedUI ui;
-        ui.progressCancelAfter = 1;
-        auto started = std::chrono::steady_clock::now();
-        int result = RunJob(
-            ui,
-            [](CProgressRun& run) {
-                Stubborn* state = run.GetArg<Stubborn>();
-                run.SetPos(1);
-                state->gate.Wait();
-                // Posts after the cancel go nowhere: the dialog is gone.
-                run.SetPos(2);
-                run.SetStatusText(u"late");
-                ++state->steps;
-                state->done.Set();
-                return true;
-            },
-            shared);
-        auto waited = std::chrono::steady_clock::now() - started;
-        EXPECT_EQ(result, CProgressTask::RESULT_CANCELLED);
-        EXPECT_EQ(ui.progressTexts, (Texts{"Termination Initiated..", "Termination Complete ..Shutting Down !!"}));
-        // Two waits in the dialog and one when the task went.
-        EXPECT_GE(waited, std::chrono::milliseconds(3 * CProgressTask::kCancelWaitMs - 50));
-        EXPECT_EQ(shared->steps.load(), 0);
-    }
-    // The task and the dialog are gone; the job still has what it uses.
-    shared->gate.Set();
-    ASSERT_TRUE(shared->done.Wait(5000));
-    EXPECT_EQ(shared->steps.load(), 1);
+    ScriptedUI ui;
+    auto started = std::make_shared<CQVEvent>();
+    std::thread close([started] {
+        ASSERT_TRUE(started->Wait(60000));
+        EXPECT_EQ(CProgressTask::CountRunningJobs(), 1);
+        CProgressTask::StopAllJobs();
+    });
+    int result = RunJob(
+        ui,
+        [](CProgressRun& run) {
+            run.GetArg<CQVEvent>()->Set();
+            while (!run.IsCancelled())
+                usleep(1000);
+            return true;
+        },
+        started);
+    close.join();
+    EXPECT_EQ(result, CProgressTask::RESULT_CANCELLED);
+    EXPECT_TRUE(ui.progressTexts.empty()) << "no cancel texts: the dialog did not cancel";
+    EXPECT_EQ(CProgressTask::CountRunningJobs(), 0);
 }

@@ -1,11 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
+#include "app/background/CFrontPage.h"
 #include "app/background/CMsgQueueThread.h"
 #include "app/background/CShutdownWait.h"
+#include "app/background/CThreadMgr.h"
+#include "app/background/CUpdateCheck.h"
+#include "app/core/CAppSettings.h"
+#include "app/core/CProgressTask.h"
+#include "app/core/CTreeExpandEvent.h"
 #include "base/threads/CQVEvent.h"
+#include "tests/app/core/ScriptedUI.h"
+#include "tests/fixtures/HttpTestServer.h"
 
 namespace {
 
@@ -35,21 +47,21 @@ private:
     std::vector<unsigned>* m_log;
 };
 
-// Ignores every request to stop; writes to itself once let go, so that an
-// early delete of the object shows up under AddressSanitizer.
-class CStubborn : public CBaseThread {
-public:
-    std::shared_ptr<CQVEvent> gate = std::make_shared<CQVEvent>(), done = std::make_shared<CQVEvent>();
-    int touched = 0;
+// True once `state` holds, looking every few milliseconds for a minute.
+bool WaitUntil(const std::function<bool()>& state)
+{
+    for (int i = 0; i < 6000 && !state(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return state();
+}
 
-protected:
-    void DoWork() override
-    {
-        auto finished = done;
-        gate->Wait();
-        ++touched;
-        finished->Set();
-    }
+// The progress dialog as far as the close is concerned: how the run ended.
+struct EndOnlyView : CProgressView {
+    void OnProgressText(const std::u16string&) override {}
+    void OnProgressPos(int) override {}
+    void OnProgressNoClose() override {}
+    void OnProgressEnd(int value) override { result = value; }
+    int result = 0;
 };
 
 }  // namespace
@@ -86,7 +98,7 @@ TEST(MsgQueueThreadTest, HandlesInOrderUntilQuitOrDestroyedAndFreesEveryPayload)
     EXPECT_EQ(s_freed, 7);
 }
 
-TEST(MsgQueueThreadTest, KillLeavesTheLoopAfterTheCurrentMessage)
+TEST(MsgQueueThreadTest, AStopLeavesTheLoopAfterTheCurrentMessage)
 {
     s_freed = 0;
     std::vector<unsigned> log;
@@ -97,38 +109,78 @@ TEST(MsgQueueThreadTest, KillLeavesTheLoopAfterTheCurrentMessage)
     thread.PostThreadMessage(2, 0, new int(2), FreeInt);
     thread.entered.Wait();
     thread.KillThread();
-    EXPECT_FALSE(thread.IsActive());
-    EXPECT_EQ(thread.GetHandle(), 0u);
+    EXPECT_FALSE(thread.PostThreadMessage(3, 0, new int(3), FreeInt));
     thread.gate.Set();
     ASSERT_TRUE(thread.WaitForExit(5000));
     EXPECT_EQ(log, (std::vector<unsigned>{1}));
-    EXPECT_EQ(s_freed, 1);
+    EXPECT_EQ(s_freed, 2);
 }
 
-TEST(ShutdownWaitTest, KillsAThreadThatNeverEndsAtPass39AndKeepsItsObject)
+// The close while every kind of background job is busy: a start-page
+// download stalled inside its body, an update check stalled on its reply, a
+// delete, a schedule event, and a progress job that only ends when asked.
+// The wait is over well before its last pass, and every thread is joined.
+TEST(ShutdownWaitTest, TheCloseStopsEveryBusyJobWithinTheWaitAndJoinsItsThread)
 {
-    std::vector<unsigned> log;
-    auto quick = new CRecorder(&log);
-    quick->CreateThread();
-    quick->PostThreadMessage(1, 0);
-    quick->PostQuit();
-    auto stubborn = new CStubborn;
-    stubborn->CreateThread();
-    std::shared_ptr<CQVEvent> gate = stubborn->gate, done = stubborn->done;
+    ScopedHome home;
+    ScriptedUI ui;
+    fs::path site = home.Root() / "web/site";
+    fs::create_directories(site);
+    HttpTestServer server;
+    ASSERT_TRUE(server.Start(site.string()));
+    auto stalled = [&] {
+        fs::path file = home.Root() / "web/requests.log";
+        std::string log = fs::exists(file) ? ReadBytes(file) : "";
+        return std::count(log.begin(), log.end(), '\n');
+    };
 
-    auto wait = std::make_unique<CShutdownWait>(std::vector<CBaseThread*>{nullptr, quick, stubborn});
-    for (int pass = 1; pass < 39; ++pass) {
-        ASSERT_FALSE(wait->Pass()) << pass;
-        EXPECT_TRUE(stubborn->IsActive());
+    CThreadMgr threads;
+    {
+        ScopedEnv list("ZANDREL_FRONTPAGE_URL", Utf8(server.Url("/stall/")));
+        auto* download = new CFrontPageDLThread(u"a", nullptr);
+        ASSERT_NE(download->CreateThread(), 0u);
+        threads.SetFrontPageThread(download);
     }
-    EXPECT_EQ(wait->GetRunningCount(), 1);
-    EXPECT_FALSE(wait->Pass());  // pass 39 kills it
-    EXPECT_FALSE(stubborn->IsActive());
-    EXPECT_EQ(stubborn->GetHandle(), 0u);
-    EXPECT_TRUE(wait->Pass());
-    EXPECT_EQ(wait->GetPassCount(), 40);
+    ASSERT_TRUE(WaitUntil([&] { return stalled() == 1; }));
+    {
+        // The list is missing, so this run goes straight on to its check.
+        ScopedEnv list("ZANDREL_FRONTPAGE_URL", Utf8(server.Url("/missing/")));
+        ScopedEnv service("ZANDREL_UPDATE_URL", Utf8(server.Url("/stall")));
+        auto* check = new CFrontPageDLThread(u"b", std::make_shared<CUpdateCheck>());
+        ASSERT_NE(check->CreateThread(), 0u);
+        threads.SetFrontPageThread(check);
+    }
+    CAppSettings::Release();  // no thread reads the settings
+    ASSERT_TRUE(WaitUntil([&] { return stalled() == 2; }));
 
-    wait.reset();  // the stubborn object must survive this
-    gate->Set();
-    EXPECT_TRUE(done->Wait(5000));
+    WriteBytes(home.Root() / "page.htm", "x");
+    EXPECT_TRUE(threads.PostDeleteRequest(U16(home.Root() / "page.htm"), CDeleteFileThread::DELETE_NOTE));
+    ASSERT_TRUE(CTreeExpandEvent::Schedule(*threads.GetScheduleThread(), &ui, 1, [](uintptr_t) {}));
+
+    CProgressTask task(u"Working", true);
+    task.SetJob([](CProgressRun& run) {
+        while (!run.IsCancelled())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return true;
+    });
+    EndOnlyView view;
+    ASSERT_TRUE(task.Start(&view));
+
+    // What the main window's close does.
+    CProgressTask::StopAllJobs();
+    threads.StopAll();
+    std::vector<CBaseThread*> taken = threads.TakeThreads();
+    ASSERT_EQ(taken.size(), 4u);  // schedule, delete and the two runs
+    {
+        CShutdownWait wait(taken);
+        while (!wait.Pass()) {
+        }
+        EXPECT_LT(wait.GetPassCount(), CShutdownWait::s_iStopPass);
+        EXPECT_EQ(wait.GetRunningCount(), 0);
+        for (CBaseThread* thread : taken)
+            EXPECT_FALSE(thread->IsActive());
+    }  // joins and deletes them; the sanitizers see any thread still running
+    EXPECT_FALSE(task.IsJobRunning());
+    ui.RunPosted();
+    EXPECT_EQ(view.result, CProgressTask::RESULT_CANCELLED);
 }

@@ -13,16 +13,15 @@
 #include <cstdlib>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "app/background/CProgressTask.h"
-#include "app/background/CUpdateCheck.h"
+#include "app/core/CProgressTask.h"
 #include "app/core/CUIPort.h"
-#include "base/tools/CSysString.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace fs = std::filesystem;
@@ -144,11 +143,9 @@ public:
     bool hasDocument = true;
     bool pageModified = false;
     std::u16string titleText;
-    // The progress dialog presses Cancel when this many position messages
-    // have come (0: never).
+    // The progress dialog presses Cancel when this many positions have
+    // come (0: never).
     int progressCancelAfter = 0;
-    // New-version posts are taken (and recorded below) only when set.
-    bool acceptNewVersionPosts = false;
 
     // --- what the core did
     std::vector<ScriptedMessage> messages;
@@ -178,7 +175,6 @@ public:
     int tagsWindowCloses = 0;
     std::vector<CTextQuestion> textQuestions;
     std::vector<std::vector<std::u16string>> renameLists;
-    std::vector<CUpdateCheck::CNewVersion> newVersionPosts;
 
     Texts MessageTexts() const
     {
@@ -240,23 +236,15 @@ public:
     void SetTitleText(const std::u16string& title) override { titleText = title; }
     void RefreshItem(CUrlNode* item) override { refreshedItems.push_back(item); }
     void SelectItem(CUrlNode* item) override { selectedItem = item; }
-    // Starts the job and handles its messages as the dialog does, until it
-    // ends or the script cancels.
+    // Starts the job and runs the posted tasks as the dialog's loop does,
+    // until the job ends or the script cancels.
     int RunProgressDialog(CProgressTask& task) override
     {
         progressTitles.push_back(Utf8(task.GetTitle()));
-        {
-            std::lock_guard<std::mutex> hold(m_postLock);
-            m_bDialogOpen = true;
-        }
-        int result = task.Start() ? RunDialogLoop(task) : int(CProgressTask::RESULT_FAILED);
-        // The dialog is gone: what is still queued is dropped, and any later
-        // post fails the test.
-        std::lock_guard<std::mutex> hold(m_postLock);
-        m_bDialogOpen = false;
-        for (const Posted& left : m_posted)
-            FreePayload(left);
-        m_posted.clear();
+        ProgressView view(*this);
+        int result = task.Start(&view) ? RunDialogLoop(task, view) : int(CProgressTask::RESULT_FAILED);
+        // As the dialog goes, the job is joined and its late reports cut off.
+        task.CleanUp();
         progressResults.push_back(result);
         return result;
     }
@@ -285,85 +273,88 @@ public:
         return Opened(Utf8(program) + " " + Utf8(argument));
     }
     void ShowInFileManager(const std::u16string& path) override { Opened("show " + Utf8(path)); }
-    // Called from the job's thread: only the open progress dialog takes posts.
-    void PostMessage(unsigned message, uintptr_t wParam, void* payload) override
+    // From any thread: queued until the dialog's loop or RunPosted runs it.
+    void Post(std::function<void()> task) override
     {
         std::lock_guard<std::mutex> hold(m_postLock);
-        if (message == CUpdateCheck::kWM_NEW_VERSION) {
-            auto* news = static_cast<CUpdateCheck::CNewVersion*>(payload);
-            if (!acceptNewVersionPosts)
-                ADD_FAILURE() << "unexpected new-version post";
-            else if (!news || wParam != uintptr_t(news->version))
-                ADD_FAILURE() << "new-version post without its version";
-            else
-                newVersionPosts.push_back(*news);
-            delete news;
-            return;
-        }
-        bool forDialog = message >= kWM_PROGRESS_NOCLOSE && message <= kWM_PROGRESS_CANCEL;
-        if (!m_bDialogOpen || !forDialog) {
-            ADD_FAILURE() << "unexpected post " << message;
-            if (forDialog)
-                FreePayload({message, wParam, payload});
-            return;
-        }
-        m_posted.push_back({message, wParam, payload});
+        m_posted.push_back(std::move(task));
         m_postReady.notify_one();
+    }
+    // Runs what was posted so far, as the interface's loop would: the count.
+    size_t RunPosted()
+    {
+        size_t count = 0;
+        while (std::function<void()> task = TakePosted(std::chrono::seconds(0))) {
+            task();
+            ++count;
+        }
+        return count;
+    }
+    // Runs `count` posted tasks, waiting up to a minute for each: how many ran.
+    size_t RunPosted(size_t count)
+    {
+        size_t ran = 0;
+        for (; ran < count; ++ran) {
+            std::function<void()> task = TakePosted(std::chrono::seconds(60));
+            if (!task)
+                break;
+            task();
+        }
+        return ran;
     }
     [[noreturn]] void ExitProcess(int code) override { throw ScriptedExit{code}; }
 
 private:
-    struct Posted {
-        unsigned message;
-        uintptr_t wParam;
-        void* payload;
+    struct ProgressView : CProgressView {
+        explicit ProgressView(ScriptedUI& owner) : ui(owner) {}
+        void OnProgressText(const std::u16string& text) override { ui.progressTexts.push_back(Utf8(text)); }
+        void OnProgressPos(int position) override
+        {
+            ui.progressPositions.push_back(position);
+            cancel = cancel || int(ui.progressPositions.size()) == ui.progressCancelAfter;
+        }
+        void OnProgressNoClose() override {}  // changes nothing here
+        void OnProgressEnd(int value) override
+        {
+            result = value;
+            ended = true;
+        }
+        ScriptedUI& ui;
+        bool cancel = false;
+        bool ended = false;
+        int result = 0;
     };
-    static void FreePayload(const Posted& posted)
+    // The next posted task, waiting up to `wait`; empty when none came.
+    std::function<void()> TakePosted(std::chrono::seconds wait)
     {
-        if (posted.message == kWM_PROGRESS_TEXT)
-            CSysString::Free(static_cast<char16_t*>(posted.payload));
+        std::unique_lock<std::mutex> hold(m_postLock);
+        if (!m_postReady.wait_for(hold, wait, [this] { return !m_posted.empty(); }))
+            return nullptr;
+        std::function<void()> task = std::move(m_posted.front());
+        m_posted.pop_front();
+        return task;
     }
-    int RunDialogLoop(CProgressTask& task)
+    int RunDialogLoop(CProgressTask& task, ProgressView& view)
     {
         auto cancel = [&] {
             return task.Cancel([this](const std::u16string& text) { progressTexts.push_back(Utf8(text)); });
         };
-        for (;;) {
-            Posted posted;
-            {
-                std::unique_lock<std::mutex> hold(m_postLock);
-                if (!m_postReady.wait_for(hold, std::chrono::seconds(60), [this] { return !m_posted.empty(); })) {
-                    hold.unlock();
-                    ADD_FAILURE() << "the progress dialog waited in vain";
-                    return cancel();
-                }
-                posted = m_posted.front();
-                m_posted.pop_front();
-            }
-            switch (posted.message) {
-            case kWM_PROGRESS_END:
-                return int(posted.wParam);
-            case kWM_PROGRESS_POS:
-                progressPositions.push_back(int(posted.wParam));
-                if (int(progressPositions.size()) == progressCancelAfter)
-                    return cancel();
-                break;
-            case kWM_PROGRESS_TEXT:
-                progressTexts.push_back(Utf8(static_cast<char16_t*>(posted.payload)));
-                FreePayload(posted);
-                break;
-            case kWM_PROGRESS_CANCEL:
+        while (!view.ended) {
+            std::function<void()> posted = TakePosted(std::chrono::seconds(60));
+            if (!posted) {
+                ADD_FAILURE() << "the progress dialog waited in vain";
                 return cancel();
-            default:  // disabling close changes nothing here
-                break;
             }
+            posted();
+            if (view.cancel)
+                return cancel();
         }
+        return view.result;
     }
 
     std::mutex m_postLock;
     std::condition_variable m_postReady;
-    std::deque<Posted> m_posted;
-    bool m_bDialogOpen = false;
+    std::deque<std::function<void()>> m_posted;
 
     bool Opened(const std::string& what)
     {

@@ -21,7 +21,6 @@ protected:
         fs::create_directories(home.Root() / "web/site");
         ASSERT_TRUE(server.Start((home.Root() / "web/site").string()));
         url.emplace("ZANDREL_UPDATE_URL", Utf8(server.Url("/site")));
-        ui.acceptNewVersionPosts = true;
     }
     ~UpdateCheckTest() override { CAppSettings::Release(); }
 
@@ -61,7 +60,7 @@ TEST_F(UpdateCheckTest, SendsTheCheckRecordAndCountsOnlySuccessfulChecks)
     ASSERT_TRUE(check.Run(1290));  // a list build already reported goes out as 0
     EXPECT_EQ(LastQuery().substr(LastQuery().find("&T=")), "&T=43200&I=" + id + "&C=1700000000-1700000060-2-1290-V0Pb");
     EXPECT_EQ(Get(u"zandrcheck"), "F1700000000L1700000060T3V1290");
-    EXPECT_TRUE(ui.newVersionPosts.empty());
+    EXPECT_EQ(ui.RunPosted(), 0u);
 }
 
 TEST_F(UpdateCheckTest, AFailedQueryChangesNoRecord)
@@ -88,7 +87,7 @@ TEST_F(UpdateCheckTest, AFailedQueryChangesNoRecord)
     EXPECT_NE(ReadBytes(log).find("WARN: Thread check ReadHttpData error.\r\n"), std::string::npos);
     EXPECT_EQ(Get(u"zandrcheck"), "F100L200T3V7");
     EXPECT_EQ(Get(u"zandrversion"), version);
-    EXPECT_TRUE(ui.newVersionPosts.empty());
+    EXPECT_EQ(ui.RunPosted(), 0u);
 }
 
 TEST_F(UpdateCheckTest, EachHigherVersionIsAnnouncedOnce)
@@ -100,15 +99,21 @@ TEST_F(UpdateCheckTest, EachHigherVersionIsAnnouncedOnce)
         EXPECT_TRUE(check.Run(5)) << body;
         now += 10;
     }
-    ASSERT_EQ(ui.newVersionPosts.size(), 2u);
-    EXPECT_EQ(ui.newVersionPosts[0].version * 10000 + ui.newVersionPosts[0].build, 2151300);
-    EXPECT_EQ(ui.newVersionPosts[1].version * 10000 + ui.newVersionPosts[1].build, 2200001);
+    // Told on the interface thread; OK opens the site.
+    EXPECT_TRUE(ui.messages.empty());
+    ui.answers = {IDCANCEL, IDOK};
+    ASSERT_EQ(ui.RunPosted(), 2u);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].title, "New Version for Update");
+    EXPECT_NE(ui.messages[0].text.find(Utf8(CCommandTable::FormatVersion(215, 1300))), std::string::npos);
+    EXPECT_NE(ui.messages[1].text.find(Utf8(CCommandTable::FormatVersion(220, 1))), std::string::npos);
+    EXPECT_EQ(ui.opened.size(), 1u);
     EXPECT_EQ(Get(u"zandrversion"), "V200B1283T1700000000#V200B1283T1700000000#V220B1T1700000040");
 
     CUpdateCheck nextStart;  // remembered across starts
     nextStart.OnStartup();
     EXPECT_TRUE(nextStart.Run(5));
-    EXPECT_EQ(ui.newVersionPosts.size(), 2u);
+    EXPECT_EQ(ui.RunPosted(), 0u);
 }
 
 TEST_F(UpdateCheckTest, TheRunningVersionIsNoNewsEvenWhenNeverAnnounced)
@@ -117,7 +122,7 @@ TEST_F(UpdateCheckTest, TheRunningVersionIsNoNewsEvenWhenNeverAnnounced)
     check.OnStartup();
     Reply("ZANDRVERSION=V200B1290T1");
     EXPECT_TRUE(check.Run(5));
-    EXPECT_TRUE(ui.newVersionPosts.empty());
+    EXPECT_EQ(ui.RunPosted(), 0u);
 }
 
 TEST_F(UpdateCheckTest, StartupMakesOrRefreshesTheVersionRecord)

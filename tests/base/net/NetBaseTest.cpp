@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <stop_token>
 #include <string>
+#include <thread>
 
 #include "base/tools/CSysString.h"
 #include "base/tools/CUnicodeTool.h"
@@ -200,4 +203,27 @@ TEST_F(NetBaseServer, ReportsFailedSendsAndBrokenReplies)
     ASSERT_EQ(cut.SendForm(), 0);
     EXPECT_EQ(cut.ReadServerResponse(), CNetBase::s_iErrRead);
     EXPECT_EQ(Take(cut), std::u16string(1000, u'x'));
+
+    // A reply that stalls ends when a stop is asked for, asked before the
+    // request or while it waits; what came is a broken reply.
+    for (bool early : {true, false}) {
+        std::stop_source stop;
+        FormClient stalled;
+        stalled.SetHost(served.c_str());
+        stalled.SetPostAcceptor(u"/stall/form");
+        stalled.SetStopToken(stop.get_token());
+        ASSERT_EQ(stalled.OpenSessionConnection(), 0);
+        if (early)
+            stop.request_stop();
+        std::thread stopper([&stop] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            stop.request_stop();
+        });
+        int sent = stalled.SendForm();
+        stopper.join();
+        EXPECT_TRUE(sent == CNetBase::s_iErrSend || stalled.ReadServerResponse() == CNetBase::s_iErrRead) << early;
+        if (early) {
+            EXPECT_EQ(sent, CNetBase::s_iErrSend);
+        }
+    }
 }

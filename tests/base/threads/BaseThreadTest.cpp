@@ -11,7 +11,8 @@
 
 namespace {
 
-// Records its phases; DoWork can be held until `release` is set.
+// Records its phases; DoWork can be held until `release` is set or a stop
+// is asked for.
 class PhaseThread : public CBaseThread {
 public:
     explicit PhaseThread(std::string* log, bool holdDoWork = false) : m_log(log), m_hold(holdDoWork) {}
@@ -35,6 +36,7 @@ protected:
     {
         Add("do ");
         m_inDoWork.Set();
+        std::stop_callback onStop(GetStopToken(), [this] { m_release.Set(); });
         if (m_hold)
             m_release.Wait();
     }
@@ -90,26 +92,23 @@ TEST(BaseThread, AThreadNeverResumedRunsNoPhase)
     PhaseThread killed(&log);
     ASSERT_NE(killed.CreateThread(CBaseThread::CREATE_SUSPENDED), 0u);
     killed.KillThread();
+    EXPECT_TRUE(killed.WaitForExit(20000)) << "released, it ends at once";
     EXPECT_FALSE(killed.IsActive());
-    EXPECT_TRUE(killed.WaitForExit(0)) << "released and collected at once";
     EXPECT_EQ(log, "");
 }
 
-TEST(BaseThread, KillDetachesARunningThreadAndStartsNoFurtherPhase)
+TEST(BaseThread, AStopEndsAThreadThatWatchesItsTokenAndStartsNoFurtherPhase)
 {
     std::string log;
     auto t = std::make_unique<PhaseThread>(&log, true);
     ASSERT_NE(t->CreateThread(), 0u);
     ASSERT_TRUE(t->m_inDoWork.Wait(20000));
-    t->KillThread();  // returns although DoWork still waits
-    EXPECT_FALSE(t->IsActive());
-    EXPECT_EQ(t->GetHandle(), 0u);
-    EXPECT_FALSE(t->WaitForExit(0));
-
-    t->m_release.Set();
+    t->KillThread();
+    EXPECT_TRUE(t->IsStopRequested());
     ASSERT_TRUE(t->WaitForExit(20000));
+    EXPECT_FALSE(t->IsActive());
     EXPECT_EQ(log, "prev do ");
-    t->KillThread();  // nothing left to kill
+    t->KillThread();  // nothing left to stop
     t.reset();
 }
 

@@ -5,12 +5,13 @@
 #include <gtk/gtk.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "app/background/CProgressTask.h"
+#include "app/core/CProgressTask.h"
 #include "app/background/CUpdateCheck.h"
 #include "app/shell/CGtkUIPort.h"
 
@@ -254,12 +255,17 @@ TEST_F(GtkUIPortTest, ProgressDialogFollowsTheJobToItsEnd)
     EXPECT_EQ(port.RunProgressDialog(failing), CProgressTask::RESULT_FAILED);
 }
 
-TEST_F(GtkUIPortTest, CancelStopsAJobThatWaitsForIt)
+TEST_F(GtkUIPortTest, CancelStopsAJobAndReportsQueuedBehindItGoNowhere)
 {
     CProgressTask task(u"Converting", true);
+    // Reports pile up on the loop faster than it runs them; those still
+    // queued when the dialog goes must not reach it.
     task.SetJob([](CProgressRun& run) {
-        while (!run.IsCancelled())
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        for (int step = 0; !run.IsCancelled(); ++step) {
+            run.SetPos(step % 100);
+            run.SetStatusText(u"step");
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
         return false;
     });
     WhenDialog([](GtkDialog* dialog) {
@@ -267,13 +273,16 @@ TEST_F(GtkUIPortTest, CancelStopsAJobThatWaitsForIt)
         gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
     });
     EXPECT_EQ(port.RunProgressDialog(task), CProgressTask::RESULT_CANCELLED);
+    EXPECT_FALSE(task.IsJobRunning()) << "joined when the dialog went";
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
 }
 
-TEST_F(GtkUIPortTest, MessagesPostedFromAnotherThreadRunOnTheMainLoop)
+TEST_F(GtkUIPortTest, TasksPostedFromAnotherThreadRunOnTheMainLoop)
 {
     std::atomic<bool> posted{false};
     std::thread sender([&] {
-        port.PostMessage(CUpdateCheck::kWM_NEW_VERSION, 201, new CUpdateCheck::CNewVersion{201, 1300});
+        port.Post([] { CUpdateCheck::ShowNewVersionDialog(201, 1300); });
         posted = true;
     });
     sender.join();

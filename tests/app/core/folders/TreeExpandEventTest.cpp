@@ -1,12 +1,10 @@
 // The delayed expand while dragging over the folder tree: which pending
-// events count as the same, what Schedule keeps and drops, and the message
+// events count as the same, what Schedule keeps and drops, and the task
 // a due event posts to the interface thread.
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 #include <vector>
 
 #include "app/core/CTreeExpandEvent.h"
@@ -17,36 +15,13 @@ namespace {
 
 using E = CTreeExpandEvent;
 
-// Takes the expand posts the shared double would refuse; they may come
-// from the schedule thread.
-class ExpandUI : public ScriptedUI {
-public:
-    struct Post {
-        uintptr_t wParam;
-        uintptr_t item;
-    };
-    void PostMessage(unsigned message, uintptr_t wParam, void* payload) override
+// What the due events asked the tree to open, in order.
+struct Expanded {
+    std::vector<uintptr_t> items;
+    E::Expand Record()
     {
-        if (message != E::kWM_TREE_EXPAND) {
-            ScriptedUI::PostMessage(message, wParam, payload);
-            return;
-        }
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_posts.push_back({wParam, reinterpret_cast<uintptr_t>(payload)});
-        m_ready.notify_all();
+        return [this](uintptr_t item) { items.push_back(item); };
     }
-    // The posts once `count` have come, or what came within a minute.
-    std::vector<Post> WaitFor(size_t count)
-    {
-        std::unique_lock<std::mutex> hold(m_lock);
-        m_ready.wait_for(hold, std::chrono::seconds(60), [&] { return m_posts.size() >= count; });
-        return m_posts;
-    }
-
-private:
-    std::mutex m_lock;
-    std::condition_variable m_ready;
-    std::vector<Post> m_posts;
 };
 
 // Another kind of event that happens to use the same type code.
@@ -101,14 +76,14 @@ TEST(TreeExpandEventTest, APendingExpandIsKeptAndTheNewOneDropped)
 {
     CScheduleThread thread;
     long long before = NowMillis();
-    ASSERT_TRUE(E::Schedule(thread, &Tree1, 7));
+    ASSERT_TRUE(E::Schedule(thread, &Tree1, 7, nullptr));
     long long after = NowMillis();
     // Hovering on: the same item again is dropped, and not leaked.
-    EXPECT_FALSE(E::Schedule(thread, &Tree1, 7));
-    EXPECT_FALSE(E::Schedule(thread, &Tree1, 7));
+    EXPECT_FALSE(E::Schedule(thread, &Tree1, 7, nullptr));
+    EXPECT_FALSE(E::Schedule(thread, &Tree1, 7, nullptr));
     // Another row, or the same row of another tree, has its own expand.
-    EXPECT_TRUE(E::Schedule(thread, &Tree1, 8));
-    EXPECT_TRUE(E::Schedule(thread, &Tree2, 7));
+    EXPECT_TRUE(E::Schedule(thread, &Tree1, 8, nullptr));
+    EXPECT_TRUE(E::Schedule(thread, &Tree2, 7, nullptr));
 
     std::vector<CTimeEvent*> events = Drain(thread);
     ASSERT_EQ(events.size(), 3u);
@@ -132,36 +107,49 @@ TEST(TreeExpandEventTest, ALaterPendingExpandIsReplacedAndFreed)
     auto* late = new E(&Tree1, 7);
     late->SetDelayTime(30, 0);
     thread.InsertTimeEvent(late);
-    ASSERT_TRUE(E::Schedule(thread, &Tree1, 7));
+    ASSERT_TRUE(E::Schedule(thread, &Tree1, 7, nullptr));
     std::vector<CTimeEvent*> events = Drain(thread);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_LT(Millis(*events[0]), NowMillis() + 2000);
     delete events[0];
 }
 
-TEST(TreeExpandEventTest, ADueExpandPostsItsItemOnceToTheInterface)
+TEST(TreeExpandEventTest, ADueExpandRunsItsRequestOnceOnTheInterfaceThread)
 {
-    ExpandUI ui;
-    // Fired by hand: the message and the event's end.
-    (new E(&Tree1, 42))->OnTimeEvent();
-    std::vector<ExpandUI::Post> posts = ui.WaitFor(1);
-    ASSERT_EQ(posts.size(), 1u);
-    EXPECT_EQ(posts[0].wParam, 0u);
-    EXPECT_EQ(posts[0].item, 42u);
+    ScriptedUI ui;
+    Expanded expanded;
+    // Fired by hand: nothing runs until the interface's loop does.
+    (new E(&Tree1, 42, expanded.Record()))->OnTimeEvent();
+    EXPECT_TRUE(expanded.items.empty());
+    EXPECT_EQ(ui.RunPosted(), 1u);
+    EXPECT_EQ(expanded.items, (std::vector<uintptr_t>{42}));
 
-    // On a running schedule thread, hovered twice: one post, after the wait.
+    // On a running schedule thread, hovered twice: one request, after the wait.
     {
         CScheduleThread thread;
         ASSERT_NE(thread.CreateThread(0, 0), 0u);
-        ASSERT_TRUE(E::Schedule(thread, &Tree1, 43));
-        EXPECT_FALSE(E::Schedule(thread, &Tree1, 43));
-        posts = ui.WaitFor(2);
+        ASSERT_TRUE(E::Schedule(thread, &Tree1, 43, expanded.Record()));
+        EXPECT_FALSE(E::Schedule(thread, &Tree1, 43, expanded.Record()));
+        EXPECT_EQ(ui.RunPosted(1), 1u);
     }
-    // The thread has been collected: nothing more came.
-    posts = ui.WaitFor(2);
-    ASSERT_EQ(posts.size(), 2u);
-    EXPECT_EQ(posts[1].item, 43u);
-    EXPECT_EQ(posts[1].wParam, 0u);
+    // The thread has been joined: nothing more came.
+    EXPECT_EQ(ui.RunPosted(), 0u);
+    EXPECT_EQ(expanded.items, (std::vector<uintptr_t>{42, 43}));
+}
+
+TEST(TreeExpandEventTest, AnExpandThatNeverRunsFreesWhatItHolds)
+{
+    // Dropped from the queue, or posted and never run: either way what the
+    // request holds goes with it (the leak check would see it otherwise).
+    auto held = std::make_shared<int>(1);
+    {
+        ScriptedUI ui;
+        CScheduleThread thread;
+        ASSERT_TRUE(E::Schedule(thread, &Tree1, 7, [held](uintptr_t) {}));
+        (new E(&Tree1, 8, [held](uintptr_t) {}))->OnTimeEvent();
+        EXPECT_EQ(held.use_count(), 3);
+    }
+    EXPECT_EQ(held.use_count(), 1);
 }
 
 }  // namespace

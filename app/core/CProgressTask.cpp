@@ -1,16 +1,18 @@
-#include "app/background/CProgressTask.h"
+#include "app/core/CProgressTask.h"
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
-#include "base/tools/CSysString.h"
+namespace {
+
+// Runs whose thread has not been joined yet, for the close.
+std::mutex g_runsLock;
+std::vector<std::shared_ptr<CProgressRun>> g_runs;
+
+}  // namespace
 
 // ---- the run record ----
-
-bool CProgressRun::IsCancelled() const
-{
-    std::lock_guard<std::mutex> hold(m_lock);
-    return m_bCancel;
-}
 
 bool CProgressRun::IsRunning() const
 {
@@ -20,30 +22,28 @@ bool CProgressRun::IsRunning() const
 
 void CProgressRun::SetPos(int position)
 {
-    Post(kWM_PROGRESS_POS, static_cast<uintptr_t>(position), nullptr);
+    Post([position](CProgressView& view) { view.OnProgressPos(position); });
 }
 
 void CProgressRun::SetStatusText(const std::u16string& text)
 {
-    char16_t* copy = CSysString::Alloc(text.c_str());
-    if (copy)
-        Post(kWM_PROGRESS_TEXT, 0, copy);
+    Post([text](CProgressView& view) { view.OnProgressText(text); });
 }
 
 void CProgressRun::DisableClose()
 {
-    Post(kWM_PROGRESS_NOCLOSE, 0, nullptr);
+    Post([](CProgressView& view) { view.OnProgressNoClose(); });
 }
 
-void CProgressRun::Post(unsigned message, uintptr_t wParam, char16_t* text)
+void CProgressRun::Post(std::function<void(CProgressView&)> report)
 {
-    std::lock_guard<std::mutex> hold(m_lock);
-    // After a cancel the dialog may be gone; the text is still ours then.
-    if (m_bCancel) {
-        CSysString::Free(text);
+    if (IsCancelled())
         return;
-    }
-    UIPort().PostMessage(message, wParam, text);
+    // The dialog may be gone when the task runs: the link says so.
+    UIPort().Post([link = m_pLink, report = std::move(report)] {
+        if (link->view)
+            report(*link->view);
+    });
 }
 
 // ---- the task ----
@@ -64,24 +64,28 @@ void CProgressTask::SetJob(CProgressRun::Job job, std::shared_ptr<void> arg)
     m_pArg = std::move(arg);
 }
 
-bool CProgressTask::Start()
+bool CProgressTask::Start(CProgressView* view)
 {
     CleanUp();
     auto run = std::make_shared<CProgressRun>();
     run->m_job = m_job;
     run->m_pArg = m_pArg;
+    run->m_pLink = std::make_shared<CProgressLink>();
+    run->m_pLink->view = view;
 
     pthread_attr_t attr;
     if (pthread_attr_init(&attr) != 0)
         return false;
     bool ok = m_nStackSize == 0 || pthread_attr_setstacksize(&attr, m_nStackSize) == 0;
-    // The thread holds the run too, so a thread let go keeps what it uses.
-    auto* held = new std::shared_ptr<CProgressRun>(run);
-    ok = ok && pthread_create(&m_thread, &attr, &CProgressTask::ThreadMain, held) == 0;
+    ok = ok && pthread_create(&m_thread, &attr, &CProgressTask::ThreadMain, run.get()) == 0;
     pthread_attr_destroy(&attr);
     if (!ok) {
-        delete held;
+        run->m_pLink->view = nullptr;
         return false;
+    }
+    {
+        std::lock_guard<std::mutex> hold(g_runsLock);
+        g_runs.push_back(run);
     }
     m_pRun = std::move(run);
     m_bHasThread = true;
@@ -90,26 +94,32 @@ bool CProgressTask::Start()
 
 void* CProgressTask::ThreadMain(void* param)
 {
-    std::unique_ptr<std::shared_ptr<CProgressRun>> held(static_cast<std::shared_ptr<CProgressRun>*>(param));
-    CProgressRun& run = **held;
-    bool cancelled;
+    // The task joins this thread before it lets go of the run.
+    CProgressRun& run = *static_cast<CProgressRun*>(param);
     {
         std::lock_guard<std::mutex> hold(run.m_lock);
         run.m_bRunning = true;
-        cancelled = run.m_bCancel;
     }
     int result = RESULT_FAILED;
-    if (!cancelled && run.m_job) {
+    if (!run.IsCancelled() && run.m_job) {
         try {
             result = run.m_job(run) ? RESULT_OK : RESULT_FAILED;
         } catch (...) {
             result = RESULT_FAILED;
         }
     }
+    if (run.IsCancelled())
+        result = RESULT_CANCELLED;
+    // Always told: a stop from the close must end the dialog too. After the
+    // dialog's own cancel the link is cut and this goes nowhere.
+    UIPort().Post([link = run.m_pLink, result] {
+        if (CProgressView* view = link->view) {
+            link->view = nullptr;
+            view->OnProgressEnd(result);
+        }
+    });
     std::lock_guard<std::mutex> hold(run.m_lock);
     run.m_bRunning = false;
-    if (!run.m_bCancel)
-        UIPort().PostMessage(kWM_PROGRESS_END, static_cast<uintptr_t>(result), nullptr);
     run.m_bEnded = true;
     run.m_ended.notify_all();
     return nullptr;
@@ -131,11 +141,17 @@ bool CProgressTask::IsJobRunning() const
     return !m_pRun->m_bEnded;
 }
 
+void CProgressTask::DetachView()
+{
+    if (m_pRun)
+        m_pRun->m_pLink->view = nullptr;
+}
+
 int CProgressTask::Cancel(const std::function<void(const std::u16string&)>& showStatus)
 {
     if (m_pRun) {
-        std::lock_guard<std::mutex> hold(m_pRun->m_lock);
-        m_pRun->m_bCancel = true;
+        m_pRun->m_stop.request_stop();
+        DetachView();
     }
     if (showStatus)
         showStatus(u"Termination Initiated..");
@@ -152,20 +168,35 @@ void CProgressTask::CleanUp()
 {
     if (!m_pRun)
         return;
-    {
-        std::lock_guard<std::mutex> hold(m_pRun->m_lock);
-        m_pRun->m_bCancel = true;
-    }
+    m_pRun->m_stop.request_stop();
+    DetachView();
     if (m_bHasThread) {
-        // A job that does not stop in time is let go; its run record
-        // lives on with it.
-        if (WaitForEnd(kCancelWaitMs))
-            pthread_join(m_thread, nullptr);
-        else
-            pthread_detach(m_thread);
+        pthread_join(m_thread, nullptr);
         m_bHasThread = false;
     }
+    {
+        std::lock_guard<std::mutex> hold(g_runsLock);
+        std::erase(g_runs, m_pRun);
+    }
     m_pRun.reset();
+}
+
+void CProgressTask::StopAllJobs()
+{
+    std::lock_guard<std::mutex> hold(g_runsLock);
+    for (const auto& run : g_runs)
+        run->m_stop.request_stop();
+}
+
+int CProgressTask::CountRunningJobs()
+{
+    std::lock_guard<std::mutex> hold(g_runsLock);
+    int count = 0;
+    for (const auto& run : g_runs) {
+        std::lock_guard<std::mutex> ended(run->m_lock);
+        count += run->m_bEnded ? 0 : 1;
+    }
+    return count;
 }
 
 bool CProgressTask::ReportResult(int result)

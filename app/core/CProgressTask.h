@@ -1,34 +1,45 @@
 #pragma once
 
 // The job side of the progress dialog: one job runs on a thread of its own
-// while the modal dialog shows its progress. The job reports through posted
-// messages only, and checks the cancel flag between its steps; the dialog
-// (UIPort().RunProgressDialog) starts it, handles the messages and returns
-// the result that the caller reads with ReportResult.
+// while the modal dialog shows its progress. The job reports through tasks
+// posted to the interface thread only, and checks the stop request between
+// its steps; the dialog (UIPort().RunProgressDialog) starts it, shows what
+// it reports and returns the result that the caller reads with
+// ReportResult.
 //
-// Linux cannot end a thread from outside. A job that does not stop when
-// asked is left to finish on its own: its thread is detached and keeps its
-// run record (and the job's argument) alive until it ends. It posts nothing
-// more once cancelled.
+// Every job thread is joined, never left behind: a job must end soon after
+// a stop request. Closing the program asks every running job to stop.
 
 #include <pthread.h>
 
 #include <condition_variable>
 #include <cstddef>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <string>
 
 #include "app/core/CUIPort.h"
 
-// Messages from the job to the dialog.
-constexpr unsigned kWM_PROGRESS_NOCLOSE = kWM_USER + 1234;  // disable close and Cancel
-constexpr unsigned kWM_PROGRESS_END = kWM_USER + 1235;      // wParam: the dialog's result
-constexpr unsigned kWM_PROGRESS_POS = kWM_USER + 1236;      // wParam: bar position
-constexpr unsigned kWM_PROGRESS_TEXT = kWM_USER + 1237;     // payload: status text, a CSysString
-constexpr unsigned kWM_PROGRESS_CANCEL = kWM_USER + 1238;   // the dialog cancels
+// What shows a run: the dialog, on the interface thread. Reports reach it
+// only while the run is attached to it; once the dialog is done with the
+// run (it ended, was cancelled or the task went) they go nowhere.
+class CProgressView {
+public:
+    virtual ~CProgressView() = default;
+    virtual void OnProgressText(const std::u16string& text) = 0;
+    virtual void OnProgressPos(int position) = 0;
+    // Disables close and Cancel.
+    virtual void OnProgressNoClose() = 0;
+    // The job is over: `result` is the dialog's result.
+    virtual void OnProgressEnd(int result) = 0;
+};
+
+// The dialog a run reports to; read and written on the interface thread only.
+struct CProgressLink {
+    CProgressView* view = nullptr;
+};
 
 // One run of the job, as the job sees it.
 class CProgressRun {
@@ -36,7 +47,9 @@ public:
     // Returns true when the job succeeded.
     using Job = std::function<bool(CProgressRun& run)>;
 
-    bool IsCancelled() const;
+    // A stop was asked for: by Cancel, by the task's end or by the close.
+    bool IsCancelled() const { return m_stop.stop_requested(); }
+    std::stop_token GetStopToken() const { return m_stop.get_token(); }
     bool IsRunning() const;
     // The argument given with the job; the run keeps it alive.
     template <typename T>
@@ -45,7 +58,7 @@ public:
         return static_cast<T*>(m_pArg.get());
     }
 
-    // Reports to the dialog; nothing is posted once the run is cancelled.
+    // Reports to the dialog; nothing is posted once a stop was asked for.
     void SetPos(int position);
     void SetStatusText(const std::u16string& text);
     void DisableClose();
@@ -53,16 +66,16 @@ public:
 private:
     friend class CProgressTask;
 
-    // Posts under the lock, so that nothing follows a cancel.
-    void Post(unsigned message, uintptr_t wParam, char16_t* text);
+    void Post(std::function<void(CProgressView&)> report);
 
     mutable std::mutex m_lock;
     std::condition_variable m_ended;
     bool m_bRunning = false;
-    bool m_bCancel = false;
     bool m_bEnded = false;  // the thread is past its last use of the job
+    std::stop_source m_stop;
     Job m_job;
     std::shared_ptr<void> m_pArg;
+    std::shared_ptr<CProgressLink> m_pLink;
 };
 
 class CProgressTask {
@@ -76,8 +89,7 @@ public:
     static constexpr size_t kMaxTitleLength = 255;
 
     CProgressTask(const std::u16string& title, bool cancelAllowed);
-    // Cleans up like a new start would, so a job still running after a
-    // cancel is let go here.
+    // Stops a job still running and joins its thread.
     ~CProgressTask();
     CProgressTask(const CProgressTask&) = delete;
     CProgressTask& operator=(const CProgressTask&) = delete;
@@ -90,18 +102,26 @@ public:
     void SetStackSize(size_t bytes) { m_nStackSize = bytes; }
 
     // --- the dialog's side
-    // Cleans up the previous run and starts the job on its own thread.
-    // False when the thread cannot start: the dialog ends with RESULT_FAILED.
-    bool Start();
-    // The Cancel button: stops the run, showing the dialog's texts through
-    // `showStatus` and giving the job up to two short waits to end. The
-    // dialog disables its close first. Returns RESULT_CANCELLED.
+    // Cleans up the previous run and starts the job on its own thread,
+    // reporting to `view`. False when the thread cannot start: the dialog
+    // ends with RESULT_FAILED.
+    bool Start(CProgressView* view);
+    // The Cancel button: asks the job to stop, showing the dialog's texts
+    // through `showStatus` and giving the job up to two short waits to end;
+    // the run reports nothing more. The dialog disables its close first.
+    // Returns RESULT_CANCELLED.
     int Cancel(const std::function<void(const std::u16string&)>& showStatus);
-    // Ends the previous run: sets cancel, gives the job a short wait, and
-    // lets go of a thread that is still running.
+    // Ends the previous run: asks it to stop and joins its thread.
     void CleanUp();
     // The job's thread has not ended yet.
     bool IsJobRunning() const;
+
+    // --- the close
+    // Asks the job of every task whose thread is running to stop; each
+    // then ends its dialog with RESULT_CANCELLED.
+    static void StopAllJobs();
+    // Tasks whose job has not ended yet.
+    static int CountRunningJobs();
 
     // --- the caller's side
     // True for success; otherwise tells the user what happened.
@@ -111,6 +131,7 @@ private:
     static void* ThreadMain(void* run);
     // Waits up to `ms` for the thread to end; true when it has.
     bool WaitForEnd(int ms) const;
+    void DetachView();
 
     std::u16string m_title;
     bool m_bCancelAllowed;
