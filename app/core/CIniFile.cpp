@@ -1,13 +1,11 @@
 #include "app/core/CIniFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "app/core/CFileSys.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 
 namespace {
 
@@ -66,24 +64,7 @@ bool BreaksLine(const std::u16string& text, char16_t extra)
 
 bool ReadAll(const std::u16string& path, std::string* bytes)
 {
-    int fd = ::open(CFileSys::Native(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT;
-    char buffer[16384];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (got == 0)
-            break;
-        bytes->append(buffer, size_t(got));
-    }
-    ::close(fd);
-    return true;
+    return ReadRegularFile(CFileSys::Native(path).c_str(), bytes) || errno == ENOENT;
 }
 
 }  // namespace

@@ -29,9 +29,8 @@ public:
     // is not there.
     bool GetValue(const std::u16string& section, const std::u16string& key,
                   std::u16string* value) const;
-    // As the profile API reads: the value without one pair of enclosing
-    // double quotes, or `fallback` when the key is not there; cut to
-    // kReadBuffer - 1 characters.
+    // The value without one pair of enclosing double quotes, or `fallback`
+    // when the key is not there; cut to kReadBuffer - 1 characters.
     std::u16string GetString(const std::u16string& section, const std::u16string& key,
                              const std::u16string& fallback, size_t buffer = kReadBuffer) const;
     // Replaces the key where it stands or appends it to its section; a
@@ -41,8 +40,8 @@ public:
     bool SetString(const std::u16string& section, const std::u16string& key,
                    const std::u16string& value);
 
-    // One read or one write of a key in the file at `path`, as the platform
-    // profile calls do.
+    // One read or one write of a key in the file at `path`, loading and
+    // saving the whole file around it.
     static std::u16string GetProfileString(const std::u16string& path, const std::u16string& section,
                                            const std::u16string& key, const std::u16string& fallback,
                                            size_t buffer = kReadBuffer);

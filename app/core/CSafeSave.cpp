@@ -4,36 +4,49 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <string_view>
 #include <vector>
 
 #include "app/core/CFileSys.h"
 #include "app/core/CUIPort.h"
+#include "base/tools/CStringTool.h"
+#include "base/xml/CWriteFile.h"
 #include "base/xml/CWriteXML.h"
 
 namespace {
 
-bool IsDigits(std::u16string_view text)
+// Calls `visit` with the name and type of every entry of `folder` but "."
+// and "..". The listing is read with a buffer on the stack: this runs
+// before every collection is read, and opendir's own buffer costs more than
+// the listing.
+template <class Visit>
+void ForEachEntry(const std::u16string& folder, Visit visit)
 {
-    if (text.empty())
-        return false;
-    for (char16_t c : text) {
-        if (c < u'0' || c > u'9')
-            return false;
+    int fd = ::open(CFileSys::Native(folder.empty() ? u"." : folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    alignas(dirent64) char buffer[8192];
+    for (;;) {
+        ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        for (ssize_t at = 0; at < got;) {
+            auto* entry = reinterpret_cast<dirent64*>(buffer + at);
+            at += entry->d_reclen;
+            std::string_view name(entry->d_name);
+            if (name != "." && name != "..")
+                visit(name, entry->d_type);
+        }
     }
-    return true;
+    ::close(fd);
 }
 
-// "." + name + ".<pid>.<n>.tmp", as the atomic writer names its files.
-bool IsTempOf(const std::u16string& entry, const std::u16string& name)
+void RemoveUnheld(const std::u16string& folder, const std::vector<std::string>& temps)
 {
-    std::u16string head = u"." + name + u".";
-    std::u16string_view tail = u".tmp";
-    if (entry.size() <= head.size() + tail.size() || entry.compare(0, head.size(), head) != 0 ||
-        entry.compare(entry.size() - tail.size(), tail.size(), tail) != 0)
-        return false;
-    std::u16string_view middle(entry.data() + head.size(), entry.size() - head.size() - tail.size());
-    size_t dot = middle.find(u'.');
-    return dot != std::u16string_view::npos && IsDigits(middle.substr(0, dot)) && IsDigits(middle.substr(dot + 1));
+    std::string prefix = folder.empty() ? std::string() : CFileSys::Native(folder) + "/";
+    for (const std::string& temp : temps)
+        CAtomicWriteFile::RemoveIfStale((prefix + temp).c_str());
 }
 
 }  // namespace
@@ -52,7 +65,7 @@ bool CSafeSave::Backup(int* error)
     m_bBackedUp = false;
     if (!CFileSys::IsFile(m_path))
         return true;
-    if (!CFileSys::CopyFile(m_path, GetBackupPath(m_path), error)) {
+    if (!CFileSys::MakeSafetyCopy(m_path, GetBackupPath(m_path), error)) {
         m_bPending = false;
         return false;
     }
@@ -60,10 +73,18 @@ bool CSafeSave::Backup(int* error)
     return true;
 }
 
-bool CSafeSave::Write(CWriteXML& writer)
+bool CSafeSave::Write(CWriteXML& writer, int* error)
 {
-    bool written = writer.SaveToFile(m_path.c_str());
+    errno = 0;
+    // The "~" name goes with the rename, so one folder flush covers both.
+    std::u16string backup = GetBackupPath(m_path);
+    bool written = writer.SaveReplacing(m_path.c_str(), m_bBackedUp ? backup.c_str() : nullptr);
+    int failure = written ? 0 : errno ? errno : EIO;
+    if (written)
+        m_bBackedUp = false;
     Finish(written);
+    if (error)
+        *error = failure;
     return written;
 }
 
@@ -77,15 +98,15 @@ void CSafeSave::Finish(bool written)
     if (written)
         CFileSys::RemoveFile(backup);
     else
-        CFileSys::Rename(backup, m_path);  // the old bytes, whatever the writer left
+        CFileSys::RestoreSafetyCopy(backup, m_path);  // the old bytes, whatever the writer left
 }
 
-CSafeSave::tagRESULT CSafeSave::Save(CWriteXML& writer, const std::u16string& path)
+CSafeSave::tagRESULT CSafeSave::Save(CWriteXML& writer, const std::u16string& path, int* error)
 {
     CSafeSave save(path);
-    if (!save.Backup())
+    if (!save.Backup(error))
         return SAVE_NO_BACKUP;
-    return save.Write(writer) ? SAVE_OK : SAVE_FAILED;
+    return save.Write(writer, error) ? SAVE_OK : SAVE_FAILED;
 }
 
 CSafeSave::tagLOAD CSafeSave::Load(const std::u16string& path,
@@ -125,38 +146,37 @@ void CSafeSave::RemoveStaleTemps(const std::u16string& path, bool* hasFile, bool
     std::u16string name = CFileSys::NameOf(path);
     if (name.empty())
         return;
-    // Read with a buffer on the stack: this runs before every collection
-    // is read, and opendir's own buffer costs more than the listing.
-    int fd = ::open(CFileSys::Native(folder.empty() ? u"." : folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
     std::string file = CFileSys::Native(name);
     std::string copy = file + "~";
-    std::vector<std::u16string> stale;
-    alignas(dirent64) char buffer[8192];
-    for (;;) {
-        ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        for (ssize_t at = 0; at < got;) {
-            auto* entry = reinterpret_cast<dirent64*>(buffer + at);
-            at += entry->d_reclen;
-            if (entry->d_type == DT_DIR)
-                continue;
-            if (file == entry->d_name) {
-                if (hasFile)
-                    *hasFile = true;
-            } else if (copy == entry->d_name) {
-                if (hasBackup)
-                    *hasBackup = true;
-            } else if (entry->d_name[0] == '.') {
-                std::u16string entryName = CFileSys::FromNative(entry->d_name);
-                if (IsTempOf(entryName, name))
-                    stale.push_back(folder + entryName);
-            }
+    std::vector<std::string> temps;
+    ForEachEntry(folder, [&](std::string_view entry, unsigned char type) {
+        if (type == DT_DIR)
+            return;
+        if (entry == file) {
+            if (hasFile)
+                *hasFile = true;
+        } else if (entry == copy) {
+            if (hasBackup)
+                *hasBackup = true;
+        } else if (CAtomicWriteFile::IsTempName(entry, file)) {
+            temps.emplace_back(entry);
         }
-    }
-    ::close(fd);
-    for (const std::u16string& temp : stale)
-        CFileSys::RemoveFile(temp);
+    });
+    RemoveUnheld(folder, temps);
+}
+
+void CSafeSave::RemoveStalePageTemps(const std::u16string& folder)
+{
+    std::vector<std::string> temps;
+    ForEachEntry(folder, [&](std::string_view entry, unsigned char type) {
+        // "." + page + ".<pid>.<n>.tmp", the page's name ending in ".htm"
+        if (type != DT_DIR && CAtomicWriteFile::IsTempName(entry)) {
+            std::string_view name = entry.substr(0, entry.rfind('.'));
+            name = name.substr(0, name.rfind('.'));
+            name = name.substr(0, name.rfind('.'));
+            if (CStringTool::EndsWithNoCase(name, ".htm"))
+                temps.emplace_back(entry);
+        }
+    });
+    RemoveUnheld(folder, temps);
 }

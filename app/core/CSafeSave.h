@@ -1,10 +1,11 @@
 #pragma once
 
-// Replacing a file the program wrote before. The old file is copied to
-// path + "~" first, the writer puts the new content beside the file and
-// renames it over (CWriteXML::SaveToFile), and the "~" copy goes away once
-// that succeeded. A crash or a failure at any moment leaves the old file or
-// the new one whole; a failed save leaves the old one byte for byte.
+// Replacing a file the program wrote before. The old file gets a second
+// name, path + "~" (a copy where there are no hard links), the writer puts
+// the new content beside the file and renames it over
+// (CWriteXML::SaveToFile), and the "~" name goes away once that succeeded.
+// A crash or a failure at any moment leaves the old file or the new one
+// whole; a failed save leaves the old one byte for byte.
 
 #include <functional>
 #include <string>
@@ -25,15 +26,16 @@ public:
     CSafeSave(const CSafeSave&) = delete;
     CSafeSave& operator=(const CSafeSave&) = delete;
 
-    // Copies an existing file to path + "~"; true when there is nothing to
+    // Makes the "~" copy of an existing file; true when there is nothing to
     // copy. The error number of a failed copy goes to `error`.
     bool Backup(int* error = nullptr);
     // Writes the document and finishes: the copy is deleted on success and
-    // moved back over the file on failure.
-    bool Write(CWriteXML& writer);
+    // moved back over the file on failure. The error number of a failure
+    // (EFBIG for a document too large to save) goes to `error`.
+    bool Write(CWriteXML& writer, int* error = nullptr);
 
-    // Backup and Write in one.
-    static tagRESULT Save(CWriteXML& writer, const std::u16string& path);
+    // Backup and Write in one; the error number of a failure in `error`.
+    static tagRESULT Save(CWriteXML& writer, const std::u16string& path, int* error = nullptr);
 
     static std::u16string GetBackupPath(const std::u16string& path) { return path + u"~"; }
 
@@ -51,9 +53,12 @@ public:
     static tagLOAD Load(const std::u16string& path, const std::function<bool(const std::u16string&)>& read);
 
     // Removes the writer's hidden temporary files of `path`
-    // ("." + name + ".<pid>.<n>.tmp") that an interrupted save left behind,
-    // and tells whether the file and its "~" copy are there.
+    // ("." + name + ".<pid>.<n>.tmp") that an interrupted save left behind
+    // (those of a save still running stay), and tells whether the file and
+    // its "~" copy are there.
     static void RemoveStaleTemps(const std::u16string& path, bool* hasFile = nullptr, bool* hasBackup = nullptr);
+    // The same for the temporary files of every page (".htm") in `folder`.
+    static void RemoveStalePageTemps(const std::u16string& folder);
 
 private:
     void Finish(bool written);

@@ -10,9 +10,11 @@
 #include <cstring>
 #include <new>
 
+#include "base/net/CCurlSession.h"
 #include "base/tools/CBaseTool.h"
 #include "base/tools/CSysString.h"
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 
 namespace {
 
@@ -43,14 +45,11 @@ bool Append(curl_slist** list, const char* line)
 
 // Closes a request and whatever was opened for it, on every path.
 struct RRequest {
-    CURL* curl = nullptr;
+    explicit RRequest(const std::stop_token& stop) : session(stop), curl(session.Get()) {}
+    ~RRequest() { curl_slist_free_all(headers); }
+    CCurlSession session;
+    CURL* curl;
     curl_slist* headers = nullptr;
-    ~RRequest()
-    {
-        if (curl)
-            curl_easy_cleanup(curl);
-        curl_slist_free_all(headers);
-    }
 };
 
 }  // namespace
@@ -135,14 +134,20 @@ bool CNetUploadFile::get_data(std::string& out)
         return true;
     }
     std::string path = Utf8(m_localFile);
-    int fd = m_localFile ? open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1;
+    int fd = m_localFile ? OpenRegularFile(path.c_str()) : -1;
+    int error = m_localFile ? errno : ENOENT;
+    if (fd < 0 && (error == EISDIR || error == EINVAL)) {
+        // Something other than a file: it opens, but there is nothing to map.
+        Fail(u"CreateFileMapping Failed", EISDIR);
+        return false;
+    }
     if (fd < 0) {
-        Fail(u"CreateFile Failed", m_localFile ? errno : ENOENT);
+        Fail(u"CreateFile Failed", error);
         return false;
     }
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        int error = S_ISREG(st.st_mode) ? errno : EISDIR;
+    if (fstat(fd, &st) != 0) {
+        error = errno;
         close(fd);
         Fail(u"CreateFileMapping Failed", error);
         return false;
@@ -153,7 +158,7 @@ bool CNetUploadFile::get_data(std::string& out)
         return true;
     }
     void* view = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-    int error = errno;
+    error = errno;
     close(fd);
     if (view == MAP_FAILED) {
         Fail(u"MapViewOfFile Failed", error);
@@ -181,10 +186,9 @@ std::string CNetUploadFile::GetRequestUrl() const
     return url + path;
 }
 
-bool CNetUploadFile::OpenRequest(void** handle, void** headers, const char* extraHeader)
+bool CNetUploadFile::OpenRequest(CCurlSession& session, void** headers, const char* extraHeader)
 {
-    CURL* curl = curl_easy_init();
-    *handle = curl;
+    CURL* curl = session.Get();
     if (!curl) {
         Fail(u"InternetOpen Failed", CURLE_FAILED_INIT);
         return false;
@@ -283,13 +287,11 @@ int CNetUploadFile::Post()
         return m_nResult;
     }
 
-    RRequest request;
+    RRequest request(GetStopToken());
     try {
         std::string header = "Content-Type: multipart/form-data, boundary=" + Utf8(m_boundary);
-        void* handle = nullptr;
         void* headers = nullptr;
-        bool opened = OpenRequest(&handle, &headers, header.c_str());
-        request.curl = static_cast<CURL*>(handle);
+        bool opened = OpenRequest(request.session, &headers, header.c_str());
         request.headers = static_cast<curl_slist*>(headers);
         if (!opened)
             return m_nResult;
@@ -343,11 +345,9 @@ int CNetUploadFile::Authenticate()
     m_nResult = 1;
     m_errorMsg.clear();
     m_reply.clear();
-    RRequest request;
-    void* handle = nullptr;
+    RRequest request(GetStopToken());
     void* headers = nullptr;
-    bool opened = OpenRequest(&handle, &headers, nullptr);
-    request.curl = static_cast<CURL*>(handle);
+    bool opened = OpenRequest(request.session, &headers, nullptr);
     request.headers = static_cast<curl_slist*>(headers);
     if (!opened)
         return m_nResult;

@@ -58,8 +58,8 @@ public:
     // The parameter parts added so far.
     const char* GetPartString() const { return m_szParts; }
 
-    // A failure code as the platform reports it: a positive error e becomes
-    // 0x80070000 | (e & 0xFFFF); other values stay.
+    // An error number as a negative result code: a positive error e
+    // becomes 0x80070000 | (e & 0xFFFF); other values stay.
     static int MakeResultCode(long error);
 
 protected:
@@ -79,8 +79,8 @@ private:
     {
         return s ? s->c_str() : nullptr;
     }
-    // Opens the session, connection and request; false with the error set.
-    bool OpenRequest(void** handle, void** headers, const char* extraHeader);
+    // Sets up the request on `session`; false with the error set.
+    bool OpenRequest(CCurlSession& session, void** headers, const char* extraHeader);
     void Fail(const char16_t* text, long error);
 
     std::optional<std::u16string> m_localFile;

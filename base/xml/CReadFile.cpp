@@ -30,6 +30,59 @@ long ReadSome(int fd, void* bytes, long size)
 
 }  // namespace
 
+int OpenRegularFile(const char* path, int flags)
+{
+    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (error) {
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+bool ReadRegularFile(const char* path, std::string* bytes, size_t limit)
+{
+    bytes->clear();
+    int fd = OpenRegularFile(path);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0 && static_cast<size_t>(st.st_size) < limit)
+        bytes->reserve(static_cast<size_t>(st.st_size));
+    char piece[65536];
+    int error = 0;
+    for (;;) {
+        ssize_t got = ::read(fd, piece, sizeof piece);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            error = errno;
+        if (got <= 0)
+            break;
+        if (static_cast<size_t>(got) >= limit - bytes->size()) {
+            error = EFBIG;
+            break;
+        }
+        bytes->append(piece, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    if (error) {
+        bytes->clear();
+        errno = error;
+        return false;
+    }
+    return true;
+}
+
 CReadFile::~CReadFile()
 {
     CloseFile();
@@ -40,14 +93,9 @@ bool CReadFile::OpenFile(const char16_t* path)
     CloseFile();
     if (!path || !*path)
         return false;
-    m_fd = ::open(CUnicodeTool::ToUtf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    m_fd = OpenRegularFile(CUnicodeTool::ToUtf8(path).c_str());
     if (m_fd < 0)
         return false;
-    struct stat st;
-    if (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        CloseFile();
-        return false;
-    }
     m_path = path;
     m_bom = BOM_NONE;
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "base/ZandrelExport.h"
@@ -21,7 +23,8 @@ public:
     CReadFile(const CReadFile&) = delete;
     CReadFile& operator=(const CReadFile&) = delete;
 
-    // Opens an existing file; keeps a copy of the path.
+    // Opens an existing regular file (see OpenRegularFile); keeps a copy of
+    // the path.
     bool OpenFile(const char16_t* path);
     const char16_t* GetPath() const { return m_path.c_str(); }
 
@@ -54,3 +57,13 @@ private:
     tagFILE_BOM_ENCODE m_bom = BOM_NONE;
     bool m_bCheckBOM = false;
 };
+
+// Every reader opens its files here. A named pipe in place of a file would
+// block the open, and a pipe or a device would block or never end when
+// read, so only regular files open: the open does not wait, and anything
+// else is refused with EISDIR (a folder) or EINVAL. `flags` adds open flags
+// such as O_NOFOLLOW. The descriptor, or -1 with errno set.
+ZANDREL_API int OpenRegularFile(const char* path, int flags = 0);
+// The whole regular file into `bytes`; false with errno set when it does
+// not open or read, or when it has `limit` bytes or more (EFBIG).
+ZANDREL_API bool ReadRegularFile(const char* path, std::string* bytes, size_t limit = SIZE_MAX);

@@ -3,6 +3,7 @@
 #include <libxml/parser.h>
 #include <libxml/tree.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -36,7 +37,7 @@ bool CReadXML::LoadFile(const char16_t* path)
     m_nErrorCode = -1;
     CReadFile file;
     if (!file.OpenFile(path)) {
-        m_errorReason = "cannot open the file";
+        m_errorReason = errno == EINVAL || errno == EISDIR ? "not a regular file" : "cannot open the file";
         return false;
     }
     long size = file.GetFileSize();
@@ -213,8 +214,8 @@ void CParseXML::ForEachAttribute(const XMLNode* node,
 
 long CParseXML::ToLong(const std::u16string& value)
 {
-    // Narrowed to bytes like the original conversion: only ASCII digits,
-    // signs and spaces matter to it.
+    // Only ASCII digits, signs and spaces can make up a number, so the
+    // rest is narrowed to '?' and ends the digits.
     char narrow[21];
     size_t n = 0;
     for (; n < 20 && n < value.size(); ++n)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/ZandrelExport.h"
+#include "base/xml/CDataBuffer.h"
 
 struct _xmlNode;
 using XMLNode = _xmlNode;
@@ -14,8 +15,9 @@ class CNodeStat;
 // and keeps libxml2's limits against entity bombs and deep nesting.
 class ZANDREL_API CReadXML {
 public:
-    // Files larger than this are refused rather than read into memory.
-    static constexpr long kMaxFileSize = 256L << 20;
+    // Larger files are refused rather than read into memory. It is the
+    // largest document the writers save, so whatever reads can be saved.
+    static constexpr long kMaxFileSize = CDataBuffer::s_iMaxTotal - 1;
 
     CReadXML() = default;
     virtual ~CReadXML() = default;

@@ -1,9 +1,11 @@
 #include "base/xml/CWriteXML.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "base/tools/CStringTool.h"
 #include "base/tools/CSysString.h"
@@ -139,20 +141,12 @@ bool CWriteXML::FillBSTRString(const char16_t* text)
 
 bool CWriteXML::FillFormat(const char* format, ...)
 {
-    char small[512];
+    std::string text;
     va_list args;
     va_start(args, format);
-    int n = std::vsnprintf(small, sizeof small, format, args);
+    bool ok = CStringTool::AppendFormatV(text, format, args);
     va_end(args);
-    if (n < 0)
-        return false;
-    if (static_cast<size_t>(n) < sizeof small)
-        return m_pBuffer->AddData(small, n);
-    std::string large(static_cast<size_t>(n) + 1, '\0');
-    va_start(args, format);
-    std::vsnprintf(large.data(), large.size(), format, args);
-    va_end(args);
-    return m_pBuffer->AddData(large.data(), n);
+    return ok && m_pBuffer->AddData(text.data(), static_cast<int>(text.size()));
 }
 
 bool CWriteXML::FillNode(const char16_t* text, const char* startTag, const char* endTag, int startLen)
@@ -221,22 +215,32 @@ bool CWriteXML::RealWrite(CAtomicWriteFile& file)
 {
     DATABUFFER* chunk = nullptr;
     int total = m_pBuffer->GetData(&chunk);
-    if (total <= 0 || total >= CDataBuffer::s_iMaxTotal || m_pBuffer->HasOverflowed())
+    if (total <= 0)
         return false;
-    for (; chunk; chunk = chunk->pNext) {
-        if (!file.Write(chunk->pData, static_cast<size_t>(chunk->nUsed)))
-            return false;
+    if (total >= CDataBuffer::s_iMaxTotal || m_pBuffer->HasOverflowed()) {
+        errno = EFBIG;
+        return false;
     }
-    return true;
+    // One system call for many chunks rather than one each.
+    std::vector<iovec> parts;
+    parts.reserve(static_cast<size_t>(total / CDataBuffer::s_iBufLen + 1));
+    for (; chunk; chunk = chunk->pNext)
+        parts.push_back({chunk->pData, static_cast<size_t>(chunk->nUsed)});
+    return file.Write(parts.data(), parts.size());
 }
 
 bool CWriteXML::SaveToFile(const char16_t* path)
+{
+    return SaveReplacing(path, nullptr);
+}
+
+bool CWriteXML::SaveReplacing(const char16_t* path, const char16_t* drop)
 {
     CAtomicWriteFile file;
     if (!file.Open(path))
         return false;
     EnsureFilled();
-    return RealWrite(file) && file.Commit();
+    return RealWrite(file) && file.Commit(drop ? CUnicodeTool::ToUtf8(drop).c_str() : nullptr);
 }
 
 char16_t* CWriteXML::GetXMLBSTR()

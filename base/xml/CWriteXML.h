@@ -32,7 +32,10 @@ public:
     // Writes the document to `path`. The file is replaced only once the
     // whole document is on disk: on any failure (folder not writable, empty
     // or oversized document) the old file stays as it was.
-    virtual bool SaveToFile(const char16_t* path);
+    [[nodiscard]] virtual bool SaveToFile(const char16_t* path);
+    // SaveToFile over a file that has a second name `drop` (its "~" copy),
+    // which goes once the new file has replaced it.
+    [[nodiscard]] bool SaveReplacing(const char16_t* path, const char16_t* drop);
 
     // Names the encoding in the declaration (1 to 18 bytes; others are
     // ignored). The content stays UTF-8.

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -350,6 +352,46 @@ TEST(ReadXML, BadDocumentsLoadNothing)
         deep += "<e>";
     TraceReader nested;
     EXPECT_FALSE(nested.LoadXML(("<doc>" + deep).data(), static_cast<long>(deep.size() + 5)));
+}
+
+// Whatever the reader takes, the writers can save again: a document of the
+// reader's largest size reads and saves, one byte more does neither.
+TEST(ReadXML, ADocumentThatReadsCanBeSavedAgain)
+{
+    class BytesWriter : public CWriteXML {
+    public:
+        BytesWriter(const std::string& bytes, int extra) : m_bytes(bytes), m_extra(extra) {}
+
+    protected:
+        void FillData() override
+        {
+            for (size_t at = 0; at < m_bytes.size(); at += 1 << 20)
+                FillString(m_bytes.data() + at, static_cast<int>(std::min<size_t>(1 << 20, m_bytes.size() - at)));
+            FillString("\n", m_extra);
+        }
+
+    private:
+        const std::string& m_bytes;
+        int m_extra;
+    };
+    TempDir dir;
+    // Comments of 1 MiB: libxml2 refuses single text nodes of this size.
+    const std::string close = "</doc>";
+    std::string doc = "<doc>";
+    while (doc.size() + (1 << 20) + close.size() < static_cast<size_t>(CReadXML::kMaxFileSize))
+        doc += "<!--" + std::string((1 << 20) - 7, 'c') + "-->";
+    doc += "<!--" + std::string(CReadXML::kMaxFileSize - doc.size() - close.size() - 7, 'c') + "-->" + close;
+    ASSERT_EQ(doc.size(), static_cast<size_t>(CReadXML::kMaxFileSize));
+    WriteBytes(dir.Path("in.xml"), doc);
+    for (int extra : {0, 1}) {
+        if (extra)
+            std::ofstream(dir.Path("in.xml"), std::ios::app) << '\n';
+        TraceReader reader;
+        EXPECT_EQ(reader.LoadFile(dir.WPath("in.xml").c_str()), extra == 0) << reader.GetErrorReason();
+        BytesWriter writer(doc, extra);
+        EXPECT_EQ(writer.SaveToFile(dir.WPath("out.xml").c_str()), extra == 0);
+    }
+    EXPECT_EQ(ReadBytes(dir.Path("out.xml")), doc);
 }
 
 TEST(ReadXML, NeverLoadsExternalEntities)

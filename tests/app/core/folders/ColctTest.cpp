@@ -205,7 +205,7 @@ TEST_F(ColctTest, SaveWarnsAboutReadOnlyUntilToldAndKeepsTheOldFileWhenAnythingF
     EXPECT_FALSE(fs::exists(longFile.string() + "~"));
     EXPECT_TRUE(colct->HasNewData());
     EXPECT_EQ(ui.MessageTexts(), (Texts{readOnly, readOnly, "Can not rename file name\r\n" + file.string(),
-                                        "Can not write file:\r\n" + longFile.string()}));
+                                        "Can not write file Code=0X00000024:\r\n" + longFile.string()}));
 
     ui.messages.clear();
     EXPECT_TRUE(tree.SaveColct(colct));

@@ -5,6 +5,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <random>
 
 #include "app/core/CSafeSave.h"
+#include "base/xml/CWriteFile.h"
 #include "base/xml/CWriteXML.h"
 
 namespace {
@@ -75,11 +77,13 @@ TEST_F(SafeSaveTest, FailedWriteKeepsTheOldFileAndLoadPutsTheCopyBack)
     EXPECT_EQ(ReadBytes(file), "<a>first</a>");
     fs::remove_all(file.string() + "~");
 
-    // A save abandoned after its copy was made puts the copy back.
+    // A save abandoned after its copy was made puts the copy back over
+    // what replaced the file meanwhile.
     {
         CSafeSave save(path);
         ASSERT_TRUE(save.Backup());
-        WriteBytes(file, "damaged");
+        WriteBytes(content / "other", "damaged");
+        fs::rename(content / "other", file);
     }
     EXPECT_EQ(ReadBytes(file), "<a>first</a>");
     EXPECT_TRUE(Leftovers(content).empty());
@@ -153,6 +157,89 @@ TEST_F(SafeSaveTest, KilledAtAnyMomentTheFileIsOldOrNew)
     EXPECT_GT(saw[1], 0);
 }
 
+// A named pipe where a file should be would make a read wait for a writer
+// that never comes; it is refused at once, with the load's own messages.
+TEST_F(SafeSaveTest, APipeInPlaceOfAFileIsRefusedAtOnce)
+{
+    alarm(60);  // a hang ends this program rather than the whole run
+    ASSERT_TRUE(tree.LoadFolderTree(u"Notes"));
+    RNode* root = tree.GetRoot();
+    static_cast<CFolderNode*>(root->GetData())->SetHasPage(true);
+    const std::string colct = ColctFile(content).string();
+    struct Case {
+        fs::path file;
+        std::function<bool()> load;
+        Texts messages;
+    } cases[] = {
+        {colct, [&] { return tree.LoadColct(root, true) != nullptr; },
+         {"Can not parse XML file:\r\n" + colct, "Can not load collection for this folder.\r\n" + colct}},
+        {TreeFile(), [&] { return tree.LoadFolderTree(u"Notes") && tree.GetRoot() != nullptr; },
+         {"The folder tree file could not be read:\r\n" + TreeFile().string()}},
+    };
+    for (const Case& c : cases) {
+        fs::remove(c.file);
+        ASSERT_EQ(mkfifo(c.file.c_str(), 0644), 0);
+        ui.messages.clear();
+        EXPECT_FALSE(c.load());
+        EXPECT_EQ(ui.MessageTexts(), c.messages);
+        EXPECT_TRUE(fs::is_fifo(c.file));
+    }
+    alarm(0);
+}
+
+// Saves cut short by a kill leave their temporary files, about as large as
+// the file; the next load of the folder removes them, but not the one of a
+// save still running.
+TEST_F(SafeSaveTest, LoadingAFolderRemovesTheTempsOfKilledSavesOnly)
+{
+    ASSERT_TRUE(tree.LoadFolderTree(u"Notes"));
+    ASSERT_NE(tree.EnsureColct(tree.GetRoot()), nullptr);
+    tree.CloseTree();
+    const fs::path colct = ColctFile(content);
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CAtomicWriteFile page, list;
+        bool open = page.Open(U16(content / "A.htm").c_str()) && page.Write("half a page", 11) &&
+                    list.Open(U16(colct).c_str()) && list.Write("<rss", 4);
+        ssize_t told = write(ready[1], open ? "y" : "n", 1);
+        (void)told;
+        pause();
+        _exit(0);
+    }
+    char answer = 0;
+    ASSERT_EQ(read(ready[0], &answer, 1), 1);
+    ::kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    ASSERT_EQ(answer, 'y');
+    CAtomicWriteFile running;
+    ASSERT_TRUE(running.Open(U16(content / "B.htm").c_str()));
+    ASSERT_TRUE(running.Write("whole", 5));
+    auto temps = [&] {
+        Texts names;
+        for (const fs::path& folder : {content, colct.parent_path()}) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                if (entry.path().extension() == ".tmp")
+                    names.push_back(entry.path().filename().string().substr(0, 6));
+            }
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    ASSERT_EQ(temps(), (Texts{".A.htm", ".B.htm", ".krv_f"}));
+
+    ASSERT_TRUE(tree.LoadFolderTree(u"Notes"));
+    EXPECT_EQ(temps(), Texts{".B.htm"});
+    EXPECT_TRUE(running.Commit());
+    EXPECT_EQ(ReadBytes(content / "B.htm"), "whole");
+    EXPECT_TRUE(temps().empty());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
 // A small file system of its own, in a mount namespace of this process, so
 // nothing of it shows outside. Needs root (or the capability to mount).
 TEST_F(SafeSaveTest, FullDiskKeepsTheOldFile)
@@ -161,26 +248,32 @@ TEST_F(SafeSaveTest, FullDiskKeepsTheOldFile)
         GTEST_SKIP() << "no mount namespace here (unshare: " << strerror(errno) << "); needs root";
     if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
         GTEST_SKIP() << "mounts cannot be made private here: " << strerror(errno);
-    fs::path disk = home.Root() / "small-disk";
-    fs::create_directories(disk);
+    // The folder of the tree file, so that both kinds of save meet the full disk.
+    fs::path disk = content / ".zandrel";
     if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
         GTEST_SKIP() << "no tmpfs can be mounted here: " << strerror(errno);
 
     CColctNode* small = MakeColct(100, "old ");
     CColctNode* large = MakeColct(3000, "new ");
     fs::path file = disk / "krv_files.xml";
-    CFolderTreeMgr saver;
-    ASSERT_TRUE(saver.SaveColct(small, U16(file), true));
+    ASSERT_TRUE(tree.LoadFolderTree(u"Notes"));
+    ASSERT_TRUE(tree.SaveColct(small, U16(file), true));
     std::string before = ReadBytes(file);
+    std::string treeBefore = ReadBytes(TreeFile());
 
-    // Fill the disk, then free just enough for the "~" copy.
+    // Fill the disk, leaving room for a "~" copy where there are no links.
     for (std::ofstream filler(disk / "filler", std::ios::binary); filler.write(std::string(4096, 'x').data(), 4096);)
         filler.flush();
     fs::resize_file(disk / "filler", fs::file_size(disk / "filler") - before.size() - 64 * 1024);
+    EXPECT_FALSE(tree.SaveColct(large, U16(file), true));
+    for (std::ofstream rest(disk / "rest", std::ios::binary); rest.write(std::string(4096, 'x').data(), 4096);)
+        rest.flush();
+    EXPECT_FALSE(tree.SaveFolderTree());
 
-    EXPECT_FALSE(saver.SaveColct(large, U16(file), true));
-    EXPECT_EQ(ui.MessageTexts(), Texts{"Can not write file:\r\n" + file.string()});
+    const std::string full = "Can not write file Code=0X0000001C:\r\n";
+    EXPECT_EQ(ui.MessageTexts(), (Texts{full + file.string(), full + TreeFile().string()}));
     EXPECT_EQ(ReadBytes(file), before);
+    EXPECT_EQ(ReadBytes(TreeFile()), treeBefore);
     EXPECT_TRUE(Leftovers(disk).empty());
 
     umount2(disk.c_str(), MNT_DETACH);

@@ -18,7 +18,7 @@ protected:
     std::u16string file = U16(path);
 };
 
-TEST_F(IniFileTest, ReadsAndWritesLikeTheProfileApi)
+TEST_F(IniFileTest, ReadsTrimmedUnquotedCutValuesAndWritesInPlace)
 {
     WriteBytes(path, "\xEF\xBB\xBF[One]\r\n  Key = spaced value \r\nquoted=\"a b\"\r\nempty=\r\n"
                      "[one]\r\nkey=second section ignored\r\n[Two]\nlong=" + std::string(300, 'x') + "\nnoequals\n");
@@ -53,7 +53,7 @@ TEST_F(IniFileTest, ReadsAndWritesLikeTheProfileApi)
     EXPECT_FALSE(CIniFile::WriteProfileString(U16(home.Root() / "no/such/folder.ini"), u"A", u"k", u"v"));
 }
 
-TEST_F(IniFileTest, RegistryValuesFitTheOldBuffer)
+TEST_F(IniFileTest, RegistryRefusesValuesOver254Characters)
 {
     CRegistry registry(U16(home.Root() / ""));
     std::u16string value;
