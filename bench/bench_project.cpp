@@ -39,8 +39,7 @@ double OpenOnce(CQuietUI& ui)
     double start = ThreadSeconds();
     {
         CFolderTreeMgr tree;
-        tree.LoadFolderTree(u"Bench");
-        if (tree.GetRoot())
+        if (tree.LoadFolderTree(u"Bench") && tree.GetRoot())
             CollectFolders(tree.GetRoot(), folders);
         for (RNode* folder : folders)
             loaded += tree.LoadColct(folder, true) ? 1 : 0;

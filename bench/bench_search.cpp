@@ -83,7 +83,11 @@ void BM_TitleSearch(benchmark::State& state)
     SetUIPort(&ui);
     {
         CFolderTreeMgr tree;
-        tree.LoadFolderTree(u"Bench");
+        if (!tree.LoadFolderTree(u"Bench")) {
+            state.SkipWithError("the project did not load");
+            SetUIPort(nullptr);
+            return;
+        }
         CTitleSearch search(tree);
         search.Search(u"warm", true);  // loads every collection
         std::vector<Titled> titles = CollectTitles(tree);

@@ -62,11 +62,11 @@ void WithProject(benchmark::State& state, Body body)
     SetUIPort(&ui);
     {
         CFolderTreeMgr tree;
-        tree.LoadFolderTree(u"Bench");
+        bool opened = tree.LoadFolderTree(u"Bench");
         size_t loaded = 0;
         for (RNode* folder : tree.GetAllFolders())
             loaded += tree.LoadColct(folder, false) ? 1 : 0;
-        if (loaded != size_t(kFolders) || ui.messages)
+        if (!opened || loaded != size_t(kFolders) || ui.messages)
             state.SkipWithError("the project did not load");
         else
             body(tree);

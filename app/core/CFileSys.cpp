@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 #include "base/xml/CWriteFile.h"
 
 namespace {
@@ -23,6 +25,24 @@ bool Fail(int* error)
 bool StatOf(const std::u16string& path, struct stat* st)
 {
     return ::stat(CFileSys::Native(path).c_str(), st) == 0;
+}
+
+// The path with every link followed; "" when it leads nowhere.
+std::string RealPath(const std::string& native)
+{
+    char* real = ::realpath(native.c_str(), nullptr);
+    if (!real)
+        return {};
+    std::string text(real);
+    std::free(real);
+    return text;
+}
+
+bool IsBelow(const std::string& path, const std::string& root)
+{
+    if (root == "/")
+        return !path.empty() && path[0] == '/';
+    return path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == '/');
 }
 
 }  // namespace
@@ -88,7 +108,7 @@ bool CFileSys::RemoveFile(const std::u16string& path, int* error)
 
 bool CFileSys::CopyFile(const std::u16string& from, const std::u16string& to, int* error)
 {
-    int in = ::open(Native(from).c_str(), O_RDONLY | O_CLOEXEC);
+    int in = OpenRegularFile(Native(from).c_str());
     if (in < 0)
         return Fail(error);
     struct stat st;
@@ -141,6 +161,41 @@ bool CFileSys::CopyFile(const std::u16string& from, const std::u16string& to, in
     return ok;
 }
 
+bool CFileSys::MakeSafetyCopy(const std::u16string& from, const std::u16string& to, int* error)
+{
+    std::string source = Native(from);
+    std::string target = Native(to);
+    // A copy left behind by a crash is older than the file.
+    ::unlink(target.c_str());
+    if (::link(source.c_str(), target.c_str()) == 0)
+        return true;
+    switch (errno) {
+    case EPERM:  // no hard links here, or the system forbids this one
+    case EXDEV:
+    case EMLINK:
+    case ENOTSUP:
+#if EOPNOTSUPP != ENOTSUP
+    case EOPNOTSUPP:
+#endif
+    case ENOSYS:
+        return CopyFile(from, to, error);
+    default:
+        return Fail(error);
+    }
+}
+
+bool CFileSys::RestoreSafetyCopy(const std::u16string& copy, const std::u16string& path)
+{
+    std::string saved = Native(copy);
+    std::string target = Native(path);
+    struct stat a, b;
+    // rename() between two names of one file would keep both.
+    if (::lstat(saved.c_str(), &a) == 0 && ::lstat(target.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+        a.st_ino == b.st_ino)
+        return ::unlink(saved.c_str()) == 0;
+    return ::rename(saved.c_str(), target.c_str()) == 0;
+}
+
 bool CFileSys::WriteWholeFile(const std::u16string& path, const std::string& bytes)
 {
     CAtomicWriteFile file;
@@ -153,7 +208,8 @@ bool CFileSys::WriteWholeFile(const std::u16string& path, const std::string& byt
     return file.Commit();
 }
 
-bool CFileSys::WriteWholeFile(const std::u16string& path, const std::string& bytes, int* error)
+bool CFileSys::WriteWholeFile(const std::u16string& path, const std::string& bytes, int* error,
+                              const std::u16string& drop)
 {
     CAtomicWriteFile file;
     errno = 0;
@@ -165,7 +221,8 @@ bool CFileSys::WriteWholeFile(const std::u16string& path, const std::string& byt
         file.Abort();
     } else {
         errno = 0;
-        if (file.Commit())
+        std::string dropped = drop.empty() ? std::string() : Native(drop);
+        if (file.Commit(drop.empty() ? nullptr : dropped.c_str()))
             return true;
         failure = errno;
     }
@@ -239,4 +296,33 @@ bool CFileSys::IsPlainName(const std::u16string& name)
     if (name.empty() || name == u"." || name == u"..")
         return false;
     return name.find_first_of(std::u16string(u"/\\\0", 3)) == std::u16string::npos;
+}
+
+std::u16string CFileSys::FindLinkOutside(const std::u16string& path, const std::u16string& root)
+{
+    std::string top = Native(root);
+    std::string native = Native(path);
+    std::string realTop = RealPath(top);
+    if (realTop.empty())
+        return {};  // no folder yet, so nothing below it to follow
+    if (!IsBelow(native, top))
+        return FromNative(native);
+    // Each existing part in turn: a link is judged by where it really
+    // leads, so a link to another place inside keeps working.
+    for (size_t start = top == "/" ? 1 : top.size() + 1; start <= native.size();) {
+        size_t slash = native.find('/', start);
+        std::string part = native.substr(0, slash);
+        struct stat st;
+        if (::lstat(part.c_str(), &st) != 0)
+            break;  // what does not exist yet follows no link
+        if (S_ISLNK(st.st_mode)) {
+            std::string real = RealPath(part);
+            if (real.empty() || !IsBelow(real, realTop))
+                return FromNative(part);
+        }
+        if (slash == std::string::npos)
+            break;
+        start = slash + 1;
+    }
+    return {};
 }

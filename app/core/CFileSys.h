@@ -26,11 +26,21 @@ public:
     static bool RemoveFile(const std::u16string& path, int* error = nullptr);
     // Copies bytes and permissions, replacing the target, flushed to disk.
     static bool CopyFile(const std::u16string& from, const std::u16string& to, int* error = nullptr);
+    // Makes the "~" copy `to` of a file that is about to be replaced: a
+    // second name of the same file (the writers replace files by rename, so
+    // this name keeps the old content), or a copy where the file system has
+    // no hard links.
+    static bool MakeSafetyCopy(const std::u16string& from, const std::u16string& to, int* error = nullptr);
+    // Puts the "~" copy back over `path` after a failed save. While both
+    // names still lead to the same file, dropping the copy's name does it.
+    static bool RestoreSafetyCopy(const std::u16string& copy, const std::u16string& path);
     // Replaces the file with `bytes` through a flushed temporary file in
     // the same folder, so a failure leaves the old file as it was.
     static bool WriteWholeFile(const std::u16string& path, const std::string& bytes);
-    // The same, with the error number of a failure in `error`.
-    static bool WriteWholeFile(const std::u16string& path, const std::string& bytes, int* error);
+    // The same, with the error number of a failure in `error`. `drop`, the
+    // old file's "~" copy, goes once the new file has replaced it.
+    static bool WriteWholeFile(const std::u16string& path, const std::string& bytes, int* error,
+                               const std::u16string& drop = {});
 
     struct Entry {
         std::u16string name;
@@ -50,6 +60,11 @@ public:
     // Folder part up to and including the last "/", and what follows it.
     static std::u16string FolderOf(const std::u16string& path);
     static std::u16string NameOf(const std::u16string& path);
+
+    // The first symbolic link on the way from folder `root` down to `path`
+    // (which lies below it) that leads outside `root` or nowhere; "" when
+    // every link followed stays inside. `root` itself may be a link.
+    static std::u16string FindLinkOutside(const std::u16string& path, const std::u16string& root);
 
     // A single file or folder name that stays where it is put: not empty,
     // not "." or "..", without "/", "\" or NUL.

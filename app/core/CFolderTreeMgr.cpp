@@ -1,5 +1,7 @@
 #include "app/core/CFolderTreeMgr.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <functional>
@@ -15,7 +17,6 @@
 #include "base/model/CFolderNode.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/RNTool.h"
-#include "base/tools/CBaseTool.h"
 #include "base/tools/CStringTool.h"
 #include "base/xml/CReadBkmarkXML.h"
 #include "base/xml/CReadFolderTreeOPML.h"
@@ -36,6 +37,9 @@ constexpr char16_t kBadAddressText[] =
     u"This collection has page addresses that point outside its folder; those pages are not opened:\r\n";
 constexpr char16_t kTreeUnreadableText[] = u"The folder tree file could not be read:\r\n";
 constexpr char16_t kWriteFailedText[] = u"Can not write file:\r\n%s";
+// With the system's error code, as a failed page save tells it.
+constexpr char16_t kWriteFailedCodeText[] = u"Can not write file Code=%s:\r\n%s";
+constexpr char16_t kLinkOutsideText[] = u"The link \"%s\" leads outside the project folder and was not followed.";
 
 std::u16string Format(std::u16string text, const std::u16string& first, const std::u16string& second = {})
 {
@@ -74,11 +78,6 @@ bool IsDotName(const std::u16string& name)
     return name == u"." || name == u"..";
 }
 
-bool EndsWithNoCase(const std::u16string& text, std::u16string_view tail)
-{
-    return text.size() >= tail.size() &&
-           CStringTool::EqualNoCase(text.c_str() + text.size() - tail.size(), std::u16string(tail).c_str());
-}
 
 int DepthOf(RNode* rnode)
 {
@@ -165,7 +164,7 @@ bool ListPageFiles(const std::u16string& directory, std::vector<CFileSys::Entry>
         const char16_t* name = entry.name.c_str();
         if (entry.directory || CStringTool::EqualNoCase(name, u"Desktop.ini") ||
             CStringTool::EqualNoCase(name, u"Thumbs.db") || entry.name.size() < 5 ||
-            !EndsWithNoCase(entry.name, u".htm"))
+            !CStringTool::EndsWithNoCase(entry.name, u".htm"))
             continue;
         pages->push_back(std::move(entry));
     }
@@ -300,6 +299,8 @@ std::u16string CFolderTreeMgr::MakeFolderDirectory(RNode* folder, bool showMessa
     std::u16string relative;
     if (path.empty() || !GetRelativePath(folder, &relative))
         return {};
+    if (!IsInsideContent(path + relative, showMessages))
+        return {};
     if (!MakeDirectory(path, showMessages))
         return {};
     for (size_t start = 0; start < relative.size();) {
@@ -347,6 +348,14 @@ std::u16string CFolderTreeMgr::GetPageFilePath(RNode* folder, CUrlNode* item)
         return {};
     std::u16string directory = GetFolderDirectory(folder);
     return directory.empty() ? directory : directory + url;
+}
+
+bool CFolderTreeMgr::IsPageInside(RNode* folder, CUrlNode* item, bool tell) const
+{
+    const char16_t* url = item ? item->GetUrl() : nullptr;
+    std::u16string directory = GetDirectoryPath(folder);
+    bool named = url && CFileSys::IsPlainName(url);
+    return directory.empty() || IsInsideContent(named ? directory + url : directory, tell);
 }
 
 std::u16string CFolderTreeMgr::GetPageRelativePath(RNode* folder, CUrlNode* item) const
@@ -422,7 +431,7 @@ bool CFolderTreeMgr::CreateNewTree(const std::u16string& rootName)
         return false;
     }
     folder->SetName(rootName.c_str());
-    CBaseTool::AssignUUID(folder);
+    CBaseNode::AssignUUID(folder);
     m_pRoot = m_pCurrent = root;
     std::u16string content = GetContentPath();
     if (content.empty() || !MakeDirectory(content, false) ||
@@ -433,7 +442,7 @@ bool CFolderTreeMgr::CreateNewTree(const std::u16string& rootName)
     return SaveFolderTree();
 }
 
-void CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
+bool CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
 {
     ReleaseTree(m_pRoot);
     m_pRoot = m_pCurrent = nullptr;
@@ -464,8 +473,7 @@ void CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
             ShowMessage(u"File format version=" + CFileSys::FromNative(std::to_string(version)) +
                         u"\r\nThe software is an older version, it cannot read \r\nnew file format.\r\n"
                         u"Please update to new version from:\r\n" + CCommandTable::GetWebSite());
-            UIPort().ExitProcess(-1);
-            return;
+            return false;
         }
         if (!read.root)
             ShowMessage(kTreeUnreadableText + path);
@@ -489,9 +497,12 @@ void CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
     m_recent.Load(user.GetRecentColctFile());
     m_tags.Load(user.GetTagsFile());
     if (CFolderNode* root = FolderOf(m_pRoot); root && root->HasPage()) {
-        if (CColctNode* colct = LoadColct(m_pRoot, true))
+        if (CColctNode* colct = LoadColct(m_pRoot, true)) {
+            CSafeSave::RemoveStalePageTemps(GetDirectoryPath(m_pRoot));
             UIPort().ShowCollection(colct);
+        }
     }
+    return true;
 }
 
 void CFolderTreeMgr::ReportUnusableFolders()
@@ -512,9 +523,10 @@ bool CFolderTreeMgr::SaveFolderTree()
     std::u16string path = GetFolderTreeFilePath();
     CWriteFolderTreeOPML writer;
     writer.SetTreeRoot(m_pRoot);
-    if (path.empty() || CSafeSave::Save(writer, path) != CSafeSave::SAVE_OK) {
+    int error = ENOENT;
+    if (path.empty() || CSafeSave::Save(writer, path, &error) != CSafeSave::SAVE_OK) {
         m_bDirty = true;
-        ShowMessage(Format(kWriteFailedText, path));
+        ReportFailure(Format(kWriteFailedCodeText, CFileSys::ErrorCode(error), path));
         return false;
     }
     m_bDirty = false;
@@ -525,30 +537,70 @@ bool CFolderTreeMgr::SaveTags()
 {
     std::u16string path = CAppSettings::Get()->GetUserFolder().GetTagsFile();
     if (GetContentPath().empty() || !m_tags.Save(path)) {
-        ShowMessage(Format(kWriteFailedText, path));
+        ReportFailure(Format(kWriteFailedText, path));
         return false;
     }
     return true;
 }
 
-void CFolderTreeMgr::CloseTree()
+void CFolderTreeMgr::ReportFailure(const std::u16string& text)
 {
+    if (IsQuiet())
+        return;
+    ShowMessage(text);
+    if (m_nOperations > 0)
+        m_bReported = true;
+}
+
+CFolderTreeMgr::COperation::COperation(CFolderTreeMgr& tree) : m_tree(tree)
+{
+    ++m_tree.m_nOperations;
+}
+
+CFolderTreeMgr::COperation::~COperation()
+{
+    if (--m_tree.m_nOperations == 0)
+        m_tree.m_bReported = false;
+}
+
+bool CFolderTreeMgr::IsInsideContent(const std::u16string& path, bool tell)
+{
+    std::u16string content = GetContentPath();
+    if (content.empty() || path.empty())
+        return true;
+    std::u16string link = CFileSys::FindLinkOutside(path, content);
+    if (link.empty())
+        return true;
+    if (tell)
+        ShowMessage(Format(kLinkOutsideText, link));
+    return false;
+}
+
+bool CFolderTreeMgr::IsFolderInside(RNode* folder, bool tell) const
+{
+    return IsInsideContent(GetDirectoryPath(folder), tell);
+}
+
+bool CFolderTreeMgr::CloseTree()
+{
+    bool written = true;
     if (m_pRoot) {
-        // Changes that were not written when they were made.
+        // Changes that were not written when they were made; each failure
+        // is shown, and the others are still tried.
         for (RNode* folder : FoldersOf(m_pRoot)) {
             CColctNode* colct = FolderOf(folder)->GetColctNode();
             if (colct && colct->HasNewData())
-                SaveColct(colct, GetColctFile(folder), false);
+                written = SaveColct(colct, GetColctFile(folder), false) && written;
         }
         if (m_bDirty)
-            SaveFolderTree();
+            written = SaveFolderTree() && written;
         const CUserFolder& user = CAppSettings::Get()->GetUserFolder();
         if (!GetContentPath().empty()) {
             m_recent.Save(user.GetRecentColctFile(), [this](CFolderNode* folder) {
                 return GetRelativePath(folder->GetRNode());
             });
             if (m_tags.IsDirty())
-                SaveTags();
+                written = SaveTags() && written;
         }
     }
     ReleaseTree(m_pRoot);
@@ -556,6 +608,15 @@ void CFolderTreeMgr::CloseTree()
     m_bDirty = false;
     m_recent.Release();
     m_tags.Release();
+    return written;
+}
+
+void CFolderTreeMgr::RewindTreeFile(bool written, bool wasDirty)
+{
+    if (!written)
+        m_bDirty = wasDirty;
+    else if (!SaveFolderTree())
+        m_bDirty = true;  // tried again at close
 }
 
 void CFolderTreeMgr::ReleaseTree(RNode* root)
@@ -598,14 +659,19 @@ RNode* CFolderTreeMgr::CreateFolder(RNode* parent)
         ShowMessage(kTooDeepText);
         return nullptr;
     }
+    if (!IsFolderInside(parent))
+        return nullptr;
     CNewFolderRules rules([&](const std::u16string& name) { return IsSiblingName(parent, name, nullptr); });
     std::u16string name;
     if (!UIPort().AskFolderName(NameOf(parent), rules, &name))
         return nullptr;
     std::u16string parentDirectory = GetFolderDirectory(parent);
     std::u16string directory = parentDirectory + name;
+    if (!parentDirectory.empty() && !IsInsideContent(directory))
+        return nullptr;
     // An existing directory of that name is taken over as it is.
-    if (parentDirectory.empty() || (!CFileSys::IsDirectory(directory) && !CFileSys::MakeDir(directory))) {
+    bool made = false;
+    if (parentDirectory.empty() || (!CFileSys::IsDirectory(directory) && !(made = CFileSys::MakeDir(directory)))) {
         if (parentDirectory.empty())
             directory = GetDirectoryPath(parent) + name;
         ShowMessage(u"Can not create the following folder:\n" + directory);
@@ -618,12 +684,22 @@ RNode* CFolderTreeMgr::CreateFolder(RNode* parent)
         return nullptr;
     }
     folder->SetName(name.c_str());
-    CBaseTool::AssignUUID(folder);
+    CBaseNode::AssignUUID(folder);
     RNTool::InsertAsChild(parent, rnode);
+    bool wasDirty = m_bDirty;
+    if (!SaveFolderTree()) {
+        // A folder the tree file does not know would be lost at the next
+        // open; what was made goes again.
+        RNTool::RemoveOneChild(parent, rnode);
+        ReleaseTree(rnode);
+        if (made)
+            ::rmdir(CFileSys::Native(directory).c_str());
+        m_bDirty = wasDirty;
+        return nullptr;
+    }
     m_pCurrent = rnode;
     UIPort().ShowTree(m_pRoot, rnode);
     UIPort().ClearPageView();
-    SaveFolderTree();
     return rnode;
 }
 
@@ -660,18 +736,31 @@ bool CFolderTreeMgr::RenameFolder(RNode* folder, const std::u16string& newName)
         ShowMessage(u"The folder path is incorrect. Please check the file system.");
         return false;
     }
+    if (!IsInsideContent(oldPath))
+        return false;
     int error = 0;
     if (!CFileSys::Rename(oldPath, newPath, &error)) {
         ShowMessage(u"Could not change folder name. Code=" + CFileSys::ErrorCode(error));
         return false;
     }
+    COperation operation(*this);
+    bool wasDirty = m_bDirty;
     data->SetName(newName.c_str());
-    bool saved = SaveFolderTree();
-    if (m_tags.RewritePaths(oldRelative, GetRelativePath(folder)) > 0)
-        SaveTags();
+    std::u16string newRelative = GetRelativePath(folder);
+    bool tagsMoved = m_tags.RewritePaths(oldRelative, newRelative) > 0;
+    bool treeSaved = SaveFolderTree();
+    if (!treeSaved || (tagsMoved && !SaveTags())) {
+        // The directory, the tree and the tags file keep the old name.
+        if (tagsMoved)
+            m_tags.RewritePaths(newRelative, oldRelative);
+        data->SetName(oldName.c_str());
+        CFileSys::Rename(newPath, oldPath);
+        RewindTreeFile(treeSaved, wasDirty);
+        return false;
+    }
     if (folder == m_pCurrent)
         UIPort().SetWindowTitle(newName);
-    return saved;
+    return true;
 }
 
 bool CFolderTreeMgr::MoveFolder(RNode* folder, RNode* target, bool asChild)
@@ -692,11 +781,14 @@ bool CFolderTreeMgr::MoveFolder(RNode* folder, RNode* target, bool asChild)
         ShowMessage(kBadNamesText + NameOf(folder));
         return false;
     }
+    if (newParent != oldParent && (!IsFolderInside(folder) || !IsFolderInside(newParent)))
+        return false;
+    std::u16string name = NameOf(folder);
+    std::u16string oldPath = GetDirectoryPath(folder);
+    std::u16string newPath;
     if (newParent != oldParent) {
-        std::u16string name = NameOf(folder);
-        std::u16string oldPath = GetDirectoryPath(folder);
         std::u16string parentDirectory = GetFolderDirectory(newParent);
-        std::u16string newPath = (parentDirectory.empty() ? GetDirectoryPath(newParent) : parentDirectory) + name;
+        newPath = (parentDirectory.empty() ? GetDirectoryPath(newParent) : parentDirectory) + name;
         // A folder of that name in the tree would share the directory.
         if (CFileSys::Exists(newPath) || IsSiblingName(newParent, name, folder)) {
             ShowMessage(u"The following folder already exists:\n" + newPath);
@@ -708,10 +800,24 @@ bool CFolderTreeMgr::MoveFolder(RNode* folder, RNode* target, bool asChild)
             return false;
         }
     }
+    COperation operation(*this);
+    bool wasDirty = m_bDirty;
+    RNode* oldNext = folder->GetNext();
     RNTool::MoveRNodeInDataTree(newParent, folder, asChild ? nullptr : target->GetNext());
-    if (newParent != oldParent && m_tags.RewritePaths(oldRelative, GetRelativePath(folder)) > 0)
-        SaveTags();
-    return SaveFolderTree();
+    std::u16string newRelative = GetRelativePath(folder);
+    bool tagsMoved = newParent != oldParent && m_tags.RewritePaths(oldRelative, newRelative) > 0;
+    bool treeSaved = SaveFolderTree();
+    if (!treeSaved || (tagsMoved && !SaveTags())) {
+        // Back where it was: in the tree, on disk and in the tags.
+        if (tagsMoved)
+            m_tags.RewritePaths(newRelative, oldRelative);
+        RNTool::MoveRNodeInDataTree(oldParent, folder, oldNext);
+        if (newParent != oldParent)
+            CFileSys::Rename(newPath, oldPath);
+        RewindTreeFile(treeSaved, wasDirty);
+        return false;
+    }
+    return true;
 }
 
 bool CFolderTreeMgr::RemoveFolder(RNode* folder)
@@ -728,14 +834,27 @@ bool CFolderTreeMgr::RemoveFolder(RNode* folder)
     // The page being edited may belong to the folder that goes.
     if (!LeaveCurrentPage())
         return false;
+    COperation operation(*this);
+    bool wasDirty = m_bDirty;
+    CProjectTags::CSnapshot tags = m_tags.TakeSnapshot();
     std::u16string relative;
-    if (GetRelativePath(folder, &relative) && m_tags.RemovePathsUnder(relative) > 0)
-        SaveTags();
+    bool tagsGone = GetRelativePath(folder, &relative) && m_tags.RemovePathsUnder(relative) > 0;
+    RNode* oldNext = folder->GetNext();
     RNTool::RemoveOneChild(parent, folder);
+    bool treeSaved = SaveFolderTree();
+    if (!treeSaved || (tagsGone && !SaveTags())) {
+        // The folder stays, with its tags, in memory and in both files.
+        if (oldNext)
+            RNTool::InsertBefore(oldNext, folder);
+        else
+            RNTool::InsertAsChild(parent, folder);
+        m_tags.Restore(tags);
+        RewindTreeFile(treeSaved, wasDirty);
+        return false;
+    }
     bool currentGone = m_pCurrent && IsInside(m_pCurrent, folder);
     if (currentGone)
         m_pCurrent = parent;
-    bool saved = SaveFolderTree();
     for (RNode* gone : FoldersOf(folder))
         m_recent.ForgetFolder(FolderOf(gone));
     ReleaseTree(folder);
@@ -744,11 +863,13 @@ bool CFolderTreeMgr::RemoveFolder(RNode* folder)
         UIPort().ClearPageView();
         UIPort().ShowCollection(FolderOf(m_pCurrent)->GetColctNode());
     }
-    return saved;
+    return true;
 }
 
 void CFolderTreeMgr::OpenInFileManager(RNode* folder)
 {
+    if (!IsFolderInside(folder))
+        return;
     std::u16string directory = GetFolderDirectory(folder);
     if (!directory.empty())
         UIPort().ShowInFileManager(directory);
@@ -759,16 +880,16 @@ bool CFolderTreeMgr::OnTreeCommand(int command, RNode* folder)
     if (!folder)
         folder = m_pCurrent;
     switch (command) {
-    case ID_FOLDER_NEW:
+    case CCommandTable::ID_FOLDER_NEW:
         CreateFolder(folder);
         return true;
-    case ID_FOLDER_SHOW:
+    case CCommandTable::ID_FOLDER_SHOW:
         OpenInFileManager(folder);
         return true;
-    case ID_FOLDER_REMOVE:
+    case CCommandTable::ID_FOLDER_REMOVE:
         RemoveFolder(folder);
         return true;
-    case ID_FOLDER_REFRESH:
+    case CCommandTable::ID_FOLDER_REFRESH:
         if (LeaveCurrentPage())
             RefreshColct(folder);
         return true;
@@ -864,7 +985,7 @@ CColctNode* CFolderTreeMgr::LoadColct(RNode* folder, bool showError)
     if (data->GetColctNode())
         return data->GetColctNode();
     std::u16string path = GetColctFile(folder);
-    if (!data->HasPage() || path.empty())
+    if (!data->HasPage() || path.empty() || !IsInsideContent(path, showError))
         return nullptr;
     CColctNode* colct = ReadColctFile(path, showError);
     if (colct)
@@ -879,9 +1000,9 @@ CColctNode* CFolderTreeMgr::CreateColct(RNode* folder)
     if (directory.empty())
         return nullptr;
     std::u16string dataFolder = directory + CUserFolder::GetProjectDataFolderName() + u'/';
-    if (!MakeDirectory(dataFolder, true))
-        return nullptr;
     std::u16string path = dataFolder + CUserFolder::GetFolderListFileName();
+    if (!IsInsideContent(path) || !MakeDirectory(dataFolder, true))
+        return nullptr;
     if (CFileSys::IsFile(path) || CFileSys::IsFile(CSafeSave::GetBackupPath(path)))
         return ReadColctFile(path, true);
     CColctNode* colct = NewColct(data->GetName());
@@ -890,7 +1011,7 @@ CColctNode* CFolderTreeMgr::CreateColct(RNode* folder)
     CWriteColctRSS writer;
     writer.SetColctNode(colct);
     if (CSafeSave::Save(writer, path) != CSafeSave::SAVE_OK) {
-        ShowMessage(u"Can not create collection for folder:\r\n" + path);
+        ReportFailure(u"Can not create collection for folder:\r\n" + path);
         CColctNode::DeleteAll(colct);
         return nullptr;
     }
@@ -909,9 +1030,17 @@ CColctNode* CFolderTreeMgr::EnsureColct(RNode* folder)
         ShowMessage(u"Cannot create Collection Node.");
         return nullptr;
     }
+    bool hadPage = data->HasPage();
+    bool wasDirty = m_bDirty;
     data->SetColctNode(colct);
     data->SetHasPage(true);
-    SaveFolderTree();
+    if (!SaveFolderTree()) {
+        // The empty collection file may stay; the tree goes on without it.
+        CColctNode::DeleteAll(data->DetachColctNode());
+        data->SetHasPage(hadPage);
+        m_bDirty = wasDirty;
+        return nullptr;
+    }
     return colct;
 }
 
@@ -919,13 +1048,15 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
 {
     CFolderNode* data = FolderOf(folder);
     std::u16string directory = data ? GetDirectoryPath(folder) : std::u16string();
-    if (directory.empty())
+    if (directory.empty() || !IsInsideContent(directory))
         return false;
     CColctNode* colct = LoadColct(folder, false);
     std::vector<CFileSys::Entry> pages;
     // A directory that cannot be listed says nothing about its pages.
     if (!ListPageFiles(directory, &pages))
         return false;
+    // A page file that is a link leading outside is no page of the project.
+    std::erase_if(pages, [&](const CFileSys::Entry& page) { return !IsInsideContent(directory + page.name, false); });
     std::u16string path = GetColctFile(folder);
     bool changed = false;
     // Links and other items that are not pages have no file to find; a
@@ -943,8 +1074,9 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
             changed = true;
         }
         if (data->HasPage()) {
+            // A tree not written stays marked for the close.
             data->SetHasPage(false);
-            SaveFolderTree();
+            static_cast<void>(SaveFolderTree());
             changed = true;
         }
     } else {
@@ -952,7 +1084,7 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
             return false;
         if (!data->HasPage()) {
             data->SetHasPage(true);
-            SaveFolderTree();
+            static_cast<void>(SaveFolderTree());
         }
         if (!colct) {
             if (!(colct = NewColct(data->GetName())))
@@ -962,12 +1094,14 @@ bool CFolderTreeMgr::RefreshColct(RNode* folder)
         }
         if (MergePages(colct, pages, GetRelativePath(folder)))
             changed = true;
+        // A collection or tags file not written is kept in memory, marked,
+        // and written at the close.
         if (changed) {
             colct->SetHasNewData(true);
-            SaveColct(colct, path, true);
+            static_cast<void>(SaveColct(colct, path, true));
         }
         if (m_tags.IsDirty())
-            SaveTags();
+            static_cast<void>(SaveTags());
     }
     if (folder == m_pCurrent) {
         UIPort().ShowCollection(colct);
@@ -1032,7 +1166,7 @@ bool CFolderTreeMgr::MergePages(CColctNode* colct, const std::vector<CFileSys::E
         item->SetName(page.name.substr(0, page.name.size() - 4).c_str());
         item->SetUrl(page.name.c_str());
         item->SetItemType(ITEM_NOTE);
-        CBaseTool::AssignUUID(item);
+        CBaseNode::AssignUUID(item);
         item->GetNodeStat()->SetStatTime(page.created, page.modified, page.accessed,
                                          CNodeStat::STAT_ADDED | CNodeStat::STAT_MODIFIED | CNodeStat::STAT_VISITED);
         RNTool::InsertAsChild(root, record);
@@ -1045,27 +1179,35 @@ bool CFolderTreeMgr::SaveColct(CColctNode* colct, const std::u16string& path, bo
 {
     if (!colct || path.empty())
         return false;
+    if (!IsInsideContent(path, !IsQuiet())) {
+        if (m_nOperations > 0)
+            m_bReported = true;
+        return false;
+    }
     if (CFileSys::IsFile(path) && CFileSys::IsReadOnly(path)) {
-        if (warn && m_bWarnReadOnly) {
+        if (warn && m_bWarnReadOnly && !IsQuiet()) {
             int answer = UIPort().MessageBox(
                 Format(u"This file does not have write permission:\r\n%s\r\n\r\n%s", path, u"Need continue warnig?"),
                 u"Zandrel", MB_YESNO, IDYES);
             if (answer == IDNO)
                 m_bWarnReadOnly = false;
+            if (m_nOperations > 0)
+                m_bReported = true;
         }
         return false;
     }
     CSafeSave save(path);
     if (!save.Backup()) {
-        ShowMessage(Format(u"Can not rename file name\r\n%s", path));
+        ReportFailure(Format(u"Can not rename file name\r\n%s", path));
         return false;
     }
-    if (!EndsWithNoCase(path, u".rss") && !EndsWithNoCase(path, u".xml"))
+    if (!CStringTool::EndsWithNoCase(path, u".rss") && !CStringTool::EndsWithNoCase(path, u".xml"))
         ShowMessage(u"Wrong file extension.");
     CWriteColctRSS writer;
     writer.SetColctNode(colct);
-    if (!save.Write(writer)) {
-        ShowMessage(Format(kWriteFailedText, path));
+    int error = 0;
+    if (!save.Write(writer, &error)) {
+        ReportFailure(Format(kWriteFailedCodeText, CFileSys::ErrorCode(error), path));
         return false;
     }
     if (colct->GetHostFolderNode())

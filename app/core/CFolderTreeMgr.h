@@ -19,13 +19,6 @@ class RNode;
 
 class CFolderTreeMgr {
 public:
-    // Commands of the folder tree.
-    enum : int {
-        ID_FOLDER_NEW = 32803,
-        ID_FOLDER_SHOW = 32805,
-        ID_FOLDER_REMOVE = 32807,
-        ID_FOLDER_REFRESH = 32865,
-    };
     // Folder names must be shorter than this: the folder tree file keeps
     // 199 characters of a name, and a name must come back as it went in.
     static constexpr size_t kMaxNameLength = 200;
@@ -53,7 +46,8 @@ public:
     bool IsUsableFolder(RNode* folder) const;
     std::u16string GetFolderTreeFilePath() const;
     // The page file of a page item of `folder`: its directory + the item's
-    // address. "" when the address is not a plain file name.
+    // address. "" when the address is not a plain file name. The file may
+    // be a link leading outside (see IsPageInside).
     std::u16string GetPageFilePath(RNode* folder, CUrlNode* item);
     // The same relative to the content folder, as the tag store keeps it.
     std::u16string GetPageRelativePath(RNode* folder, CUrlNode* item) const;
@@ -71,13 +65,14 @@ public:
     // when the folder tree file cannot be written.
     bool CreateNewTree(const std::u16string& rootName);
     // At open: the folder tree file (or a new tree named after the
-    // project), then the recent collections file and the tags. A file of a
-    // newer format ends the program after its message.
-    void LoadFolderTree(const std::u16string& projectName);
-    bool SaveFolderTree();
+    // project), then the recent collections file and the tags. False for a
+    // file of a newer format, after its message: the project must not open.
+    [[nodiscard]] bool LoadFolderTree(const std::u16string& projectName);
+    [[nodiscard]] bool SaveFolderTree();
     // At close: writes what is pending, then releases the tree, the
-    // collections, the tag store and the recent collections list.
-    void CloseTree();
+    // collections, the tag store and the recent collections list. False
+    // when something pending could not be written (shown).
+    bool CloseTree();
 
     // A change that waits for the next write (or the close).
     void SetDirty() { m_bDirty = true; }
@@ -90,7 +85,29 @@ public:
     CProjectTags& GetProjectTags() { return m_tags; }
     CRecentColcts& GetRecentColcts() { return m_recent; }
     // Writes the tags file; a failure is shown. True when written.
-    bool SaveTags();
+    [[nodiscard]] bool SaveTags();
+
+    // An operation of several steps. While one is open, the user hears of
+    // its first failed save only: the steps undone after it stay quiet.
+    class COperation {
+    public:
+        explicit COperation(CFolderTreeMgr& tree);
+        ~COperation();
+        COperation(const COperation&) = delete;
+        COperation& operator=(const COperation&) = delete;
+
+    private:
+        CFolderTreeMgr& m_tree;
+    };
+
+    // True when `path` stays inside the content folder once symbolic links
+    // are followed; otherwise, with `tell`, the user hears which link was
+    // refused. Nothing is read or written through such a link.
+    static bool IsInsideContent(const std::u16string& path, bool tell = true);
+    // The same for the directory of `folder`, and for the page file of
+    // `item` in it (the directory alone for a page not saved yet).
+    bool IsFolderInside(RNode* folder, bool tell = true) const;
+    bool IsPageInside(RNode* folder, CUrlNode* item, bool tell = true) const;
 
     // Folders. Each writes the folder tree file when it changed the tree.
     // Asks for a name under `parent` (the current folder when null); the new
@@ -123,9 +140,9 @@ public:
     bool RefreshColct(RNode* folder);
     // Writes `colct` to `path` through the "~" copy. `warn` allows the
     // read-only question.
-    bool SaveColct(CColctNode* colct, const std::u16string& path, bool warn);
+    [[nodiscard]] bool SaveColct(CColctNode* colct, const std::u16string& path, bool warn);
     // Writes a folder's collection to its own file.
-    bool SaveColct(CColctNode* colct);
+    [[nodiscard]] bool SaveColct(CColctNode* colct);
 
     // The item to show when `folder` is selected, or null.
     CUrlNode* ChooseItemToShow(RNode* folder);
@@ -149,6 +166,12 @@ private:
     // Frees a tree with every collection in it.
     void ReleaseTree(RNode* root);
     void ReportUnusableFolders();
+    // After an operation was undone in memory: a tree file written on the
+    // way is written again, else the tree is as dirty as it was before.
+    void RewindTreeFile(bool written, bool wasDirty);
+    // A failed save, shown unless an open operation told of one already.
+    void ReportFailure(const std::u16string& text);
+    bool IsQuiet() const { return m_nOperations > 0 && m_bReported; }
     static std::u16string GetContentPath();
 
     RNode* m_pRoot = nullptr;
@@ -157,4 +180,6 @@ private:
     CRecentColcts m_recent;
     bool m_bDirty = false;
     bool m_bWarnReadOnly = true;
+    int m_nOperations = 0;
+    bool m_bReported = false;
 };

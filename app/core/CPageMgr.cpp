@@ -5,12 +5,9 @@
 #include <cctype>
 #include <cerrno>
 #include <ctime>
-#include <fstream>
 #include <set>
 #include <string>
 
-#include "app/background/CDeleteFileThread.h"
-#include "app/background/CThreadMgr.h"
 #include "app/core/CAppSettings.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CEditorText.h"
@@ -18,15 +15,16 @@
 #include "app/core/CPageHtml.h"
 #include "app/core/CPageTitle.h"
 #include "app/core/CRecentPages.h"
+#include "app/core/CSafeSave.h"
 #include "app/core/CUIPort.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNTool.h"
-#include "base/tools/CBaseTool.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 
 namespace {
 
@@ -82,11 +80,7 @@ RNode* FindFolder(RNode* root, Visit visit)
 
 bool ReadWholeFile(const std::u16string& path, std::string* bytes)
 {
-    std::ifstream in(CFileSys::Native(path), std::ios::binary);
-    if (!in)
-        return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    return ReadRegularFile(CFileSys::Native(path).c_str(), bytes);
 }
 
 
@@ -103,8 +97,8 @@ const std::array<CPageMgr::CFlagEntry, CPageMgr::kFlagCount>& CPageMgr::GetFlagT
     return table;
 }
 
-CPageMgr::CPageMgr(CFolderTreeMgr& tree, CThreadMgr& threads, CRecentPages& recent)
-    : m_tree(tree), m_threads(threads), m_recent(recent)
+CPageMgr::CPageMgr(CFolderTreeMgr& tree, CRecentPages& recent, TrashPageHook trashPage)
+    : m_tree(tree), m_trashPage(std::move(trashPage)), m_recent(recent)
 {
     SetLeavePageHook([this] { return LeavePage(); });
 }
@@ -201,6 +195,8 @@ bool CPageMgr::Show(CColctNode* colct, CUrlNode* item)
         return false;
     std::u16string file;
     if (item->HasUrl()) {
+        if (!m_tree.IsPageInside(folder, item))
+            return false;
         file = m_tree.GetPageFilePath(folder, item);
         if (file.empty()) {
             ShowMessage(kNoFileNameText);
@@ -242,6 +238,10 @@ bool CPageMgr::ShowFolder(RNode* folder)
     m_tree.SetCurrentFolder(folder);
     UIPort().SetWindowTitle(NameOf(data));
     CColctNode* colct = m_tree.LoadColct(folder, true);
+    // Page saves cut short left their temporary files beside the pages; a
+    // folder is swept when it is opened, not on every load of its list.
+    if (colct)
+        CSafeSave::RemoveStalePageTemps(m_tree.GetFolderDirectory(folder));
     UIPort().ShowCollection(colct);
     CUrlNode* item = colct ? m_tree.ChooseItemToShow(folder) : nullptr;
     if (!item || !Show(colct, item)) {
@@ -259,13 +259,18 @@ CUrlNode* CPageMgr::NewPage()
         return nullptr;
     RNode* folder = m_tree.GetCurrentFolder();
     CFolderNode* data = FolderData(folder);
-    CColctNode* colct = data ? m_tree.EnsureColct(folder) : nullptr;
+    if (!data || !m_tree.IsFolderInside(folder))
+        return nullptr;
+    CColctNode* colct = m_tree.EnsureColct(folder);
     if (!colct)
         return nullptr;
     // A collection left empty by deletes has lost its flag.
     if (!data->HasPage()) {
         data->SetHasPage(true);
-        m_tree.SaveFolderTree();
+        if (!m_tree.SaveFolderTree()) {
+            data->SetHasPage(false);
+            return nullptr;
+        }
     }
     std::set<long> used;
     for (RNode* r = colct->GetFirstRNode(); r; r = r->GetNext()) {
@@ -282,7 +287,7 @@ CUrlNode* CPageMgr::NewPage()
     if (!item)
         return nullptr;
     item->SetName(CPageTitle::GetUntitledTitle(number).c_str());
-    CBaseTool::AssignUUID(item);
+    CBaseNode::AssignUUID(item);
     item->SetItemType(ITEM_NOTE);
     long now = static_cast<long>(std::time(nullptr));
     item->GetNodeStat()->SetStatTime(now, now, now,
@@ -302,7 +307,7 @@ bool CPageMgr::WritePageFile(const std::u16string& path, const std::string& byte
     bool backedUp = false;
     int error = 0;
     if (CFileSys::Exists(path)) {
-        backedUp = CFileSys::CopyFile(path, backup, &error);
+        backedUp = CFileSys::MakeSafetyCopy(path, backup, &error);
         if (!backedUp)
             ShowMessage(u"Can not backup file when save file Code=" + CFileSys::ErrorCode(error) + u".\r\n" + path);
     }
@@ -312,23 +317,21 @@ bool CPageMgr::WritePageFile(const std::u16string& path, const std::string& byte
     if (CFileSys::IsFile(path) && CFileSys::IsReadOnly(path)) {
         error = EACCES;
     } else {
-        errno = 0;
-        written = CFileSys::WriteWholeFile(path, bytes);
-        error = errno ? errno : EIO;
+        written = CFileSys::WriteWholeFile(path, bytes, &error, backedUp ? backup : std::u16string());
     }
     if (!written) {
         ShowMessage(u"Can not save file Code=" + CFileSys::ErrorCode(error) + u":\r\n" + path);
         if (backedUp)
-            CFileSys::Rename(backup, path);
+            CFileSys::RestoreSafetyCopy(backup, path);
         return false;
     }
-    if (backedUp)
-        CFileSys::RemoveFile(backup);
     return true;
 }
 
 void CPageMgr::WriteKeywords(const std::u16string& path, CUrlNode* item)
 {
+    if (!CFolderTreeMgr::IsInsideContent(path, false))
+        return;  // an attribute set through the link would land outside
     CUrlProp* prop = item->PeekUrlProp();
     RBstrItem* tags = prop ? prop->GetTagsHead() : nullptr;
     bool asked = prop && prop->DoNeedSaveKeyWords();
@@ -350,23 +353,25 @@ void CPageMgr::WriteKeywords(const std::u16string& path, CUrlNode* item)
         prop->SetNeedSaveKeyWords(false);
 }
 
-void CPageMgr::AddTagPaths(CUrlNode* item, RNode* folder)
+bool CPageMgr::AddTagPaths(CUrlNode* item, RNode* folder)
 {
     CUrlProp* prop = item->PeekUrlProp();
     RBstrItem* tags = prop ? prop->GetTagsHead() : nullptr;
     std::u16string path = m_tree.GetPageRelativePath(folder, item);
     if (!tags || path.empty())
-        return;
+        return true;
     CProjectTags& store = m_tree.GetProjectTags();
     for (RBstrItem* t = tags; t; t = t->GetNext())
         store.AddTag(t->GetData(), path);
-    if (store.IsDirty())
-        m_tree.SaveTags();
+    // The store and the flag only index the collections: what is not
+    // written now stays marked and is written at the close.
+    bool saved = !store.IsDirty() || m_tree.SaveTags();
     CFolderNode* data = FolderData(folder);
     if (!data->HasTag()) {
         data->SetHasTag(true);
-        m_tree.SaveFolderTree();
+        saved = m_tree.SaveFolderTree() && saved;
     }
+    return saved;
 }
 
 bool CPageMgr::MoveTagPaths(CUrlNode* item, const std::u16string& oldPath, const std::u16string& newPath)
@@ -398,6 +403,8 @@ int CPageMgr::SavePage(CUrlNode* item)
     std::u16string file;
     std::u16string title = NameOf(item);
     if (!first) {
+        if (!m_tree.IsPageInside(folder, item))
+            return SAVE_FAILED;
         file = m_tree.GetPageFilePath(folder, item);
         if (file.empty()) {
             ShowMessage(kNoFileNameText);
@@ -418,6 +425,8 @@ int CPageMgr::SavePage(CUrlNode* item)
             return SAVE_FAILED;
         }
         file = directory + title + u".htm";
+        if (!CFolderTreeMgr::IsInsideContent(file))
+            return SAVE_FAILED;
         if (CFileSys::Exists(file) &&
             Ask(u"A file with the same name is already exist\r\n" + file + u"\nDo you want to replace it?" +
                     u"\n\nIf press No, please change the Page title",
@@ -437,17 +446,27 @@ int CPageMgr::SavePage(CUrlNode* item)
         }
         bytes.swap(utf8);
     }
+    bool existed = CFileSys::Exists(file);
     if (!WritePageFile(file, bytes))
         return SAVE_FAILED;
     WriteKeywords(file, item);
     if (first) {
-        item->SetUrl((title + u".htm").c_str());
+        CFolderTreeMgr::COperation operation(m_tree);
         CFolderNode* data = FolderData(folder);
-        if (!data->HasPage()) {
-            data->SetHasPage(true);
-            m_tree.SaveFolderTree();
+        bool hadPage = data->HasPage();
+        item->SetUrl((title + u".htm").c_str());
+        data->SetHasPage(true);
+        bool colctSaved = m_tree.SaveColct(colct);
+        if (!colctSaved || (!hadPage && !m_tree.SaveFolderTree())) {
+            // The page stays unsaved, as its collection file knows it.
+            item->SetUrl(nullptr);
+            data->SetHasPage(hadPage);
+            if (!existed)
+                CFileSys::RemoveFile(file);
+            if (colctSaved)
+                static_cast<void>(m_tree.SaveColct(colct));
+            return SAVE_FAILED;
         }
-        m_tree.SaveColct(colct);
         AddTagPaths(item, folder);
     }
     return SAVE_DONE;
@@ -521,6 +540,10 @@ bool CPageMgr::RenamePage(CUrlNode* item, const std::u16string& typed)
         RestoreTitle(item);
         return false;
     }
+    if (!m_tree.IsPageInside(folder, item)) {
+        RestoreTitle(item);
+        return false;
+    }
     std::u16string directory = m_tree.GetFolderDirectory(folder);
     std::u16string oldFile = item->HasUrl() ? m_tree.GetPageFilePath(folder, item) : std::u16string();
     if (directory.empty() || (item->HasUrl() && oldFile.empty())) {
@@ -542,8 +565,14 @@ bool CPageMgr::RenamePage(CUrlNode* item, const std::u16string& typed)
         return false;
     }
 
+    std::u16string oldTitle = NameOf(item);
     if (oldFile.empty()) {
         item->SetName(title.c_str());
+        if (!m_tree.SaveColct(colct)) {
+            item->SetName(oldTitle.c_str());
+            RestoreTitle(item);
+            return false;
+        }
     } else {
         int error = 0;
         if (!CFileSys::Rename(oldFile, newFile, &error)) {
@@ -551,19 +580,37 @@ bool CPageMgr::RenamePage(CUrlNode* item, const std::u16string& typed)
             RestoreTitle(item);
             return false;
         }
+        bool movedAssets = false;
+        if (CFileSys::IsDirectory(oldAssets)) {
+            movedAssets = CFileSys::Rename(oldAssets, newAssets);
+            if (!movedAssets)
+                ShowMessage(u"Can not rename folder. Please rename it manually.\r\n\r\n" + oldAssets);
+        }
+        CFolderTreeMgr::COperation operation(m_tree);
+        CProjectTags& store = m_tree.GetProjectTags();
+        CProjectTags::CSnapshot tags = store.TakeSnapshot();
+        std::u16string oldUrl = item->GetUrl();
         std::u16string oldPath = m_tree.GetPageRelativePath(folder, item);
         item->SetUrl((title + u".htm").c_str());
         item->SetName(title.c_str());
-        if (CFileSys::IsDirectory(oldAssets)) {
-            if (CFileSys::Rename(oldAssets, newAssets))
-                RewriteAssetLinks(item, newFile, oldAssets, newAssets);
-            else
-                ShowMessage(u"Can not rename folder. Please rename it manually.\r\n\r\n" + oldAssets);
+        bool tagsMoved = MoveTagPaths(item, oldPath, m_tree.GetPageRelativePath(folder, item));
+        bool colctSaved = m_tree.SaveColct(colct);
+        if (!colctSaved || (tagsMoved && !m_tree.SaveTags())) {
+            // The file, its pictures, the item and both files keep the old name.
+            item->SetUrl(oldUrl.c_str());
+            item->SetName(oldTitle.c_str());
+            store.Restore(tags);
+            if (movedAssets)
+                CFileSys::Rename(newAssets, oldAssets);
+            CFileSys::Rename(newFile, oldFile);
+            if (colctSaved)
+                static_cast<void>(m_tree.SaveColct(colct));
+            RestoreTitle(item);
+            return false;
         }
-        if (MoveTagPaths(item, oldPath, m_tree.GetPageRelativePath(folder, item)))
-            m_tree.SaveTags();
+        if (movedAssets)
+            RewriteAssetLinks(item, newFile, oldAssets, newAssets);
     }
-    m_tree.SaveColct(colct);
     UIPort().RefreshItem(item);
     if (IsCurrent(item)) {
         UIPort().SetTitleText(title);
@@ -621,6 +668,8 @@ bool CPageMgr::MovePage(CUrlNode* item, RNode* target)
         ShowMessage(u"Please choose a different collection.");
         return false;
     }
+    if (!m_tree.IsPageInside(source, item) || !m_tree.IsFolderInside(target))
+        return false;
     // The page leaves the view, saved, before its file moves.
     bool wasCurrent = IsCurrent(item);
     if (wasCurrent && !LeavePage())
@@ -654,7 +703,11 @@ bool CPageMgr::MovePage(CUrlNode* item, RNode* target)
         }
         targetData->SetColctNode(targetColct);
         targetData->SetHasPage(true);
-        m_tree.SaveFolderTree();
+        if (!m_tree.SaveFolderTree()) {
+            CColctNode::DeleteAll(targetData->DetachColctNode());
+            targetData->SetHasPage(false);
+            return false;
+        }
     }
     if (!targetColct->GetLocRNodeRoot() || !colct->GetLocRNodeRoot())
         return false;
@@ -701,8 +754,19 @@ bool CPageMgr::MovePage(CUrlNode* item, RNode* target)
         }
     }
 
+    // Every file written from here on is written again as it was when a
+    // later one fails, so page files and collection files always agree.
+    CFolderTreeMgr::COperation operation(m_tree);
+    CProjectTags& store = m_tree.GetProjectTags();
+    CProjectTags::CSnapshot tags = store.TakeSnapshot();
+    CFolderNode* sourceData = FolderData(source);
+    const bool sourceHadPage = sourceData->HasPage();
+    const bool targetHadPage = targetData->HasPage();
+    const bool targetHadTag = targetData->HasTag();
+    std::u16string oldUrl = hasFile ? item->GetUrl() : u"";
     std::u16string oldPath = m_tree.GetPageRelativePath(source, item);
     RNode* record = item->GetRNode();
+    RNode* oldNext = record->GetNext();
     RNTool::RemoveOneChild(colct->GetLocRNodeRoot(), record);
     RNTool::InsertAsHeadChild(targetColct->GetLocRNodeRoot(), record);
     if (newTitle != title) {
@@ -710,20 +774,45 @@ bool CPageMgr::MovePage(CUrlNode* item, RNode* target)
         if (hasFile)
             item->SetUrl(fileName.c_str());
     }
+    bool tagsMoved = MoveTagPaths(item, oldPath, m_tree.GetPageRelativePath(target, item));
+    if (tagsMoved)
+        targetData->SetHasTag(true);
+    targetData->SetHasPage(true);
+    if (!colct->GetFirstRNode())
+        sourceData->SetHasPage(false);
+
+    bool sourceSaved = m_tree.SaveColct(colct);
+    bool targetSaved = sourceSaved && m_tree.SaveColct(targetColct);
+    bool tagsSaved = targetSaved && (!tagsMoved || m_tree.SaveTags());
+    if (!tagsSaved || !m_tree.SaveFolderTree()) {
+        RNTool::RemoveOneChild(targetColct->GetLocRNodeRoot(), record);
+        if (oldNext)
+            RNTool::InsertBefore(oldNext, record);
+        else
+            RNTool::InsertAsChild(colct->GetLocRNodeRoot(), record);
+        item->SetName(title.c_str());
+        if (hasFile)
+            item->SetUrl(oldUrl.c_str());
+        store.Restore(tags);
+        sourceData->SetHasPage(sourceHadPage);
+        targetData->SetHasPage(targetHadPage);
+        targetData->SetHasTag(targetHadTag);
+        if (movedAssets)
+            CFileSys::Rename(newAssets, oldAssets);
+        if (hasFile)
+            CFileSys::Rename(newFile, oldFile);
+        // The user heard of the first failure; these stay quiet.
+        if (sourceSaved)
+            static_cast<void>(m_tree.SaveColct(colct));
+        if (targetSaved)
+            static_cast<void>(m_tree.SaveColct(targetColct));
+        if (tagsMoved && tagsSaved)
+            static_cast<void>(m_tree.SaveTags());
+        return false;
+    }
     // The pictures follow the assets folder when its name changed.
     if (movedAssets && CFileSys::NameOf(oldAssets) != CFileSys::NameOf(newAssets))
         RewriteAssetLinks(item, newFile, oldAssets, newAssets);
-    if (MoveTagPaths(item, oldPath, m_tree.GetPageRelativePath(target, item))) {
-        m_tree.SaveTags();
-        targetData->SetHasTag(true);
-    }
-
-    m_tree.SaveColct(colct);
-    m_tree.SaveColct(targetColct);
-    targetData->SetHasPage(true);
-    if (!colct->GetFirstRNode())
-        FolderData(source)->SetHasPage(false);
-    m_tree.SaveFolderTree();
     UIPort().ShowTree(m_tree.GetRoot(), m_tree.GetCurrentFolder());
     if (wasCurrent) {
         ForgetCurrent();
@@ -743,6 +832,8 @@ bool CPageMgr::DeletePage(CUrlNode* item)
     CColctNode* colct = FindColct(item, &folder);
     if (!colct)
         return false;
+    if (!m_tree.IsPageInside(folder, item))
+        return false;
     std::u16string file = item->HasUrl() ? m_tree.GetPageFilePath(folder, item) : std::u16string();
     if (item->HasUrl() && file.empty()) {
         ShowMessage(kNoFileNameText);
@@ -750,27 +841,45 @@ bool CPageMgr::DeletePage(CUrlNode* item)
     }
     if (!UIPort().Confirm(CFolderTreeMgr::GetRemoveConfirmation(item->GetRNode())))
         return false;
-    if (IsCurrent(item)) {
+    // The files are written first; the page file goes to the trash only
+    // when they all were, as nothing brings it back from there.
+    CFolderTreeMgr::COperation operation(m_tree);
+    const bool wasCurrent = IsCurrent(item);
+    CProjectTags& store = m_tree.GetProjectTags();
+    CProjectTags::CSnapshot tags = store.TakeSnapshot();
+    CFolderNode* data = FolderData(folder);
+    const bool hadPage = data->HasPage();
+    RNode* record = item->GetRNode();
+    RNode* oldNext = record->GetNext();
+    RNTool::RemoveOneChild(colct->GetLocRNodeRoot(), record);
+    if (!colct->GetFirstRNode())
+        data->SetHasPage(false);
+    bool tagsGone = !file.empty() && store.RemovePath(m_tree.GetPageRelativePath(folder, item)) > 0;
+    bool colctSaved = m_tree.SaveColct(colct);
+    bool tagsSaved = colctSaved && (!tagsGone || m_tree.SaveTags());
+    if (!tagsSaved || (hadPage != data->HasPage() && !m_tree.SaveFolderTree())) {
+        if (oldNext)
+            RNTool::InsertBefore(oldNext, record);
+        else
+            RNTool::InsertAsChild(colct->GetLocRNodeRoot(), record);
+        data->SetHasPage(hadPage);
+        store.Restore(tags);
+        if (colctSaved)
+            static_cast<void>(m_tree.SaveColct(colct));
+        if (tagsGone && tagsSaved)
+            static_cast<void>(m_tree.SaveTags());
+        return false;
+    }
+    if (wasCurrent) {
         ForgetCurrent();
         UIPort().ClearPageView();
         UIPort().SetTitleText(u"");
     }
-    if (!file.empty()) {
-        if (m_tree.GetProjectTags().RemovePath(m_tree.GetPageRelativePath(folder, item)) > 0)
-            m_tree.SaveTags();
-        if (CFileSys::Exists(file))
-            m_threads.PostDeleteRequest(file, CDeleteFileThread::DELETE_NOTE);
-    }
-    RNode* record = item->GetRNode();
-    RNTool::RemoveOneChild(colct->GetLocRNodeRoot(), record);
+    if (!file.empty() && CFileSys::Exists(file) && m_trashPage)
+        m_trashPage(file);
     RNode::Delete(record);
     item->SetRNode(nullptr);
     m_deleted.push_back(item);
-    m_tree.SaveColct(colct);
-    if (!colct->GetFirstRNode()) {
-        FolderData(folder)->SetHasPage(false);
-        m_tree.SaveFolderTree();
-    }
     if (folder == m_tree.GetCurrentFolder())
         UIPort().ShowCollection(colct);
     return true;
@@ -781,10 +890,13 @@ bool CPageMgr::SetFlag(CUrlNode* item, int flag)
     CColctNode* colct = FindColct(item);
     if (!colct || flag < 0 || flag > CNodeStat::kMaxFlag)
         return false;
-    if (item->GetNodeStat()->GetFlag() == flag)
+    int oldFlag = item->GetNodeStat()->GetFlag();
+    if (oldFlag == flag)
         return true;
     item->GetNodeStat()->SetFlag(flag);
     bool saved = m_tree.SaveColct(colct);
+    if (!saved)
+        item->GetNodeStat()->SetFlag(oldFlag);
     UIPort().RefreshItem(item);
     return saved;
 }

@@ -6,13 +6,13 @@
 // that folder and project operations ask before the view changes.
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
 class CColctNode;
 class CFolderTreeMgr;
 class CRecentPages;
-class CThreadMgr;
 class CUrlNode;
 class RNode;
 
@@ -37,7 +37,11 @@ public:
         SAVE_DONE = 1,
     };
 
-    CPageMgr(CFolderTreeMgr& tree, CThreadMgr& threads, CRecentPages& recent);
+    // Moves a deleted page file and its assets folder to the trash, off
+    // the interface thread.
+    using TrashPageHook = std::function<void(const std::u16string& file)>;
+
+    CPageMgr(CFolderTreeMgr& tree, CRecentPages& recent, TrashPageHook trashPage);
     // Removes the leave-page hook and frees the deleted items.
     ~CPageMgr();
     CPageMgr(const CPageMgr&) = delete;
@@ -58,7 +62,7 @@ public:
     CUrlNode* NewPage();
     // SAVE_DONE, SAVE_FAILED (the user was told) or SAVE_NOTHING when the
     // view holds no document.
-    int SavePage(CUrlNode* item);
+    [[nodiscard]] int SavePage(CUrlNode* item);
     // Saves when the view has changes; false when the save failed and the
     // user chose to stay on the page.
     bool SaveIfModified(CUrlNode* item);
@@ -67,10 +71,11 @@ public:
     bool LeavePage();
 
     // The title as typed (it is cleaned first). True when the item bears
-    // it afterwards.
+    // it afterwards; a rename whose files are not all written is undone.
     bool RenamePage(CUrlNode* item, const std::u16string& title);
     // Into the collection of `target`, with a " (N)" name when the target
-    // has the name already. True when moved.
+    // has the name already. True when moved; when a file of the move could
+    // not be written, files and collections are as they were before.
     bool MovePage(CUrlNode* item, RNode* target);
     // After the user confirmed; the file goes to the trash.
     bool DeletePage(CUrlNode* item);
@@ -104,9 +109,10 @@ private:
     void RestoreTitle(CUrlNode* item);
 
     // The page file written through the "~" copy; false after the message.
-    static bool WritePageFile(const std::u16string& path, const std::string& bytes);
-    // Page path in the tag store, for each tag of the item.
-    void AddTagPaths(CUrlNode* item, RNode* folder);
+    [[nodiscard]] static bool WritePageFile(const std::u16string& path, const std::string& bytes);
+    // Page path in the tag store, for each tag of the item; false when the
+    // tags or the tree could not be written (shown; written at the close).
+    bool AddTagPaths(CUrlNode* item, RNode* folder);
     bool MoveTagPaths(CUrlNode* item, const std::u16string& oldPath, const std::u16string& newPath);
     // Points the page's pictures at its renamed assets folder and writes
     // the page in UTF-8.
@@ -116,7 +122,7 @@ private:
     static bool IsTitleTaken(CColctNode* colct, const std::u16string& title, CUrlNode* except);
 
     CFolderTreeMgr& m_tree;
-    CThreadMgr& m_threads;
+    TrashPageHook m_trashPage;
     CRecentPages& m_recent;
     CUrlNode* m_pPage = nullptr;
     CColctNode* m_pColct = nullptr;

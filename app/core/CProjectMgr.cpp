@@ -159,7 +159,16 @@ bool CProjectMgr::OpenProject(const std::u16string& path)
     lock->Commit();
     SetCurrent(project, path);
     std::u16string name = project->GetName();
-    m_tree.LoadFolderTree(name);
+    if (!m_tree.LoadFolderTree(name)) {
+        // A tree this program cannot read: the project stays closed and
+        // its lock goes, so another program may open it.
+        m_tree.CloseTree();
+        CZandrelProject::Delete(project);
+        SetCurrent(nullptr, std::u16string());
+        CProjectLock::Get()->ReleaseCurrent();
+        ShowNoProject();
+        return false;
+    }
     GetRecentProjects().Add(name, path);
     ShowProject();
     return true;

@@ -72,6 +72,58 @@ bool CProjectTags::Save(const std::u16string& path)
     return true;
 }
 
+CProjectTags::CSnapshot CProjectTags::TakeSnapshot() const
+{
+    CSnapshot snapshot;
+    if (!m_pStore)
+        return snapshot;
+    snapshot.valid = true;
+    snapshot.dirty = m_bDirty;
+    if (m_pStore->GetName())
+        snapshot.name = m_pStore->GetName();
+    for (RTagItem* r = m_pStore->GetTagItemHead(); r; r = r->GetNext()) {
+        CTagItem* tag = r->GetData();
+        auto& [name, paths] = snapshot.tags.emplace_back();
+        if (tag->GetName())
+            name = tag->GetName();
+        for (RBstrItem* u = tag->GetUrlList(); u; u = u->GetNext())
+            paths.emplace_back(u->GetData() ? u->GetData() : u"");
+    }
+    return snapshot;
+}
+
+bool CProjectTags::Restore(const CSnapshot& snapshot)
+{
+    if (!snapshot.valid) {
+        Release();
+        return true;
+    }
+    CTagStore* store = CTagStore::CreateTagStore();
+    if (!store)
+        return false;
+    store->SetName(snapshot.name ? snapshot.name->c_str() : nullptr);
+    for (const auto& [name, paths] : snapshot.tags) {
+        CTagItem* tag = CTagStore::CreateTagItem();
+        if (!tag) {
+            CTagStore::DeleteTagStore(store);
+            return false;
+        }
+        tag->SetName(name ? name->c_str() : nullptr);
+        for (const std::u16string& path : paths)
+            tag->AddUrlItem(path.c_str(), false);
+        if (!store->AddTagItem(tag)) {
+            CTagItem::Delete(tag);
+            CTagStore::DeleteTagStore(store);
+            return false;
+        }
+    }
+    Release();
+    m_pStore = store;
+    m_bDirty = snapshot.dirty;
+    RebuildIndex();
+    return true;
+}
+
 void CProjectTags::Release()
 {
     m_index.clear();

@@ -5,8 +5,11 @@
 // Page paths in the store are relative to the content folder: the folder's
 // relative path and the file name, "/" separated ("\" is read as "/").
 
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "base/model/CTagStore.h"
 
@@ -23,7 +26,18 @@ public:
     // An empty store, for a project that has no tags file yet.
     bool Reset();
     // Writes the store through the "~" copy; false when it was not written.
-    bool Save(const std::u16string& path);
+    [[nodiscard]] bool Save(const std::u16string& path);
+
+    // What the store holds, to put back when an operation is undone.
+    struct CSnapshot {
+        bool valid = false;
+        bool dirty = false;
+        std::optional<std::u16string> name;
+        std::vector<std::pair<std::optional<std::u16string>, std::vector<std::u16string>>> tags;
+    };
+    CSnapshot TakeSnapshot() const;
+    // The store as it was, in the same order; false when memory ran out.
+    bool Restore(const CSnapshot& snapshot);
     void Release();
 
     CTagStore* GetStore() const { return m_pStore; }

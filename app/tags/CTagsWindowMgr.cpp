@@ -1,7 +1,6 @@
 #include "app/tags/CTagsWindowMgr.h"
 
 #include <algorithm>
-#include <set>
 
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CKrvCommands.h"
@@ -24,17 +23,6 @@ constexpr char16_t kStaleFormText[] = u"Can not process the instruction. The pag
 constexpr char16_t kNoPageText[] = u"Can not find the Page.\r\n";
 constexpr char16_t kBadPathText[] = u"Can not convert page path.\r\n";
 constexpr char16_t kNoProjectText[] = u"No Project";
-
-bool StartsNoCase(const std::u16string& text, std::u16string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (CStringTool::FoldCase(text[i]) != CStringTool::FoldCase(prefix[i]))
-            return false;
-    }
-    return true;
-}
 
 bool IsTagSeparator(char16_t c)
 {
@@ -240,16 +228,17 @@ void CTagsWindowMgr::OnCommand(const std::u16string& command, const std::string*
     static constexpr std::u16string_view kSearchTag = u"searchtag?";
     static constexpr std::u16string_view kStickWin = u"stickwin?";
     static constexpr std::u16string_view kEditTag = u"edittag?";
-    if (StartsNoCase(command, u"tagit")) {
+    // Letter case folds here as it does for tag names.
+    if (CStringTool::StartsWithFolded(command, u"tagit")) {
         FormPairs pairs = DecodeFormBody(body ? *body : std::string());
         UIPort().CloseTagsWindow();
         OnTagItForm(pairs);
-    } else if (StartsNoCase(command, u"filter")) {
+    } else if (CStringTool::StartsWithFolded(command, u"filter")) {
         FormPairs pairs = DecodeFormBody(body ? *body : std::string());
         const std::optional<std::u16string>* tags = FindPair(pairs, u"tags");
         if (tags && *tags)
             SearchTags(**tags, true);
-    } else if (StartsNoCase(command, kUrlNode)) {
+    } else if (CStringTool::StartsWithFolded(command, kUrlNode)) {
         std::u16string rest = command.substr(kUrlNode.size());
         std::u16string data;
         if (!CKrvCommands::DecodePercent(rest, &data)) {
@@ -260,7 +249,7 @@ void CTagsWindowMgr::OnCommand(const std::u16string& command, const std::string*
             UIPort().CloseTagsWindow();
         if (!data.empty())
             OnOpenPage(data);
-    } else if (StartsNoCase(command, kSearchTag)) {
+    } else if (CStringTool::StartsWithFolded(command, kSearchTag)) {
         std::u16string rest = command.substr(kSearchTag.size());
         if (rest.compare(0, 2, u"q=") != 0)
             return;
@@ -270,9 +259,9 @@ void CTagsWindowMgr::OnCommand(const std::u16string& command, const std::string*
             text = rest.substr(2);
         if (!text.empty())
             SearchTags(text, true);
-    } else if (StartsNoCase(command, kStickWin)) {
+    } else if (CStringTool::StartsWithFolded(command, kStickWin)) {
         m_bKeepOpen = CStringTool::EqualNoCase(command.c_str() + kStickWin.size(), u"on");
-    } else if (StartsNoCase(command, kEditTag)) {
+    } else if (CStringTool::StartsWithFolded(command, kEditTag)) {
         const char16_t* what = command.c_str() + kEditTag.size();
         if (CStringTool::EqualNoCase(what, u"rename"))
             AskRenameTag();
@@ -331,21 +320,26 @@ void CTagsWindowMgr::OnTagItForm(const FormPairs& pairs)
     bool tagAdded = false;
     if (SetPageTags(folder, page, tags && *tags ? (*tags)->c_str() : nullptr, &tagAdded))
         changed = true;
+    // One message at most; what is not written stays marked in memory
+    // and is written at the close.
+    CFolderTreeMgr::COperation operation(m_tree);
+    bool saved = true;
     if (tagAdded) {
         CFolderNode* data = static_cast<CFolderNode*>(folder->GetData());
         if (!data->HasTag()) {
             data->SetHasTag(true);
-            m_tree.SaveFolderTree();
+            saved = m_tree.SaveFolderTree();
         }
     }
     if (m_tree.GetProjectTags().IsDirty())
-        m_tree.SaveTags();
+        saved = m_tree.SaveTags() && saved;
     if (!changed)
         return;
     m_recent.Add(m_tree, folder, page);
     if (CUrlProp* prop = page->GetUrlProp())
         prop->SetNeedSaveKeyWords(true);
-    SaveTouchedPages({{folder, page}});
+    if (!saved || !SaveTouchedPages({{folder, page}}))
+        colct->SetHasNewData(true);
     UIPort().RefreshItem(page);
 }
 
@@ -374,15 +368,27 @@ bool CTagsWindowMgr::SetPageTags(RNode* folder, CUrlNode* item, const char16_t* 
     return true;
 }
 
-void CTagsWindowMgr::SaveTouchedPages(const std::vector<std::pair<RNode*, CUrlNode*>>& pages)
+bool CTagsWindowMgr::SaveTouchedPages(const std::vector<std::pair<RNode*, CUrlNode*>>& pages,
+                                      std::vector<CColctNode*>* written)
 {
-    std::set<CColctNode*> written;
+    std::vector<CColctNode*> done;
     for (const auto& [folder, item] : pages) {
-        CPageMgr::WriteKeywords(m_tree.GetPageFilePath(folder, item), item);
         CColctNode* colct = static_cast<CFolderNode*>(folder->GetData())->GetColctNode();
-        if (colct && written.insert(colct).second)
-            m_tree.SaveColct(colct);
+        if (!colct || std::find(done.begin(), done.end(), colct) != done.end())
+            continue;
+        if (!m_tree.SaveColct(colct)) {
+            if (written)
+                *written = std::move(done);
+            return false;
+        }
+        done.push_back(colct);
     }
+    // The keywords follow once the collections hold the new tags.
+    for (const auto& [folder, item] : pages)
+        CPageMgr::WriteKeywords(m_tree.GetPageFilePath(folder, item), item);
+    if (written)
+        *written = std::move(done);
+    return true;
 }
 
 void CTagsWindowMgr::OnOpenPage(const std::u16string& data)
@@ -442,11 +448,11 @@ bool CTagsWindowMgr::DeleteTag(const std::u16string& name)
 {
     CProjectTags& store = m_tree.GetProjectTags();
     std::vector<std::u16string> paths = PathsOf(store.FindTag(name));
+    CFolderTreeMgr::COperation operation(m_tree);
+    CProjectTags::CSnapshot before = store.TakeSnapshot();
     if (!store.DeleteTag(name))
         return false;
-    m_tree.SaveTags();
-    ReplaceTagOnPages(paths, name, nullptr);
-    return true;
+    return ChangeTagEverywhere(before, paths, name, nullptr);
 }
 
 bool CTagsWindowMgr::RenameTag(const std::u16string& oldName, const std::u16string& newName)
@@ -455,24 +461,44 @@ bool CTagsWindowMgr::RenameTag(const std::u16string& oldName, const std::u16stri
     CTagItem* tag = store.FindTag(oldName);
     CTagItem* other = store.FindTag(newName);
     std::vector<std::u16string> paths = PathsOf(tag);
+    CFolderTreeMgr::COperation operation(m_tree);
+    CProjectTags::CSnapshot before = store.TakeSnapshot();
     bool renamed = other && other != tag ? store.MergeTag(oldName, newName) : store.RenameTag(oldName, newName);
     if (!renamed)
         return false;
-    m_tree.SaveTags();
-    ReplaceTagOnPages(paths, oldName, &newName);
+    return ChangeTagEverywhere(before, paths, oldName, &newName);
+}
+
+bool CTagsWindowMgr::ChangeTagEverywhere(const CProjectTags::CSnapshot& before, const std::vector<std::u16string>& paths,
+                                         const std::u16string& oldName, const std::u16string* newName)
+{
+    // The tags file and the collections tell the same story: when one of
+    // them is not written, the store goes back and so does every file.
+    CProjectTags& store = m_tree.GetProjectTags();
+    if (!m_tree.SaveTags()) {
+        store.Restore(before);
+        return false;
+    }
+    if (!ReplaceTagOnPages(paths, oldName, newName)) {
+        store.Restore(before);
+        static_cast<void>(m_tree.SaveTags());
+        return false;
+    }
     return true;
 }
 
-void CTagsWindowMgr::ReplaceTagOnPages(const std::vector<std::u16string>& paths, const std::u16string& oldName,
+bool CTagsWindowMgr::ReplaceTagOnPages(const std::vector<std::u16string>& paths, const std::u16string& oldName,
                                        const std::u16string* newName)
 {
     std::vector<std::pair<RNode*, CUrlNode*>> touched;
+    std::vector<std::vector<std::u16string>> oldTags;
     for (const std::u16string& path : paths) {
         RNode* folder = nullptr;
         CUrlNode* item = m_tree.FindPage(path, &folder);
         if (!item)
             continue;
         std::vector<std::u16string> tags = TagsOf(item);
+        oldTags.push_back(tags);
         auto isOld = [&](const std::u16string& t) { return CStringTool::EqualNoCase(t.c_str(), oldName.c_str()); };
         if (newName)
             std::replace_if(tags.begin(), tags.end(), isOld, *newName);
@@ -482,10 +508,18 @@ void CTagsWindowMgr::ReplaceTagOnPages(const std::vector<std::u16string>& paths,
         item->GetUrlProp()->SetNeedSaveKeyWords(true);
         touched.emplace_back(folder, item);
     }
-    SaveTouchedPages(touched);
+    std::vector<CColctNode*> written;
+    if (!SaveTouchedPages(touched, &written)) {
+        for (size_t i = 0; i < touched.size(); ++i)
+            SetTags(touched[i].second, oldTags[i]);
+        for (CColctNode* colct : written)
+            static_cast<void>(m_tree.SaveColct(colct));
+        return false;
+    }
     for (const auto& [folder, item] : touched)
         UIPort().RefreshItem(item);
     ShowTags();
+    return true;
 }
 
 bool CTagsWindowMgr::RebuildTagList()

@@ -25,7 +25,7 @@ TEST_F(ProjectStatsTest, CountsEveryCollectionOnceLoadedAndReportsBrokenOnes)
     AddPage(a, u"a link", ITEM_LINK, u"https://example.com/");
     AddPage(b, u"Three");
     // Reopened: nothing loaded; then B's collection file is spoiled.
-    tree.SaveColct(tree.EnsureColct(a));
+    ASSERT_TRUE(tree.SaveColct(tree.EnsureColct(a)));
     ASSERT_TRUE(projects.CloseProject());
     std::ofstream(content / "B" / ".zandrel" / "krv_files.xml") << "<not xml";
     ASSERT_TRUE(projects.OpenProject(projectFile));

@@ -195,4 +195,64 @@ TEST_F(PageMoveTest, AddressesThatAreNotFileNamesAreNeverTouched)
     EXPECT_EQ(Utf8(page->GetName()), "Bad");
 }
 
+// A save that cannot be made, also as root: a directory where its "~"
+// copy goes.
+fs::path BlockSave(const fs::path& file)
+{
+    fs::path blocker = file.string() + "~";
+    fs::create_directories(blocker / "taken");
+    return blocker;
+}
+
+TEST_F(PageMoveTest, AMoveWithAFailedSaveLeavesFilesAndModelAsTheyWere)
+{
+    const fs::path tagsFile = Utf8(CAppSettings::Get()->GetUserFolder().GetTagsFile());
+    // Which file of the move cannot be written: the first collection, the
+    // second one (after the first was written), the tags file (after both).
+    for (int blocked = 0; blocked < 3; ++blocked) {
+        SCOPED_TRACE(blocked);
+        std::u16string n(1, char16_t(u'0' + blocked));
+        RNode* source = AddFolder(u"S" + n);
+        RNode* target = AddFolder(u"T" + n);
+        AddPage(source, u"Before", "b");
+        CUrlNode* page = AddPage(source, u"P", "<img src=\"P_files/a.png\">", (u"t" + n).c_str());
+        WriteBytes(Dir(source) / "P_files" / "a.png", "png");
+        AddPage(source, u"After", "a");
+        AddPage(target, u"P", "other");
+        ASSERT_TRUE(tree.SaveColct(Colct(source)) && tree.SaveColct(Colct(target)) && tree.SaveTags());
+        const fs::path files[] = {ColctFile(Dir(source)), ColctFile(Dir(target)), tagsFile};
+        std::vector<std::string> before;
+        for (const fs::path& file : files)
+            before.push_back(ReadBytes(file));
+        const std::string tagPath = "S" + std::to_string(blocked) + "/P.htm";
+        ASSERT_EQ(TagPaths(u"t" + n), Texts{tagPath});
+
+        fs::path blocker = BlockSave(files[blocked]);
+        ui.messages.clear();
+        ui.answers = {IDYES};
+        EXPECT_FALSE(pages->MovePage(page, target));
+        fs::remove_all(blocker);
+
+        ASSERT_EQ(ui.messages.size(), 2u);  // the name question, then one failure
+        EXPECT_TRUE(Contains(ui.messages[1].text, files[blocked].string()));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(ReadBytes(files[i]), before[i]) << files[i];
+        EXPECT_EQ(ReadBytes(Dir(source) / "P.htm"), "<img src=\"P_files/a.png\">");
+        EXPECT_EQ(ReadBytes(Dir(source) / "P_files" / "a.png"), "png");
+        EXPECT_EQ(ReadBytes(Dir(target) / "P.htm"), "other");
+        EXPECT_FALSE(fs::exists(Dir(target) / "P (2).htm"));
+        EXPECT_FALSE(fs::exists(Dir(target) / "P (2)_files"));
+        Texts sourceItems, targetItems;
+        for (RNode* r = Colct(source)->GetFirstRNode(); r; r = r->GetNext())
+            sourceItems.push_back(Utf8(r->GetData()->GetName()));
+        for (RNode* r = Colct(target)->GetFirstRNode(); r; r = r->GetNext())
+            targetItems.push_back(Utf8(r->GetData()->GetName()));
+        EXPECT_EQ(sourceItems, (Texts{"Before", "P", "After"}));
+        EXPECT_EQ(targetItems, Texts{"P"});
+        EXPECT_EQ(Utf8(page->GetUrl()), "P.htm");
+        EXPECT_EQ(TagPaths(u"t" + n), Texts{tagPath});
+        EXPECT_FALSE(Data(target)->HasTag());
+    }
+}
+
 }  // namespace

@@ -160,6 +160,28 @@ TEST_F(ProjectTest, FailuresLeaveTheOpenProjectAndNoLock)
 
 // The project file A.zand renamed to B.zand, with the content folders A
 // and B there or not.
+TEST_F(ProjectTest, AFolderTreeOfANewerFormatLeavesTheProjectClosedAndUnlocked)
+{
+    std::u16string file = ProjectFile("Newer");
+    ASSERT_NE(mgr->CreateProject(file), nullptr);
+    fs::path treeFile = Utf8(CAppSettings::Get()->GetUserFolder().GetFolderTreeFile());
+    ASSERT_TRUE(mgr->CloseProject());
+    std::string bytes = ReadBytes(treeFile);
+    size_t at = bytes.find("opml version=\"1\"");
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at, 16, "opml version=\"2\"");
+    WriteBytes(treeFile, bytes);
+    ui.messages.clear();
+
+    EXPECT_FALSE(mgr->OpenProject(file));
+    EXPECT_EQ(mgr->GetCurrentProject(), nullptr);
+    EXPECT_EQ(tree->GetRoot(), nullptr);
+    EXPECT_FALSE(Locked(file));
+    EXPECT_EQ(ui.projectState, 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.rfind("File format version=2\r\n", 0), 0u);
+}
+
 TEST_F(ProjectTest, RenamedProjectFileInEachFolderSituation)
 {
     const std::string conflict =

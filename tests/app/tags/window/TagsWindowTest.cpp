@@ -9,7 +9,7 @@
 #include <set>
 
 #include "app/core/CFolderTreeMgr.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CProjectMgr.h"
 #include "app/tags/CTagsWindowMgr.h"
@@ -18,7 +18,6 @@
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNTool.h"
-#include "base/tools/CBaseTool.h"
 #include "tests/app/core/ScriptedUI.h"
 
 namespace {
@@ -83,13 +82,13 @@ protected:
         item->SetName(name.c_str());
         item->SetUrl((name + u".htm").c_str());
         item->SetItemType(ITEM_NOTE);
-        CBaseTool::AssignUUID(item);
+        CBaseNode::AssignUUID(item);
         item->GetUrlProp()->SetTagsList(CUrlProp::GenerateRBstrItemList(tagText));
         RNTool::InsertAsChild(colct->GetLocRNodeRoot(), RNode::New2(item, NT_URL));
         WriteBytes(Dir(folder) / Utf8(name + u".htm"), "<html></html>");
         for (const std::string& tag : TagsOf(item))
             tree.GetProjectTags().AddTag(Utf16(tag), tree.GetPageRelativePath(folder, item));
-        tree.SaveColct(colct);
+        EXPECT_TRUE(tree.SaveColct(colct));
         return item;
     }
     fs::path Dir(RNode* folder) { return Utf8(tree.GetFolderDirectory(folder)); }
