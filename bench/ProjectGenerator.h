@@ -17,14 +17,13 @@
 
 #include "bench/BenchPairs.h"
 #include "app/core/CAppSettings.h"
-#include "app/core/CUIPort.h"
+#include "app/core/CQuietUIPort.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
 #include "base/model/CTagStore.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNTool.h"
-#include "base/tools/CBaseTool.h"
 #include "base/tools/CUnicodeTool.h"
 #include "base/xml/CTagsXML.h"
 #include "base/xml/CWriteColctRSS.h"
@@ -40,49 +39,14 @@ constexpr int kFanOut = 6;  // children per folder: 1 + 6 + 36 + 216 + 741
 constexpr size_t kTags = 40;
 
 
-// A port that answers nothing and shows nothing.
-class CQuietUI : public CUIPort {
+// The quiet port, with every message on the error output.
+class CQuietUI : public CQuietUIPort {
 public:
-    int MessageBox(const std::u16string& text, const std::u16string&, int, int defaultAnswer) override
+    int MessageBox(const std::u16string& text, const std::u16string& title, int buttons, int defaultAnswer) override
     {
-        ++messages;
         std::fprintf(stderr, "message: %s\n", CUnicodeTool::ToUtf8(std::u16string_view(text)).c_str());
-        return defaultAnswer;
+        return CQuietUIPort::MessageBox(text, title, buttons, defaultAnswer);
     }
-    bool Confirm(const CConfirmation&) override { return false; }
-    bool AskFolderName(const std::u16string&, CNameRules&, std::u16string*) override { return false; }
-    bool AskNewProjectPath(const std::u16string&, CNameRules&, std::u16string*) override { return false; }
-    bool AskOpenProjectPath(const std::u16string&, std::u16string*) override { return false; }
-    void SetProjectState(bool) override {}
-    void SetWindowTitle(const std::u16string&) override {}
-    void ShowTree(RNode*, RNode*) override {}
-    void ShowCollection(CColctNode*) override {}
-    void ClearPageView() override {}
-    bool GetPageDocument(std::string*, int*) override { return false; }
-    bool IsPageModified() override { return false; }
-    void SetPageModified(bool) override {}
-    void ShowPage(const std::u16string&) override {}
-    void ShowEmptyPage() override {}
-    std::u16string GetTitleText() override { return {}; }
-    void SetTitleText(const std::u16string&) override {}
-    void RefreshItem(CUrlNode*) override {}
-    void SelectItem(CUrlNode*) override {}
-    int RunProgressDialog(CProgressTask&) override { return 0; }
-    bool OpenUri(const std::u16string&) override { return false; }
-    bool RunProgram(const std::u16string&, const std::u16string&) override { return false; }
-    void ShowInFileManager(const std::u16string&) override {}
-    void ShowTagsWindow(int) override {}
-    void LoadTagsPage(const std::u16string&) override {}
-    void CloseTagsWindow() override {}
-    bool AskText(const CTextQuestion&, CNameRules&, std::u16string*) override { return false; }
-    bool AskTagRename(const std::u16string&, const std::vector<std::u16string>&, CTagRenameRules&) override
-    {
-        return false;
-    }
-    void PostMessage(unsigned, uintptr_t, void*) override {}
-    void ExitProcess(int code) override { std::exit(code); }
-
-    int messages = 0;
 };
 
 // xorshift64*: a fixed seed, so every run builds the same project.
@@ -211,7 +175,7 @@ struct Project {
                 item->GetUrlProp()->SetTagsList(CUrlProp::GenerateRBstrItemList(W(tagText).c_str()));
                 long base = 1200000000L + static_cast<long>(random.Below(300000000));
                 item->GetNodeStat()->SetStatTime(base, base + 1000, base + 2000, 7);
-                CBaseTool::AssignUUID(item);
+                CBaseNode::AssignUUID(item);
                 RNTool::InsertAsChild(colct->GetLocRNodeRoot(), RNode::New2(item, NT_URL));
             }
             CWriteColctRSS writer;

@@ -26,7 +26,6 @@
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNTool.h"
-#include "base/tools/CBaseTool.h"
 #include "base/tools/CUnicodeTool.h"
 #include "base/xml/CReadBkmarkXML.h"
 #include "base/xml/CWriteColctRSS.h"
@@ -145,7 +144,7 @@ CColctNode* MakeCollection()
         item->GetNodeStat()->MarkAsUnread(random.Below(3) == 0);
         if (random.Below(10) == 0)
             item->SetBaseBuild(100 + static_cast<int>(random.Below(50)));
-        CBaseTool::AssignUUID(item);
+        CBaseNode::AssignUUID(item);
         // Three items in ten at the root, the rest spread over the folders.
         RNode* parent = random.Below(10) < 3 ? root : places[1 + random.Below(places.size() - 1)];
         RNTool::InsertAsChild(parent, RNode::New2(item, NT_URL));

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/core/CFileSys.h"
+#include "base/tools/CHtmlEscape.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
 
@@ -15,22 +16,6 @@ int ParseNumber(std::basic_string_view<Char> text)
 {
     return static_cast<int>(CStringTool::ReadLong(text));
 }
-
-// `prefix` is in lower case.
-bool StartsNoCase(std::u16string_view text, std::u16string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char16_t c = text[i];
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c - u'A' + u'a');
-        if (c != prefix[i])
-            return false;
-    }
-    return true;
-}
-
 
 // A name inside a relative address: the characters that would end the
 // path part or start an escape are escaped themselves.
@@ -54,22 +39,6 @@ std::u16string Utf16(const char* ascii)
 }
 
 }  // namespace
-
-std::u16string CEditorText::EscapeHtml(std::u16string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    for (char16_t c : text) {
-        switch (c) {
-        case u'&': out += u"&amp;"; break;
-        case u'<': out += u"&lt;"; break;
-        case u'>': out += u"&gt;"; break;
-        case u'"': out += u"&quot;"; break;
-        default: out += c; break;
-        }
-    }
-    return out;
-}
 
 // ---- source note ----
 
@@ -108,14 +77,15 @@ std::optional<std::u16string> CEditorText::GetSourceUrl(const std::string& paylo
 
 bool CEditorText::IsSourceUrl(std::u16string_view url)
 {
-    return url.size() > 6 && (StartsNoCase(url, u"http:") || StartsNoCase(url, u"https:"));
+    return url.size() > 6 &&
+           (CStringTool::StartsWithNoCase(url, u"http:") || CStringTool::StartsWithNoCase(url, u"https:"));
 }
 
 std::u16string CEditorText::BuildSourceNote(std::u16string_view url)
 {
     // The address comes from whatever page was copied; unescaped, a quote
     // in it would end the attribute and let it add markup of its own.
-    std::u16string escaped = EscapeHtml(url);
+    std::u16string escaped = CHtmlEscape::Escape(url, CHtmlEscape::Text);
     return u"<p style='margin:0in;font-family:Tahoma;font-size:8.0pt;"
            u"color:#666666'>Pasted from &lt;<a href=\"" +
            escaped + u"\">" + escaped + u"</a>&gt;</p>&nbsp;";
@@ -138,25 +108,10 @@ std::optional<std::u16string> CEditorText::GetSourceNoteForUrl(std::u16string_vi
 
 // ---- preformatted text ----
 
-std::u16string CEditorText::EscapePreText(std::u16string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    for (char16_t c : text) {
-        if (c == u'<')
-            out += u"&lt;";
-        else if (c == u'>')
-            out += u"&gt;";
-        else
-            out += c;
-    }
-    return out;
-}
-
 std::u16string CEditorText::BuildPreformattedFragment(std::u16string_view text, std::u16string_view parentTag,
                                                       std::u16string_view parentClass)
 {
-    std::u16string escaped = EscapePreText(text);
+    std::u16string escaped = CHtmlEscape::Escape(text, CHtmlEscape::Pre);
     if (parentTag == u"PRE" && parentClass == kPreClass)
         return u"<PRE>" + escaped + u"</PRE>";
     return u"<DIV class=\"" + std::u16string(kPreWrapClass) + u"\">" +
@@ -290,19 +245,20 @@ std::u16string CEditorText::BuildImageTag(const CImageInsert& image)
     static constexpr const char16_t* kAlignAttributes[] = {u"", u"align=\"left\" ", u"align=\"right\" ",
                                                           u"align=\"middle\" "};
     std::u16string tag = u"<img ";
-    tag += u"id=\"" + EscapeHtml(image.id) + u"\" ";
+    tag += u"id=\"" + CHtmlEscape::Escape(image.id, CHtmlEscape::Text) + u"\" ";
     if (image.alignment > 0 && image.alignment < kAlignmentCount)
         tag += kAlignAttributes[image.alignment];
     // Width, height and colour are typed by the user; escaped, they stay
     // inside their attribute.
-    tag += u"width=\"" + EscapeHtml(image.width) + u"\" ";
-    tag += u"height=\"" + EscapeHtml(image.height) + u"\" ";
+    tag += u"width=\"" + CHtmlEscape::Escape(image.width, CHtmlEscape::Text) + u"\" ";
+    tag += u"height=\"" + CHtmlEscape::Escape(image.height, CHtmlEscape::Text) + u"\" ";
     int border = ReadNumber(image.borderWidth);
     if (border != 0) {
         std::string style = "border: " + std::to_string(border) + "px solid ";
-        tag += u"style=\"" + CUnicodeTool::FromUtf8(style) + EscapeHtml(image.borderColor) + u";\" ";
+        tag += u"style=\"" + CUnicodeTool::FromUtf8(style) + CHtmlEscape::Escape(image.borderColor, CHtmlEscape::Text) +
+               u";\" ";
     }
-    tag += u"src=\"" + EscapeHtml(image.source) + u"\">";
+    tag += u"src=\"" + CHtmlEscape::Escape(image.source, CHtmlEscape::Text) + u"\">";
     return tag;
 }
 

@@ -18,9 +18,6 @@ class CEditorText {
 public:
     CEditorText() = delete;
 
-    // Safe inside a double-quoted attribute and as element text.
-    static std::u16string EscapeHtml(std::u16string_view text);
-
     // Numbered commands of the editing component.
     static constexpr int kCmdCopy = 15;
     static constexpr int kCmdCut = 16;
@@ -59,8 +56,6 @@ public:
 
     static constexpr char16_t kPreClass[] = u"krv_pre";
     static constexpr char16_t kPreWrapClass[] = u"krv_pre_wrap";
-    // "<" and ">" as entities; nothing else is touched.
-    static std::u16string EscapePreText(std::u16string_view text);
     // What Paste Preformatted Text pastes for the clipboard text `text`,
     // given the tag and class names of the selection's parent element: a
     // bare PRE inside one of our blocks, else a whole new block.
@@ -127,8 +122,8 @@ public:
         IMAGE_ZERO_SIZE = 2,
     };
     static int CheckImageDialog(const CImageInsert& image);
-    // A dialog field read as a whole number the way the platform's atoi
-    // does: blanks, a sign, digits; 0 when there are none.
+    // A dialog field read as a whole number: leading blanks, a sign,
+    // digits; 0 when there are none.
     static int ReadNumber(std::u16string_view text);
 
     using ExistsFunc = std::function<bool(const std::u16string& name)>;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "app/core/CUIPort.h"
+#include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace {
@@ -10,24 +11,6 @@ namespace {
 constexpr std::u16string_view kScheme = u"krv:";
 constexpr std::u16string_view kStartPrefix = u"krv://zandrel/";
 constexpr std::u16string_view kOpenFile = u"open?file=";
-
-char16_t FoldAscii(char16_t c)
-{
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
-}
-
-// Commands are ASCII; folding only ASCII keeps a look-alike letter from
-// passing for one of theirs.
-bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (FoldAscii(text[i]) != FoldAscii(prefix[i]))
-            return false;
-    }
-    return true;
-}
 
 int HexValue(char c)
 {
@@ -40,51 +23,11 @@ int HexValue(char c)
     return -1;
 }
 
-// Well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
-bool IsUtf8(std::string_view bytes)
-{
-    size_t i = 0;
-    while (i < bytes.size()) {
-        unsigned char c = static_cast<unsigned char>(bytes[i]);
-        size_t extra = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            if (c == 0xE0)
-                low = 0xA0;
-            else if (c == 0xED)
-                high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            if (c == 0xF0)
-                low = 0x90;
-            else if (c == 0xF4)
-                high = 0x8F;
-        } else {
-            return false;
-        }
-        if (bytes.size() - i <= extra)
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            unsigned char next = static_cast<unsigned char>(bytes[i + k]);
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
-                return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool CKrvCommands::OnBeforeNavigate(tagKRVVIEW view, const std::u16string& url)
 {
-    if (StartsWithNoCase(url, kScheme)) {
+    if (CStringTool::StartsWithNoCase(url, kScheme)) {
         std::u16string text = url.substr(kScheme.size());
         if (view == VIEW_START)
             RunStartCommand(url, text);
@@ -93,7 +36,7 @@ bool CKrvCommands::OnBeforeNavigate(tagKRVVIEW view, const std::u16string& url)
         return true;
     }
     // Every address beginning with the letters "http", in any case.
-    if (StartsWithNoCase(url, u"http")) {
+    if (CStringTool::StartsWithNoCase(url, u"http")) {
         UIPort().OpenUri(url);
         return true;
     }
@@ -104,9 +47,9 @@ void CKrvCommands::RunFolderCommand(const std::u16string& text)
 {
     if (text.empty())
         return;
-    if (StartsWithNoCase(text, u"createpage"))
+    if (CStringTool::StartsWithNoCase(text, u"createpage"))
         Run(m_actions.newPage);
-    else if (StartsWithNoCase(text, u"createfolder"))
+    else if (CStringTool::StartsWithNoCase(text, u"createfolder"))
         Run(m_actions.newFolder);
     else
         ShowUnknown(text);
@@ -116,18 +59,18 @@ void CKrvCommands::RunStartCommand(const std::u16string& url, const std::u16stri
 {
     // The command is cut at a fixed length, so the prefix has to be where
     // the cut assumes it is: at the start, not merely somewhere inside.
-    if (!StartsWithNoCase(url, kStartPrefix)) {
+    if (!CStringTool::StartsWithNoCase(url, kStartPrefix)) {
         ShowUnknown(text);
         return;
     }
     std::u16string_view command = std::u16string_view(url).substr(kStartPrefix.size());
     if (command.empty())
         return;
-    if (StartsWithNoCase(command, u"createobject")) {
+    if (CStringTool::StartsWithNoCase(command, u"createobject")) {
         Run(m_actions.newProject);
-    } else if (StartsWithNoCase(command, u"openproject")) {
+    } else if (CStringTool::StartsWithNoCase(command, u"openproject")) {
         Run(m_actions.openProjectDialog);
-    } else if (StartsWithNoCase(command, kOpenFile)) {
+    } else if (CStringTool::StartsWithNoCase(command, kOpenFile)) {
         std::u16string rest(command.substr(kOpenFile.size()));
         std::u16string path;
         if (!DecodePercent(rest, &path))
@@ -165,7 +108,7 @@ std::string CKrvCommands::DecodeBytes(std::string_view bytes, bool plusIsSpace)
 bool CKrvCommands::DecodePercent(const std::u16string& text, std::u16string* out)
 {
     std::string decoded = DecodeBytes(CUnicodeTool::ToUtf8(std::u16string_view(text)), false);
-    if (!IsUtf8(decoded))
+    if (!CUnicodeTool::IsValidUtf8(decoded))
         return false;
     *out = CUnicodeTool::FromUtf8(decoded);
     return true;

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <utility>
 
-#include "app/background/CProgressTask.h"
+#include "app/core/CProgressTask.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CProjectMgr.h"
@@ -21,6 +21,7 @@
 #include "base/model/RNode.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 
 namespace {
 
@@ -129,29 +130,21 @@ void WriteAttributes(const std::u16string& path, const Attributes& attributes)
 // is not a regular file or does not read.
 int ReadPage(const std::u16string& path, std::string* bytes, Attributes* attributes)
 {
-    // Non-blocking, so that a named pipe posing as a page cannot hold the job.
-    int fd = ::open(CFileSys::Native(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int fd = OpenRegularFile(CFileSys::Native(path).c_str(), O_NOFOLLOW);
     if (fd < 0)
         return errno;
-    struct stat st;
     int error = 0;
-    if (::fstat(fd, &st) != 0)
-        error = errno;
-    else if (!S_ISREG(st.st_mode))
-        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    if (!error) {
-        bytes->clear();
-        char buffer[65536];
-        for (;;) {
-            ssize_t got = ::read(fd, buffer, sizeof buffer);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                error = errno;
-            if (got <= 0)
-                break;
-            bytes->append(buffer, static_cast<size_t>(got));
-        }
+    bytes->clear();
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            error = errno;
+        if (got <= 0)
+            break;
+        bytes->append(buffer, static_cast<size_t>(got));
     }
     if (!error)
         *attributes = ReadAttributes(fd);
@@ -196,8 +189,8 @@ int CPageConverter::RunCommand(CProjectMgr& projects, CFolderTreeMgr& tree)
         result = UIPort().RunProgressDialog(task);
     }
     CProgressTask::ReportResult(result);
-    // A job let go after a cancel may still add to the list; what it holds
-    // now is what failed so far.
+    // The task's end joined the job: after a cancel the list holds what
+    // failed so far.
     std::u16string failures = job->GetFailures();
     if (!failures.empty())
         ShowMessage(u"These file can not be saved:\r\n" + failures);

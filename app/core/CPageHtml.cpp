@@ -7,6 +7,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/tools/CHtmlEscape.h"
+#include "base/tools/CStringTool.h"
+#include "base/tools/CUnicodeTool.h"
+
 namespace {
 
 bool IsSpace(char c)
@@ -19,16 +23,9 @@ char Lower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-// `lower` is in lower case.
-bool StartsNoCase(const std::string& text, size_t at, std::string_view lower)
+bool StartsNoCase(const std::string& text, size_t at, std::string_view prefix)
 {
-    if (at + lower.size() > text.size())
-        return false;
-    for (size_t i = 0; i < lower.size(); ++i) {
-        if (Lower(text[at + i]) != lower[i])
-            return false;
-    }
-    return true;
+    return at <= text.size() && CStringTool::StartsWithNoCase(std::string_view(text).substr(at), prefix);
 }
 
 size_t FindNoCase(const std::string& text, std::string_view lower, size_t from = 0)
@@ -177,17 +174,8 @@ bool RewriteSource(const std::string& raw, char quote, const std::string& oldFol
 
     // Written the way the rest of the address is written.
     bool encoded = raw.find('%') != std::string::npos;
-    std::string name;
-    for (char c : encoded ? PercentEncode(newFolder) : newFolder) {
-        if (c == '&')
-            name += "&amp;";
-        else if (c == '\'' && quote == '\'')
-            name += "&#39;";
-        else if (c == '"')
-            name += "&quot;";
-        else
-            name += c;
-    }
+    std::string name = CHtmlEscape::Escape(encoded ? PercentEncode(newFolder) : newFolder,
+                                           quote == '\'' ? CHtmlEscape::SrcSingle : CHtmlEscape::Src);
     std::string value = raw.substr(0, prefix) + name + raw.substr(at);
     if (!quote) {
         // An unquoted value ends at the first blank.
@@ -211,32 +199,6 @@ size_t SkipRawText(const std::string& html, size_t at, std::string_view endTag)
 
 }  // namespace
 
-bool CPageHtml::IsValidUtf8(const std::string& bytes)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    size_t n = bytes.size();
-    for (size_t i = 0; i < n;) {
-        unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        if (length == 0 || i + length > n)
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80)
-                return false;
-        }
-        // Overlong forms, surrogates and code points past U+10FFFF.
-        if ((c == 0xE0 && s[i + 1] < 0xA0) || (c == 0xED && s[i + 1] > 0x9F) || (c == 0xF0 && s[i + 1] < 0x90) ||
-            (c == 0xF4 && s[i + 1] > 0x8F))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 bool CPageHtml::ToUtf8(const std::string& bytes, int codePage, std::string* utf8)
 {
     if (codePage == kUtf8) {
@@ -256,7 +218,7 @@ bool CPageHtml::FileToUtf8(const std::string& bytes, std::string* utf8)
         return ToUtf8(bytes, kUtf16, utf8);
     if (bytes.compare(0, 2, "\xFE\xFF") == 0)
         return ToUtf8(bytes, 1201, utf8);
-    if (!IsValidUtf8(bytes))
+    if (!CUnicodeTool::IsValidUtf8(bytes))
         return false;
     *utf8 = bytes;
     return true;

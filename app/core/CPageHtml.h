@@ -23,7 +23,6 @@ public:
     // converted, UTF-8 is taken as it is. False for anything else, whose
     // character set cannot be told from the bytes.
     static bool FileToUtf8(const std::string& bytes, std::string* utf8);
-    static bool IsValidUtf8(const std::string& bytes);
 
     // Points the character set declared by the first <meta> of the head
     // that declares one at "utf-8". False when there is none.

@@ -76,16 +76,8 @@ void CTraceLog::Write(const char* format, ...)
     std::string message;
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int length = std::vsnprintf(nullptr, 0, format, args);
+    CStringTool::AppendFormatV(message, format, args);
     va_end(args);
-    if (length > 0) {
-        message.resize(size_t(length) + 1);
-        std::vsnprintf(message.data(), message.size(), format, again);
-        message.resize(size_t(length));
-    }
-    va_end(again);
 
     std::lock_guard<std::mutex> hold(g_lock);
     if (!g_file)

@@ -6,20 +6,21 @@
 #include <vector>
 
 #include "app/core/CCommandTable.h"
+#include "app/core/CEditorMarkup.h"
 #include "app/core/CEditorText.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CFolderTreeMgr.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CTraceLog.h"
 #include "app/core/CUIPort.h"
-#include "app/shell/CEditorMarkup.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CImageDialog.h"
 #include "app/shell/CPageCommands.h"
-#include "app/shell/CScriptText.h"
 #include "base/model/CUrlNode.h"
 #include "base/tools/CBaseTool.h"
+#include "base/tools/CHtmlEscape.h"
+#include "base/tools/CStringTool.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ std::string InsertScript(std::u16string_view html)
     s.addRange(r);
   }
   return '1';
-})()JS" + ScriptString(html) + ")";
+})()JS" + CHtmlEscape::ScriptString(html) + ")";
 }
 
 std::string Replace(std::string text, const std::string& key, const std::string& value)
@@ -152,11 +153,6 @@ std::string Replace(std::string text, const std::string& key, const std::string&
     if (at != std::string::npos)
         text.replace(at, key.size(), value);
     return text;
-}
-
-bool StartsNoCase(const std::string& text, const char* prefix)
-{
-    return g_ascii_strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
 }
 
 }  // namespace
@@ -318,7 +314,7 @@ void CEditorOps::Paste()
     std::optional<std::u16string> note = CEditorText::GetSourceNote(CEditorMarkup::BuildHtmlFormat(fragment, source));
     // The copied HTML goes through the engine's paste, which cleans it up;
     // the note follows at the caret that left.
-    EvaluateLater("document.execCommand('insertHTML', false, " + ScriptString(fragment) + ");");
+    EvaluateLater("document.execCommand('insertHTML', false, " + CHtmlEscape::ScriptString(fragment) + ");");
     if (note)
         EvaluateLater(InsertScript(*note));
     m_host.edited();
@@ -404,7 +400,7 @@ bool CEditorOps::TakeEnter()
     std::optional<std::u16string> content = html ? CEditorText::InsertLineBreakAtMark(U16(html->c_str())) : std::nullopt;
     // Without the marker the block is left as the marking made it.
     if (content)
-        EvaluateLater(Replace(kLineScript, "%HTML%", ScriptString(*content)));
+        EvaluateLater(Replace(kLineScript, "%HTML%", CHtmlEscape::ScriptString(*content)));
     m_host.edited();
     return true;
 }
@@ -578,7 +574,7 @@ bool CEditorOps::GuardNavigation(WebKitPolicyDecision* decision)
     std::string address = uri ? uri : "";
     // A web link the user follows opens outside, as on the program's pages.
     if (webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
-        StartsNoCase(address, "http"))
+        CStringTool::StartsWithNoCase(address, "http"))
         return false;
     CUrlNode* page = m_core.GetPageMgr().GetCurrentPage();
     CEditorText::CNavigation navigation;

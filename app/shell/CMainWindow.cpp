@@ -8,7 +8,7 @@
 #include "app/background/CShutdownWait.h"
 #include "app/core/CCommandTable.h"
 #include "app/core/CFolderTreeMgr.h"
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/COptions.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CPageTitle.h"
@@ -24,7 +24,6 @@
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CPageCommands.h"
-#include "app/shell/CScriptText.h"
 #include "app/shell/CTagBar.h"
 #include "app/shell/CTaskPane.h"
 #include "app/shell/CToolDialogs.h"
@@ -37,6 +36,7 @@
 #include "base/model/CUrlNode.h"
 #include "base/model/CZandrelProject.h"
 #include "base/model/RNode.h"
+#include "base/tools/CHtmlEscape.h"
 #include "base/tools/CStringTool.h"
 
 namespace {
@@ -1178,11 +1178,6 @@ struct SLinkRun {
     std::u16string url;
 };
 
-bool StartsWithNoCase(const std::string& text, const char* prefix)
-{
-    return g_ascii_strncasecmp(text.c_str(), prefix, std::strlen(prefix)) == 0;
-}
-
 }  // namespace
 
 // Links the user follows: "krv:" commands of the start and folder pages
@@ -1206,8 +1201,8 @@ gboolean CMainWindow::OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* 
         return FALSE;
     const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     std::string url = uri ? uri : "";
-    bool krv = StartsWithNoCase(url, "krv:");
-    bool web = StartsWithNoCase(url, "http");
+    bool krv = CStringTool::StartsWithNoCase(url, "krv:");
+    bool web = CStringTool::StartsWithNoCase(url, "http");
     bool ownPage = ownView && (window->m_viewKind == VIEW_START || window->m_viewKind == VIEW_FOLDER);
     if (!(web || (krv && ownPage)))
         return FALSE;
@@ -1373,7 +1368,7 @@ void CMainWindow::FillRecentProjects()
         CUrlNode* item = CRecentProjects::GetItem(entry);
         if (!item || !item->GetUrl())
             continue;
-        list += (list.empty() ? "" : ",") + ScriptString(item->GetUrl());
+        list += (list.empty() ? "" : ",") + CHtmlEscape::ScriptString(item->GetUrl());
     }
     std::string script = "if (typeof setRecentProjects === 'function') setRecentProjects([" + list + "]);";
     webkit_web_view_evaluate_javascript(m_pOwnView, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -1400,7 +1395,7 @@ gboolean CMainWindow::OnContextMenu(WebKitWebView* view, WebKitContextMenu* engi
     }
     static const char kOpen[] = "krv://zandrel/open?file=";
     const char* link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : nullptr;
-    if (window->m_viewKind != VIEW_START || !link || g_ascii_strncasecmp(link, kOpen, sizeof kOpen - 1) != 0)
+    if (window->m_viewKind != VIEW_START || !link || !CStringTool::StartsWithNoCase(link, kOpen))
         return TRUE;
     std::u16string path;
     if (!CKrvCommands::DecodePercent(U16(link + sizeof kOpen - 1), &path))

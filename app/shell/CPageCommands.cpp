@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "app/core/CCommandTable.h"
+#include "base/tools/CStringTool.h"
 
 namespace {
 
@@ -69,9 +71,9 @@ bool CPageCommands::IsAcceptableLink(const std::string& address)
             return false;
     // Letters only before the colon make a scheme; a script one would run
     // when the link is followed.
-    return g_ascii_strncasecmp(address.c_str() + start, "javascript:", 11) != 0 &&
-           g_ascii_strncasecmp(address.c_str() + start, "vbscript:", 9) != 0 &&
-           g_ascii_strncasecmp(address.c_str() + start, "data:", 5) != 0;
+    std::string_view link = std::string_view(address).substr(start);
+    return !CStringTool::StartsWithNoCase(link, "javascript:") && !CStringTool::StartsWithNoCase(link, "vbscript:") &&
+           !CStringTool::StartsWithNoCase(link, "data:");
 }
 
 bool CPageCommands::Run(int id, bool editable)

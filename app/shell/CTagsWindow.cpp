@@ -4,10 +4,11 @@
 
 #include <cstring>
 
-#include "app/core/CMainCore.h"
+#include "app/main/CMainCore.h"
 #include "app/core/CUIPort.h"
 #include "app/shell/CGtkText.h"
 #include "app/tags/CTagsWindowMgr.h"
+#include "base/tools/CStringTool.h"
 
 namespace {
 
@@ -18,15 +19,10 @@ constexpr char kLoadingPage[] = "<p>Loading...<p> Please wait.";
 // Far more than any form of the tags window posts.
 constexpr gsize kMaxBody = 1 << 20;
 
-bool StartsNoCase(const char* text, const char* prefix)
-{
-    return text && g_ascii_strncasecmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
 // The text after "krv:" when the address is one, in any letter case.
 std::optional<std::u16string> GetCommandText(const char* uri)
 {
-    if (!StartsNoCase(uri, "krv:"))
+    if (!uri || !CStringTool::StartsWithNoCase(uri, "krv:"))
         return std::nullopt;
     return U16(uri + 4);
 }
@@ -34,7 +30,8 @@ std::optional<std::u16string> GetCommandText(const char* uri)
 // The addresses that open in the default browser.
 bool IsWebAddress(const char* uri)
 {
-    return StartsNoCase(uri, "http:") || StartsNoCase(uri, "https:");
+    return uri &&
+           (CStringTool::StartsWithNoCase(uri, "http:") || CStringTool::StartsWithNoCase(uri, "https:"));
 }
 
 // Reads the posted body whole; none when it is missing or too large.
@@ -266,8 +263,8 @@ gboolean CTagsWindow::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decis
     WebKitURIRequest* request = webkit_navigation_action_get_request(action);
     const char* uri = webkit_uri_request_get_uri(request);
     WebKitNavigationType how = webkit_navigation_action_get_navigation_type(action);
-    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && StartsNoCase(uri, kBaseUri) &&
-        how == WEBKIT_NAVIGATION_TYPE_OTHER) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && uri &&
+        CStringTool::StartsWithNoCase(uri, kBaseUri) && how == WEBKIT_NAVIGATION_TYPE_OTHER) {
         window->m_expectedPost.clear();
         return FALSE;  // a page we wrote in
     }

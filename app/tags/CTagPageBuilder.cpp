@@ -1,7 +1,6 @@
 #include "app/tags/CTagPageBuilder.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <numeric>
 #include <unordered_set>
@@ -16,8 +15,10 @@
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNode.h"
+#include "base/tools/CHtmlEscape.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
+#include "base/xml/CReadFile.h"
 
 namespace {
 
@@ -83,73 +84,12 @@ std::u16string JoinDistinct(const std::vector<std::u16string>& names)
 // Everything but the heading and the results is the same on every search page.
 void FillSearchFrame(std::u16string& page, const CTagPageContext& context, const std::u16string& filter)
 {
-    CTagPageBuilder::Fill(page, u"FILTERTAGS", CTagPageBuilder::EscapeValue(filter));
+    CTagPageBuilder::Fill(page, u"FILTERTAGS", CHtmlEscape::Escape(filter, CHtmlEscape::Value));
     CTagPageBuilder::Fill(page, u"STICKWIN", context.keepOpen ? u"checked" : u"");
     CTagPageBuilder::Fill(page, u"SIDETAGS", CTagPageBuilder::BuildSideList(StoreOf(context), context.plainSideList));
 }
 
 }  // namespace
-
-
-// ---- escaping ----
-
-namespace {
-
-enum class Escape { Script, Value, Text, Link };
-
-// What `c` becomes in a text of that kind, or null when it stays.
-const char16_t* EscapeOf(char16_t c, Escape kind)
-{
-    switch (c) {
-    case u'&': return u"&amp;";
-    case u'<': return u"&lt;";
-    case u'>': return u"&gt;";
-    case u'"': return kind == Escape::Text || kind == Escape::Link ? u"&quot;" : u"&#34;";
-    case u'\'': return kind == Escape::Script ? u"\\'" : kind == Escape::Value ? u"&#39;" : nullptr;
-    case u'\\': return kind == Escape::Script ? u"\\\\" : nullptr;
-    // A script string sits in a javascript: address, whose "%" sequences
-    // are decoded before it runs; the page links are URL-unescaped by the
-    // command they send, and a "#" would end the address.
-    case u'%': return kind == Escape::Script || kind == Escape::Link ? u"%25" : nullptr;
-    case u'#': return kind == Escape::Link ? u"%23" : nullptr;
-    default: return nullptr;
-    }
-}
-
-void AppendEscaped(std::u16string& out, std::u16string_view text, Escape kind)
-{
-    for (char16_t c : text) {
-        if (const char16_t* escaped = EscapeOf(c, kind))
-            out += escaped;
-        else
-            out += c;
-    }
-}
-
-std::u16string Escaped(std::u16string_view text, Escape kind)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    AppendEscaped(out, text, kind);
-    return out;
-}
-
-}  // namespace
-
-std::u16string CTagPageBuilder::EscapeScript(std::u16string_view text)
-{
-    return Escaped(text, Escape::Script);
-}
-
-std::u16string CTagPageBuilder::EscapeValue(std::u16string_view text)
-{
-    return Escaped(text, Escape::Value);
-}
-
-std::u16string CTagPageBuilder::EscapeText(std::u16string_view text)
-{
-    return Escaped(text, Escape::Text);
-}
 
 void CTagPageBuilder::Fill(std::u16string& page, std::u16string_view name, const std::u16string& value)
 {
@@ -195,9 +135,9 @@ std::u16string CTagPageBuilder::BuildCloud(const CTagStore* store, bool addTag)
         out += count <= 1 ? u" item\" " : u" items\" ";
         out += CloudClass(count);
         out += addTag ? u"href=\"javascript:addTag('" : u"href=\"javascript:ontag('";
-        AppendEscaped(out, name, Escape::Script);
+        CHtmlEscape::Append(out, name, CHtmlEscape::Script);
         out += u"')\">";
-        AppendEscaped(out, name, Escape::Text);
+        CHtmlEscape::Append(out, name, CHtmlEscape::Text);
         out += u"</A> ";
     }
     return out;
@@ -214,9 +154,9 @@ std::u16string CTagPageBuilder::BuildSideList(const CTagStore* store, bool plain
         out += u"<LI><SPAN>";
         out += Number(tag->GetCount());
         out += u" </SPAN><A href=\"javascript:ontag('";
-        AppendEscaped(out, name, Escape::Script);
+        CHtmlEscape::Append(out, name, CHtmlEscape::Script);
         out += u"')\">";
-        AppendEscaped(out, name, Escape::Text);
+        CHtmlEscape::Append(out, name, CHtmlEscape::Text);
         out += u"</A>";
     }
     return out;
@@ -304,14 +244,14 @@ void CTagPageBuilder::AppendEntry(const CTagPageContext& context, RNode* folder,
 {
     std::u16string link = GetPageLink(context, folder, item);
     out += u"<LI class=post><H4 class=desc><A href=\"krv:urlnode?href=";
-    AppendEscaped(out, link, Escape::Link);
+    CHtmlEscape::Append(out, link, CHtmlEscape::Link);
     out += u"\" rel=nofollow>";
-    AppendEscaped(out, OrEmpty(item->GetName()), Escape::Text);
+    CHtmlEscape::Append(out, OrEmpty(item->GetName()), CHtmlEscape::Text);
     out += u"</A></H4>";
     const char16_t* description = item->GetDescription();
     if (description && *description) {
         out += u"<P class=notes>";
-        AppendEscaped(out, description, Escape::Text);
+        CHtmlEscape::Append(out, description, CHtmlEscape::Text);
         out += u"</P>";
     }
     out += u"<DIV class=meta>tags";
@@ -319,15 +259,15 @@ void CTagPageBuilder::AppendEntry(const CTagPageContext& context, RNode* folder,
     for (RBstrItem* t = prop ? prop->GetTagsHead() : nullptr; t; t = t->GetNext()) {
         const char16_t* tag = OrEmpty(t->GetData());
         out += u" <A class=tag  href=\"javascript:ontag('";
-        AppendEscaped(out, tag, Escape::Script);
+        CHtmlEscape::Append(out, tag, CHtmlEscape::Script);
         out += u"')\">";
-        AppendEscaped(out, tag, Escape::Text);
+        CHtmlEscape::Append(out, tag, CHtmlEscape::Text);
         out += u"</A>";
     }
     out += u"</DIV><DIV class=colct><A href=\"krv:urlnode?href=";
-    AppendEscaped(out, link, Escape::Link);
+    CHtmlEscape::Append(out, link, CHtmlEscape::Link);
     out += u"\">";
-    AppendEscaped(out, link, Escape::Text);
+    CHtmlEscape::Append(out, link, CHtmlEscape::Text);
     out += u"</A></DIV>";
 }
 
@@ -364,11 +304,8 @@ bool CTagPageBuilder::LoadTemplate(const char16_t* name, std::u16string* text) c
 {
     // Asked each time: the settings may not be read when the builder is made.
     std::u16string folder = m_folder.empty() ? CAppSettings::Get()->GetDataFolders().GetAssetsFolder() : m_folder;
-    std::ifstream in(CFileSys::Native(folder + name), std::ios::binary);
-    if (!in)
-        return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    std::string bytes;
+    if (!ReadRegularFile(CFileSys::Native(folder + name).c_str(), &bytes))
         return false;
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
         bytes.erase(0, 3);
@@ -385,16 +322,16 @@ bool CTagPageBuilder::BuildTagItPage(const CTagPageContext& context, CColctNode*
     std::u16string tags;
     const CUrlProp* prop = page->PeekUrlProp();
     for (RBstrItem* t = prop ? prop->GetTagsHead() : nullptr; t; t = t->GetNext()) {
-        tags += EscapeValue(OrEmpty(t->GetData()));
+        tags += CHtmlEscape::Escape(OrEmpty(t->GetData()), CHtmlEscape::Value);
         tags += u' ';
     }
-    Fill(text, u"TITLE", EscapeText(OrEmpty(page->GetName())));
+    Fill(text, u"TITLE", CHtmlEscape::Escape(OrEmpty(page->GetName()), CHtmlEscape::Text));
     Fill(text, u"TAGS", tags);
     // Identifiers come back with the form and are compared as they are; the
     // browser decodes what escaping adds.
-    Fill(text, u"COLCTID", EscapeText(colct->GetUUID()));
-    Fill(text, u"PAGEID", EscapeText(page->GetUUID()));
-    Fill(text, u"DESCRIPTION", EscapeText(page->GetDescription()));
+    Fill(text, u"COLCTID", CHtmlEscape::Escape(colct->GetUUID(), CHtmlEscape::Text));
+    Fill(text, u"PAGEID", CHtmlEscape::Escape(page->GetUUID(), CHtmlEscape::Text));
+    Fill(text, u"DESCRIPTION", CHtmlEscape::Escape(page->GetDescription(), CHtmlEscape::Text));
     Fill(text, u"TAGSLIST", BuildCloud(StoreOf(context), true));
     *html = std::move(text);
     return true;
@@ -418,7 +355,7 @@ bool CTagPageBuilder::BuildOneTagPage(const CTagPageContext& context, const std:
         heading = Number(static_cast<long>(pages.size()));
         heading += u" pages have this tag:&nbsp;<Strong>";
     }
-    heading += EscapeText(tag);
+    heading += CHtmlEscape::Escape(tag, CHtmlEscape::Text);
     heading += u"</Strong>";
     FillSearchFrame(text, context, tag);
     Fill(text, u"TAGNAME", heading);
@@ -458,8 +395,8 @@ bool CTagPageBuilder::BuildSearchPage(const CTagPageContext& context, const std:
         heading = u"No such tag.";
     } else {
         pages = FindPages(*context.tree, foundTags);
-        std::u16string foundText = EscapeText(JoinDistinct(found));
-        std::u16string unknownText = EscapeText(JoinDistinct(unknown));
+        std::u16string foundText = CHtmlEscape::Escape(JoinDistinct(found), CHtmlEscape::Text);
+        std::u16string unknownText = CHtmlEscape::Escape(JoinDistinct(unknown), CHtmlEscape::Text);
         bool oneTag = found.size() == 1;
         if (pages.empty()) {
             heading = oneTag ? u"No page has been found with this tag:&nbsp;<Strong>"

@@ -53,12 +53,6 @@ public:
     bool BuildSearchPage(const CTagPageContext& context, const std::u16string& text, std::u16string* html) const;
     bool BuildRecentPage(const CTagPageContext& context, std::u16string* html) const;
 
-    // Escaping: inside a script string in an attribute, inside a field
-    // value, and as element text.
-    static std::u16string EscapeScript(std::u16string_view text);
-    static std::u16string EscapeValue(std::u16string_view text);
-    static std::u16string EscapeText(std::u16string_view text);
-
     // The tag cloud: links calling addTag (the tag-it form) or ontag.
     static std::u16string BuildCloud(const CTagStore* store, bool addTag);
     // The side list of the search page: the cloud or the plain list.

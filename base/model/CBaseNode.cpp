@@ -1,5 +1,7 @@
 #include "base/model/CBaseNode.h"
 
+#include "base/tools/CBaseTool.h"
+
 void CBaseNode::Delete(CBaseNode* node)
 {
     delete node;
@@ -13,6 +15,16 @@ void CBaseNode::SetUUID(const char16_t* uuid)
             m_szUUID[n] = uuid[n];
     }
     m_szUUID[n] = u'\0';
+}
+
+bool CBaseNode::AssignUUID(CBaseNode* node)
+{
+    if (!node)
+        return false;
+    char16_t text[kUUIDLength + 1];
+    CBaseTool::GetUUID(text, kUUIDLength + 1);
+    node->SetUUID(text);
+    return true;
 }
 
 bool CBaseNode::HasCheckedIn(int* state) const

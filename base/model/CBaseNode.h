@@ -28,6 +28,8 @@ public:
     void SetUUID(const char16_t* uuid);
     // Never null; empty when the node has no identifier yet.
     const char16_t* GetUUID() const { return m_szUUID; }
+    // Gives `node` a new random UUID; false for no node.
+    static bool AssignUUID(CBaseNode* node);
 
     void SetVersion(int version) { m_nVersion = version; }
     int GetVersion() const { return m_nVersion; }

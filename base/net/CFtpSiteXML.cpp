@@ -87,10 +87,7 @@ void CWriteFtpSiteXML::FillWebAddress(CFtpWebAddress* table)
     }
 }
 
-CReadFtpSiteXML::~CReadFtpSiteXML()
-{
-    DeleteList(m_pHead);
-}
+CReadFtpSiteXML::CReadFtpSiteXML() : TReadOwnedXML("ftpsites", &DeleteList) {}
 
 void CReadFtpSiteXML::DeleteList(RFtpConBase* head)
 {
@@ -102,31 +99,6 @@ void CReadFtpSiteXML::DeleteList(RFtpConBase* head)
     }
 }
 
-RFtpConBase* CReadFtpSiteXML::DetachFtpSiteHead()
-{
-    RFtpConBase* head = m_pHead;
-    m_pHead = nullptr;
-    m_pCurrent = nullptr;
-    return head;
-}
-
-bool CReadFtpSiteXML::InvokeParser(XMLNode* root)
-{
-    if (IsName(root, "ftpsites"))
-        ParseXMLTree(root);
-    return !HasWalkFailed();
-}
-
-void CReadFtpSiteXML::DiscardResult()
-{
-    DeleteList(DetachFtpSiteHead());
-}
-
-void CReadFtpSiteXML::ParseXMLTree(XMLNode* root)
-{
-    GoThroughChildNodes(root);
-}
-
 void CReadFtpSiteXML::ProcessElementNode(XMLNode* node)
 {
     if (m_nDepth == DEPTH_SITE && IsName(node, "site")) {
@@ -136,7 +108,7 @@ void CReadFtpSiteXML::ProcessElementNode(XMLNode* node)
             CFtpConBase::Delete(site);
             return;
         }
-        m_pHead = CListTool::Append(m_pHead, record);
+        m_pResult = CListTool::Append(m_pResult, record);
         m_pCurrent = site;
     } else if (m_nDepth == DEPTH_FIELD && m_pCurrent) {
         ProcessSiteChild(node);

@@ -2,8 +2,8 @@
 
 #include "base/ZandrelExport.h"
 #include "base/net/CFtpConBase.h"
-#include "base/xml/CReadXML.h"
 #include "base/xml/CWriteXML.h"
+#include "base/xml/TReadOwnedXML.h"
 
 // Writes the FTP site file: <ftpsites version="1.0"> with one <site> per
 // record. Passwords are never written.
@@ -27,22 +27,19 @@ private:
 };
 
 // Reads the FTP site file into a list of sites.
-class ZANDREL_API CReadFtpSiteXML : public CReadXML, public CParseXML {
+class ZANDREL_API CReadFtpSiteXML : public TReadOwnedXML<RFtpConBase> {
 public:
-    ~CReadFtpSiteXML() override;
+    CReadFtpSiteXML();
 
     // The sites read (the caller owns records and sites), or null when the
     // file held no ftpsites root or no site.
-    RFtpConBase* DetachFtpSiteHead();
-    void* DetachData() override { return DetachFtpSiteHead(); }
+    RFtpConBase* DetachFtpSiteHead() { return DetachResult(); }
 
     // Releases a list of records together with their sites; null allowed.
     static void DeleteList(RFtpConBase* head);
 
 protected:
-    bool InvokeParser(XMLNode* root) override;
-    void DiscardResult() override;
-    void ParseXMLTree(XMLNode* root) override;
+    void ForgetWalk() override { m_pCurrent = nullptr; }
     void ProcessElementNode(XMLNode* node) override;
     void OnLeaveNode(XMLNode* node) override;
 
@@ -53,6 +50,5 @@ private:
     // Depths of the walk: the root is entered at 1.
     enum { DEPTH_SITE = 2, DEPTH_FIELD = 3 };
 
-    RFtpConBase* m_pHead = nullptr;
     CFtpConBase* m_pCurrent = nullptr;
 };

@@ -18,9 +18,11 @@ int32_t ToInt32(long value)
 }
 }  // namespace
 
+CReadDLFolderXML::CReadDLFolderXML() : TReadOwnedXML("ZAndrel-DL", &CDLFolder::Delete) {}
+
 CReadDLFolderXML::~CReadDLFolderXML()
 {
-    DiscardResult();
+    CDLHeader::Delete(m_pHeader);
 }
 
 CDLHeader* CReadDLFolderXML::DetachDLHeader()
@@ -30,26 +32,16 @@ CDLHeader* CReadDLFolderXML::DetachDLHeader()
     return header;
 }
 
-CDLFolder* CReadDLFolderXML::DetachRootFolder()
+void CReadDLFolderXML::ForgetWalk()
 {
-    CDLFolder* root = m_pRoot;
-    m_pRoot = nullptr;
     m_pCurrent = nullptr;
     m_openFolders.clear();
-    return root;
-}
-
-bool CReadDLFolderXML::InvokeParser(XMLNode* root)
-{
-    if (IsName(root, "ZAndrel-DL"))
-        ParseXMLTree(root);
-    return !HasWalkFailed();
 }
 
 void CReadDLFolderXML::DiscardResult()
 {
     CDLHeader::Delete(DetachDLHeader());
-    CDLFolder::Delete(DetachRootFolder());
+    TReadOwnedXML::DiscardResult();
 }
 
 void CReadDLFolderXML::ParseXMLTree(XMLNode* root)
@@ -61,12 +53,12 @@ void CReadDLFolderXML::ParseXMLTree(XMLNode* root)
 void CReadDLFolderXML::ProcessHeader(XMLNode* root)
 {
     m_pHeader = CDLHeader::New();
-    m_pRoot = CDLFolder::New();
-    if (!m_pHeader || !m_pRoot) {
+    m_pResult = CDLFolder::New();
+    if (!m_pHeader || !m_pResult) {
         FailWalk();
         return;
     }
-    m_pCurrent = m_pRoot;
+    m_pCurrent = m_pResult;
     CDLHeader* header = m_pHeader;
     ForEachAttribute(root, [header](const char* name, const std::u16string& value) {
         if (std::strcmp(name, "Title") == 0)

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "base/ZandrelExport.h"
-#include "base/xml/CReadXML.h"
+#include "base/xml/TReadOwnedXML.h"
 
 class CDLFolder;
 class CDLHeader;
@@ -11,18 +11,18 @@ class CDLHeader;
 // Reads a start-page list: root "ZAndrel-DL" whose attributes form the
 // header and which is itself the root folder (without a name), holding
 // "Folder" and "File" elements at any depth.
-class ZANDREL_API CReadDLFolderXML : public CReadXML, public CParseXML {
+class ZANDREL_API CReadDLFolderXML : public TReadOwnedXML<CDLFolder> {
 public:
+    CReadDLFolderXML();
     ~CReadDLFolderXML() override;
 
     // The results, each handed over to the caller; null when the document
     // had another root (or was not loaded).
     CDLHeader* DetachDLHeader();
-    CDLFolder* DetachRootFolder();
-    void* DetachData() override { return DetachRootFolder(); }
+    CDLFolder* DetachRootFolder() { return DetachResult(); }
 
 protected:
-    bool InvokeParser(XMLNode* root) override;
+    void ForgetWalk() override;
     void DiscardResult() override;
     void ParseXMLTree(XMLNode* root) override;
     void ProcessElementNode(XMLNode* node) override;
@@ -34,7 +34,6 @@ private:
     void ProcessFile(XMLNode* node);
 
     CDLHeader* m_pHeader = nullptr;
-    CDLFolder* m_pRoot = nullptr;
     CDLFolder* m_pCurrent = nullptr;
     // The elements that opened the folders above m_pCurrent, innermost last.
     std::vector<XMLNode*> m_openFolders;

@@ -11,17 +11,7 @@
 #include "base/model/CNodeStat.h"
 #include "base/tools/CQVTime.h"
 
-CReadNetXML::~CReadNetXML()
-{
-    DeleteRColctItemList(m_pHead);
-}
-
-RColctItem* CReadNetXML::DetachRColctItemHead()
-{
-    RColctItem* head = m_pHead;
-    m_pHead = nullptr;
-    return head;
-}
+CReadNetXML::CReadNetXML() : TReadOwnedXML("korvel", &DeleteRColctItemList) {}
 
 void CReadNetXML::DeleteRColctItemList(RColctItem* head)
 {
@@ -31,23 +21,6 @@ void CReadNetXML::DeleteRColctItemList(RColctItem* head)
         RColctItem::Delete(head);
         head = next;
     }
-}
-
-bool CReadNetXML::InvokeParser(XMLNode* root)
-{
-    // A fresh load replaces whatever an earlier one left behind.
-    DeleteRColctItemList(m_pHead);
-    m_pHead = nullptr;
-    if (!IsName(root, "korvel"))
-        return true;
-    ParseXMLTree(root);
-    return !HasWalkFailed();
-}
-
-void CReadNetXML::DiscardResult()
-{
-    DeleteRColctItemList(m_pHead);
-    m_pHead = nullptr;
 }
 
 void CReadNetXML::ParseXMLTree(XMLNode* root)
@@ -100,13 +73,13 @@ void CReadNetXML::ProcessColct(XMLNode* node)
         FailWalk();
         return;
     }
-    if (!m_pHead) {
-        m_pHead = rec;
+    if (!m_pResult) {
+        m_pResult = rec;
     } else {
-        RColctItem* tail = m_pHead->GetPrev();
+        RColctItem* tail = m_pResult->GetPrev();
         tail->SetNext(rec);
         rec->SetPrev(tail);
-        m_pHead->SetPrev(rec);
+        m_pResult->SetPrev(rec);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "base/ZandrelExport.h"
-#include "base/xml/CReadXML.h"
+#include "base/xml/TReadOwnedXML.h"
 
 class CColctNode;
 class CBaseNode;
@@ -12,23 +12,25 @@ class RColctItem;
 // "collections" element holds one "colct" element per collection. Each
 // becomes a CColctNode (title, link, description, uuid, modified, stat and
 // sx:sync) carried by an RColctItem record.
-class ZANDREL_API CReadNetXML : public CReadXML, public CParseXML {
+class ZANDREL_API CReadNetXML : public TReadOwnedXML<RColctItem> {
 public:
-    CReadNetXML() = default;
-    // Frees a list that was read but never detached.
-    ~CReadNetXML() override;
+    CReadNetXML();
 
     // The list read; still owned by the reader.
-    RColctItem* GetRColctItemHead() const { return m_pHead; }
+    RColctItem* GetRColctItemHead() const { return m_pResult; }
     // Hands the list to the caller, who frees it with DeleteRColctItemList.
-    RColctItem* DetachRColctItemHead();
-    void* DetachData() override { return DetachRColctItemHead(); }
+    RColctItem* DetachRColctItemHead() { return DetachResult(); }
     // Frees every record and the collection it carries. Null is allowed.
     static void DeleteRColctItemList(RColctItem* head);
 
 protected:
-    bool InvokeParser(XMLNode* root) override;
-    void DiscardResult() override;
+    // A fresh load replaces whatever an earlier one left behind, and
+    // another root loads without a walk.
+    bool InvokeParser(XMLNode* root) override
+    {
+        DiscardResult();
+        return !IsName(root, "korvel") || TReadOwnedXML::InvokeParser(root);
+    }
     void ParseXMLTree(XMLNode* root) override;
     void ProcessElementNode(XMLNode* node) override;
 
@@ -37,5 +39,4 @@ private:
     void ReadStat(XMLNode* node, CNodeStat* stat);
     void ReadSync(XMLNode* node, CBaseNode* base);
 
-    RColctItem* m_pHead = nullptr;
 };

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "base/model/CBaseNode.h"
 #include "base/tools/CQVTime.h"
 #include "base/tools/CSysString.h"
 
@@ -43,16 +42,6 @@ char16_t* CBaseTool::NewUUIDString()
     if (text)
         NewUUIDText(text);
     return text;
-}
-
-bool CBaseTool::AssignUUID(CBaseNode* node)
-{
-    if (!node)
-        return false;
-    char16_t text[kUUIDChars + 1];
-    NewUUIDText(text);
-    node->SetUUID(text);
-    return true;
 }
 
 void CBaseTool::SetModifyKeyStateHook(ModifierHook hook)

@@ -2,8 +2,6 @@
 
 #include "base/ZandrelExport.h"
 
-class CBaseNode;
-
 // Identifiers, keyboard state and freeing of library allocations.
 class ZANDREL_API CBaseTool {
 public:
@@ -18,8 +16,6 @@ public:
     // A new UUID as a length-counted string (CSysString::Free); null when
     // memory runs out.
     static char16_t* NewUUIDString();
-    // Gives `node` a new UUID; false for no node.
-    static bool AssignUUID(CBaseNode* node);
 
     // The window shell installs the function that reads the keyboard; null
     // removes it.

@@ -1,7 +1,8 @@
 #include "base/tools/CStringTool.h"
 
-#include <limits>
+#include <cstdio>
 #include <cwctype>
+#include <limits>
 
 size_t CStringTool::Length(const char16_t* text)
 {
@@ -103,4 +104,80 @@ long CStringTool::ReadLong(std::u16string_view text, long minimum, long maximum)
 long CStringTool::ReadLong(std::string_view text, long minimum, long maximum)
 {
     return ReadDecimal(text, minimum, maximum);
+}
+
+namespace {
+
+template <typename Char>
+Char FoldAscii(Char c)
+{
+    return c >= Char('A') && c <= Char('Z') ? static_cast<Char>(c + (Char('a') - Char('A'))) : c;
+}
+
+template <typename Char, typename Fold>
+bool StartsWith(std::basic_string_view<Char> text, std::basic_string_view<Char> prefix, Fold fold)
+{
+    if (text.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (fold(text[i]) != fold(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CStringTool::StartsWithNoCase(std::u16string_view text, std::u16string_view prefix)
+{
+    return StartsWith(text, prefix, FoldAscii<char16_t>);
+}
+
+bool CStringTool::StartsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    return StartsWith(text, prefix, FoldAscii<char>);
+}
+
+bool CStringTool::EndsWithNoCase(std::u16string_view text, std::u16string_view suffix)
+{
+    return text.size() >= suffix.size() && StartsWithNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+bool CStringTool::EndsWithNoCase(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && StartsWithNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+bool CStringTool::StartsWithFolded(std::u16string_view text, std::u16string_view prefix)
+{
+    return StartsWith(text, prefix, FoldCase);
+}
+
+std::string CStringTool::Format(const char* format, ...)
+{
+    std::string text;
+    va_list args;
+    va_start(args, format);
+    AppendFormatV(text, format, args);
+    va_end(args);
+    return text;
+}
+
+bool CStringTool::AppendFormatV(std::string& out, const char* format, va_list args)
+{
+    // Most texts fit the stack buffer, so they are formatted only once.
+    char small[256];
+    va_list again;
+    va_copy(again, args);
+    int length = std::vsnprintf(small, sizeof small, format, args);
+    if (length >= 0 && static_cast<size_t>(length) < sizeof small) {
+        out.append(small, static_cast<size_t>(length));
+    } else if (length > 0) {
+        size_t at = out.size();
+        out.resize(at + static_cast<size_t>(length) + 1);
+        std::vsnprintf(out.data() + at, static_cast<size_t>(length) + 1, format, again);
+        out.resize(at + static_cast<size_t>(length));
+    }
+    va_end(again);
+    return length >= 0;
 }

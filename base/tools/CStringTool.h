@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -7,7 +8,7 @@
 
 #include "base/ZandrelExport.h"
 
-// Small helpers over NUL-terminated UTF-16 text.
+// Small helpers over text: NUL-terminated UTF-16, and views of either width.
 class ZANDREL_API CStringTool {
 public:
     // Characters before the terminator; 0 for null.
@@ -29,6 +30,25 @@ public:
     // beyond [minimum, maximum] stop at those ends instead of overflowing.
     static long ReadLong(std::u16string_view text, long minimum = kInt32Min, long maximum = kInt32Max);
     static long ReadLong(std::string_view text, long minimum = kInt32Min, long maximum = kInt32Max);
+
+    // Whether `text` begins with `prefix`, A to Z matching a to z and
+    // nothing else folded: commands and schemes are ASCII, and a look-alike
+    // letter must not pass for one of theirs.
+    static bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix);
+    static bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+    // The same for the end: file name extensions.
+    static bool EndsWithNoCase(std::u16string_view text, std::u16string_view suffix);
+    static bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+    // The same with both sides folded by FoldCase, so the current locale
+    // decides what else matches.
+    static bool StartsWithFolded(std::u16string_view text, std::u16string_view prefix);
+
+    // printf into a new string; empty when the format fails.
+    static std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+    // printf appended to `out`; false, with `out` untouched, when the
+    // format fails.
+    static bool AppendFormatV(std::string& out, const char* format, va_list args)
+        __attribute__((format(printf, 2, 0)));
 
     static constexpr long kInt32Min = -2147483647L - 1;
     static constexpr long kInt32Max = 2147483647L;

@@ -338,3 +338,29 @@ std::u16string CUnicodeTool::FromUtf8(std::string_view bytes)
         return {};
     }
 }
+
+bool CUnicodeTool::IsValidUtf8(std::string_view bytes)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n;) {
+        unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (length == 0 || length > n - i)
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                return false;
+        }
+        // The lead byte narrows the second byte's range.
+        if ((c == 0xE0 && s[i + 1] < 0xA0) || (c == 0xED && s[i + 1] > 0x9F) || (c == 0xF0 && s[i + 1] < 0x90) ||
+            (c == 0xF4 && s[i + 1] > 0x8F))
+            return false;
+        i += length;
+    }
+    return true;
+}

@@ -41,4 +41,8 @@ public:
     static void AppendUtf8(std::u16string_view text, std::string& out);
     // Appends the UTF-16 form of the UTF-8 `bytes` to `out`.
     static void AppendUtf16(std::string_view bytes, std::u16string& out);
+
+    // Whether `bytes` are well-formed UTF-8: no overlong forms, surrogates,
+    // values past U+10FFFF or cut sequences.
+    static bool IsValidUtf8(std::string_view bytes);
 };

@@ -58,10 +58,7 @@ void CWriteColctExData::FillColctExDataToBuffer(CColctExData* data)
     FillString("</folder>\r\n");
 }
 
-CReadColctExData::~CReadColctExData()
-{
-    DeleteList(m_pHead);
-}
+CReadColctExData::CReadColctExData() : TReadOwnedXML("folderprofile", &DeleteList) {}
 
 void CReadColctExData::DeleteList(RColctExData* head)
 {
@@ -73,14 +70,6 @@ void CReadColctExData::DeleteList(RColctExData* head)
     }
 }
 
-RColctExData* CReadColctExData::DetachRColctExDataHead()
-{
-    RColctExData* head = m_pHead;
-    m_pHead = nullptr;
-    m_pCurrent = nullptr;
-    return head;
-}
-
 char16_t* CReadColctExData::DetachDefaultColctUrl()
 {
     char16_t* url = m_defaultUrl ? CSysString::Alloc(m_defaultUrl->c_str()) : nullptr;
@@ -88,22 +77,10 @@ char16_t* CReadColctExData::DetachDefaultColctUrl()
     return url;
 }
 
-bool CReadColctExData::InvokeParser(XMLNode* root)
-{
-    if (IsName(root, "folderprofile"))
-        ParseXMLTree(root);
-    return !HasWalkFailed();
-}
-
 void CReadColctExData::DiscardResult()
 {
-    DeleteList(DetachRColctExDataHead());
+    TReadOwnedXML::DiscardResult();
     m_defaultUrl.reset();
-}
-
-void CReadColctExData::ParseXMLTree(XMLNode* root)
-{
-    GoThroughChildNodes(root);
 }
 
 void CReadColctExData::ProcessElementNode(XMLNode* node)
@@ -120,7 +97,7 @@ void CReadColctExData::ProcessElementNode(XMLNode* node)
             m_pCurrent = nullptr;
             return;
         }
-        m_pHead = CListTool::Append(m_pHead, record);
+        m_pResult = CListTool::Append(m_pResult, record);
     } else if (m_nScope == SCOPE_RECORD && m_pCurrent) {
         if (IsName(node, "url"))
             m_pCurrent->SetFolderUrl(GetText(node).c_str());

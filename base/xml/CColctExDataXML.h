@@ -2,8 +2,8 @@
 
 #include "base/ZandrelExport.h"
 #include "base/tools/CStringTool.h"
-#include "base/xml/CReadXML.h"
 #include "base/xml/CWriteXML.h"
+#include "base/xml/TReadOwnedXML.h"
 
 class CColctExData;
 class RColctExData;
@@ -31,30 +31,27 @@ private:
 };
 
 // Reads "krv_recent.xml" into a list of records and the default folder.
-class ZANDREL_API CReadColctExData : public CReadXML, public CParseXML {
+class ZANDREL_API CReadColctExData : public TReadOwnedXML<RColctExData> {
 public:
-    ~CReadColctExData() override;
+    CReadColctExData();
 
     // The list read (the caller owns records and data), or null.
-    RColctExData* DetachRColctExDataHead();
+    RColctExData* DetachRColctExDataHead() { return DetachResult(); }
     // The default folder address as a new CSysString, or null.
     char16_t* DetachDefaultColctUrl();
-    void* DetachData() override { return DetachRColctExDataHead(); }
 
     // Releases a list of records together with their data; null is allowed.
     static void DeleteList(RColctExData* head);
 
 protected:
-    bool InvokeParser(XMLNode* root) override;
+    void ForgetWalk() override { m_pCurrent = nullptr; }
     void DiscardResult() override;
-    void ParseXMLTree(XMLNode* root) override;
     void ProcessElementNode(XMLNode* node) override;
     void OnLeaveNode(XMLNode* node) override;
 
 private:
     enum { SCOPE_ROOT = 0, SCOPE_RECORD = 3 };
 
-    RColctExData* m_pHead = nullptr;
     CColctExData* m_pCurrent = nullptr;
     OptText m_defaultUrl;
     int m_nScope = SCOPE_ROOT;

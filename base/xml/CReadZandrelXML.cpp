@@ -2,34 +2,7 @@
 
 #include "base/model/CZandrelProject.h"
 
-CReadZandrelXML::~CReadZandrelXML()
-{
-    CZandrelProject::Delete(m_pProject);
-}
-
-CZandrelProject* CReadZandrelXML::DetachZandrelProject()
-{
-    CZandrelProject* project = m_pProject;
-    m_pProject = nullptr;
-    return project;
-}
-
-bool CReadZandrelXML::InvokeParser(XMLNode* root)
-{
-    if (IsName(root, "zandrel"))
-        ParseXMLTree(root);
-    return !HasWalkFailed();
-}
-
-void CReadZandrelXML::DiscardResult()
-{
-    CZandrelProject::Delete(DetachZandrelProject());
-}
-
-void CReadZandrelXML::ParseXMLTree(XMLNode* root)
-{
-    GoThroughChildNodes(root);
-}
+CReadZandrelXML::CReadZandrelXML() : TReadOwnedXML("zandrel", &CZandrelProject::Delete) {}
 
 void CReadZandrelXML::ProcessElementNode(XMLNode* node)
 {
@@ -44,27 +17,27 @@ void CReadZandrelXML::ProcessElmRootScope(XMLNode* node)
     if (IsName(node, "zandrel")) {
         // A nested root starts the project over.
         SetScope(SCOPE_ROOT);
-        CZandrelProject::Delete(m_pProject);
-        m_pProject = CZandrelProject::New();
+        CZandrelProject::Delete(m_pResult);
+        m_pResult = CZandrelProject::New();
         return;
     }
-    if (!m_pProject)
+    if (!m_pResult)
         return;
     if (IsName(node, "version")) {
         SetScope(SCOPE_ITEM);
         SetProjectVersion(GetText(node));
     } else if (IsName(node, "title")) {
         SetScope(SCOPE_ITEM);
-        m_pProject->SetName(GetText(node).c_str());
+        m_pResult->SetName(GetText(node).c_str());
     } else if (IsName(node, "path")) {
         SetScope(SCOPE_ITEM);
-        m_pProject->SetContentPath(GetText(node).c_str());
+        m_pResult->SetContentPath(GetText(node).c_str());
     } else if (IsName(node, "uuid")) {
         SetScope(SCOPE_ITEM);
-        m_pProject->SetUUID(GetText(node).c_str());
+        m_pResult->SetUUID(GetText(node).c_str());
     } else if (IsName(node, "stat")) {
         SetScope(SCOPE_ITEM);
-        ProcessNodeStat(node, m_pProject->GetNodeStat());
+        ProcessNodeStat(node, m_pResult->GetNodeStat());
     }
 }
 
@@ -93,5 +66,5 @@ void CReadZandrelXML::SetProjectVersion(const std::u16string& text)
         numbers[i] = static_cast<int>(ToLong(text.substr(start, stop - start)));
         start = stop + 1;
     }
-    m_pProject->SetVersion(numbers[0], numbers[1], numbers[2]);
+    m_pResult->SetVersion(numbers[0], numbers[1], numbers[2]);
 }

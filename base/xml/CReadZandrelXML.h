@@ -3,14 +3,14 @@
 #include <string>
 
 #include "base/ZandrelExport.h"
-#include "base/xml/CReadXML.h"
+#include "base/xml/TReadOwnedXML.h"
 
 class CZandrelProject;
 
 // Reads a project file into a new CZandrelProject. Version, title, path,
 // identifier and times are read; the description is written by the writer
 // but not read back.
-class ZANDREL_API CReadZandrelXML : public CReadXML, public CParseXML {
+class ZANDREL_API CReadZandrelXML : public TReadOwnedXML<CZandrelProject> {
 public:
     // Where the walk is: between the root's children, or inside a leaf
     // element whose content has been taken already.
@@ -19,20 +19,14 @@ public:
         SCOPE_ITEM = 3,
     };
 
-    CReadZandrelXML() = default;
-    // Deletes a project that was not detached.
-    ~CReadZandrelXML() override;
+    // Walks only a root named exactly "zandrel".
+    CReadZandrelXML();
 
     // The project read, handed to the caller; null when the document had
     // no zandrel root or the load failed.
-    CZandrelProject* DetachZandrelProject();
-    void* DetachData() override { return DetachZandrelProject(); }
+    CZandrelProject* DetachZandrelProject() { return DetachResult(); }
 
 protected:
-    // Walks only a root named exactly "zandrel"; false when the walk failed.
-    bool InvokeParser(XMLNode* root) override;
-    void DiscardResult() override;
-    void ParseXMLTree(XMLNode* root) override;
     void ProcessElementNode(XMLNode* node) override;
     void OnLeaveNode(XMLNode* node) override;
 
@@ -48,6 +42,5 @@ protected:
     void SetProjectVersion(const std::u16string& text);
 
 private:
-    CZandrelProject* m_pProject = nullptr;
     tagXMLSCOPETYPE m_scope = SCOPE_ROOT;
 };

@@ -44,43 +44,15 @@ void CWriteTagsXML::FillEachUrlItem(const char16_t* url)
         FillNode(url, "<url>", "</url>\r\n");
 }
 
-CReadTagsXML::~CReadTagsXML()
-{
-    CTagStore::DeleteTagStore(m_pStore);
-}
-
-CTagStore* CReadTagsXML::DetachTagStore()
-{
-    CTagStore* store = m_pStore;
-    m_pStore = nullptr;
-    m_pTag = nullptr;
-    return store;
-}
-
-bool CReadTagsXML::InvokeParser(XMLNode* root)
-{
-    if (IsName(root, "krvtags"))
-        ParseXMLTree(root);
-    return !HasWalkFailed();
-}
-
-void CReadTagsXML::DiscardResult()
-{
-    CTagStore::DeleteTagStore(DetachTagStore());
-}
-
-void CReadTagsXML::ParseXMLTree(XMLNode* root)
-{
-    GoThroughChildNodes(root);
-}
+CReadTagsXML::CReadTagsXML() : TReadOwnedXML("krvtags", &CTagStore::DeleteTagStore) {}
 
 void CReadTagsXML::ProcessElementNode(XMLNode* node)
 {
     if (m_nScope == SCOPE_ROOT) {
         if (IsName(node, "krvtags")) {
-            if (!m_pStore)
-                m_pStore = CTagStore::CreateTagStore();
-        } else if (IsName(node, "tag") && m_pStore) {
+            if (!m_pResult)
+                m_pResult = CTagStore::CreateTagStore();
+        } else if (IsName(node, "tag") && m_pResult) {
             m_nScope = SCOPE_TAG;
             m_pTag = CTagStore::CreateTagItem();
             if (!m_pTag)
@@ -90,7 +62,7 @@ void CReadTagsXML::ProcessElementNode(XMLNode* node)
                 if (std::strcmp(name, "name") == 0)
                     m_pTag->SetName(value.c_str());
             });
-            if (!m_pStore->AddTagItem(m_pTag)) {
+            if (!m_pResult->AddTagItem(m_pTag)) {
                 CTagItem::Delete(m_pTag);
                 m_pTag = nullptr;
             }

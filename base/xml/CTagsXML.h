@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/ZandrelExport.h"
-#include "base/xml/CReadXML.h"
 #include "base/xml/CWriteXML.h"
+#include "base/xml/TReadOwnedXML.h"
 
 class CTagStore;
 class CTagItem;
@@ -26,26 +26,22 @@ private:
 };
 
 // Reads "krv_tags.xml" into a new tag store.
-class ZANDREL_API CReadTagsXML : public CReadXML, public CParseXML {
+class ZANDREL_API CReadTagsXML : public TReadOwnedXML<CTagStore> {
 public:
-    ~CReadTagsXML() override;
+    CReadTagsXML();
 
     // The store read (the caller owns it), or null when the file held no
     // krvtags root.
-    CTagStore* DetachTagStore();
-    void* DetachData() override { return DetachTagStore(); }
+    CTagStore* DetachTagStore() { return DetachResult(); }
 
 protected:
-    bool InvokeParser(XMLNode* root) override;
-    void DiscardResult() override;
-    void ParseXMLTree(XMLNode* root) override;
+    void ForgetWalk() override { m_pTag = nullptr; }
     void ProcessElementNode(XMLNode* node) override;
     void OnLeaveNode(XMLNode* node) override;
 
 private:
     enum { SCOPE_ROOT = 0, SCOPE_TAG = 2, SCOPE_URL = 3 };
 
-    CTagStore* m_pStore = nullptr;
     CTagItem* m_pTag = nullptr;
     int m_nScope = SCOPE_ROOT;
 };

@@ -8,7 +8,6 @@
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNode.h"
-#include "base/tools/CBaseTool.h"
 #include "base/tools/CQVTime.h"
 #include "base/tools/CUnicodeTool.h"
 
@@ -85,7 +84,7 @@ void CWriteColctRSS::FillEnd()
 CWriteColctRSS::tagUUIDSTATE CWriteColctRSS::PrepareUUID(CBaseNode* node)
 {
     if (!*node->GetUUID())
-        CBaseTool::AssignUUID(node);
+        CBaseNode::AssignUUID(node);
     const char16_t* uuid = node->GetUUID();
     // The node cuts identifiers to 36 characters, so this only guards
     // against a model that one day stores longer ones.
@@ -200,7 +199,7 @@ void CWriteColctRSS::FillGoThroughEachFolder(RNode* node)
             continue;
         data->SetOrder(order++);
         if (!*data->GetUUID())
-            CBaseTool::AssignUUID(data);
+            CBaseNode::AssignUUID(data);
         if (child->GetType() == NT_URL)
             FillEachNode(static_cast<CUrlNode*>(data), child->GetParent());
         else if (child->GetType() == NT_FOLDER && child->GetChild())
@@ -266,7 +265,7 @@ void CWriteColctRSS::SingleFillFolderRef(RNode* folder)
 {
     CBaseNode* data = folder->GetData();
     if (!*data->GetUUID())
-        CBaseTool::AssignUUID(data);
+        CBaseNode::AssignUUID(data);
     Put("<krv:folderref folderid=\"");
     AppendEscapedUTF8(data->GetUUID(), m_item);
     Put("\"/>");

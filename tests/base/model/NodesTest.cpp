@@ -3,6 +3,7 @@
 #include "TreeCheck.h"
 #include "base/model/CColctItemID.h"
 #include "base/model/CColctNode.h"
+#include "base/model/CFolderNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/CZandrelProject.h"
 
@@ -118,6 +119,19 @@ TEST(UrlNode, CopiesOwnTheirPropertiesAndTags)
     CBaseNode::Delete(copy);
     CBaseNode::Delete(item);
     RNode::Delete(holder);
+}
+
+TEST(BaseNode, AssignUUIDGivesEachCallANewOne)
+{
+    CFolderNode* node = CFolderNode::New();
+    ASSERT_TRUE(CBaseNode::AssignUUID(node));
+    std::u16string first = node->GetUUID();
+    EXPECT_EQ(first.size(), 36u);
+    EXPECT_EQ(first.find_first_not_of(u"0123456789abcdef-"), std::u16string::npos);
+    ASSERT_TRUE(CBaseNode::AssignUUID(node));
+    EXPECT_NE(std::u16string(node->GetUUID()), first);
+    CBaseNode::Delete(node);
+    EXPECT_FALSE(CBaseNode::AssignUUID(nullptr));
 }
 
 TEST(NodeStat, MaskedTimesAndFlags)

@@ -3,7 +3,6 @@
 #include <climits>
 #include <string>
 
-#include "base/model/CFolderNode.h"
 #include "base/tools/CBaseTool.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CSysString.h"
@@ -43,22 +42,13 @@ TEST(BaseToolTest, GetUUIDNeedsRoomForTheTerminator)
     EXPECT_NE(std::u16string(buffer), std::u16string(other));
 }
 
-TEST(BaseToolTest, NewUUIDStringAndAssignUUID)
+TEST(BaseToolTest, NewUUIDString)
 {
     char16_t* text = CBaseTool::NewUUIDString();
     ASSERT_NE(text, nullptr);
     EXPECT_EQ(CSysString::Len(text), 36u);
     EXPECT_TRUE(IsUUIDText(text));
     CSysString::Free(text);
-
-    CFolderNode* node = CFolderNode::New();
-    ASSERT_TRUE(CBaseTool::AssignUUID(node));
-    std::u16string first = node->GetUUID();
-    EXPECT_TRUE(IsUUIDText(first));
-    ASSERT_TRUE(CBaseTool::AssignUUID(node));
-    EXPECT_NE(std::u16string(node->GetUUID()), first);
-    CBaseNode::Delete(node);
-    EXPECT_FALSE(CBaseTool::AssignUUID(nullptr));
 }
 
 unsigned g_keys = 0;

@@ -153,4 +153,36 @@ TEST(UnicodeTest, CodePageReplacesWhatItLacks)
     }
 }
 
+TEST(UnicodeTest, IsValidUtf8AtEveryBoundary)
+{
+    const struct {
+        const char* bytes;
+        bool valid;
+    } cases[] = {
+        {"", true},
+        {"plain \xC3\xA9", true},
+        {"\x7F", true},
+        {"\xC2\x80", true},
+        {"\xC1\xBF", false},          // overlong two-byte form
+        {"\xC3", false},              // cut
+        {"caf\xE9", false},           // an 8-bit code page
+        {"\xE0\xA0\x80", true},
+        {"\xE0\x9F\xBF", false},      // overlong three-byte form
+        {"\xED\x9F\xBF", true},
+        {"\xED\xA0\x80", false},      // a surrogate
+        {"\xEF\xBF\xBF", true},
+        {"\xF0\x90\x80\x80", true},
+        {"\xF0\x8F\xBF\xBF", false},  // overlong four-byte form
+        {"\xF4\x8F\xBF\xBF", true},
+        {"\xF4\x90\x80\x80", false},  // past U+10FFFF
+        {"\xF5\x80\x80\x80", false},
+        {"\xE2\x82", false},          // cut at the end
+        {"\xE2\x28\xA1", false},      // a continuation missing
+        {"\x80", false},              // a lone continuation
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CUnicodeTool::IsValidUtf8(c.bytes), c.valid) << testing::PrintToString(std::string(c.bytes));
+    EXPECT_TRUE(CUnicodeTool::IsValidUtf8(std::string_view("a\0b", 3)));
+}
+
 }  // namespace

@@ -1,24 +1,12 @@
-// What the window hands to the page view: script strings, formatting
-// commands, colours and link addresses.
+// What the window hands to the page view: formatting commands, colours and
+// link addresses.
 
 #include <gtest/gtest.h>
 
 #include "app/core/CCommandTable.h"
 #include "app/shell/CPageCommands.h"
-#include "app/shell/CScriptText.h"
 
 namespace {
-
-TEST(ScriptString, NothingLeavesTheString)
-{
-    EXPECT_EQ(ScriptString(u"/home/u/My Korvel/Work.zand"), "\"/home/u/My Korvel/Work.zand\"");
-    EXPECT_EQ(ScriptString(u"a\"b'c\\d"), "\"a\\u0022b\\u0027c\\u005cd\"");
-    EXPECT_EQ(ScriptString(u"</script><b>"), "\"\\u003c/script\\u003e\\u003cb\\u003e\"");
-    EXPECT_EQ(ScriptString(u"x\ny\r\u2028z"), "\"x\\u000ay\\u000d\\u2028z\"");
-    // Characters outside the basic plane keep both halves together.
-    EXPECT_EQ(ScriptString(u"\U0001F600\"\u00e9"), "\"\xF0\x9F\x98\x80\\u0022\xC3\xA9\"");
-    EXPECT_EQ(ScriptString(u""), "\"\"");
-}
 
 TEST(PageCommands, FormattingEntriesHaveEngineCommands)
 {

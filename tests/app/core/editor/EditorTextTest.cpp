@@ -56,7 +56,6 @@ TEST(EditorTextTest, SourceNoteOnlyForWebAddressesInAWellFormedHeader)
 
 TEST(EditorTextTest, PreformattedFragmentDependsOnTheEnclosingBlock)
 {
-    EXPECT_EQ(Utf8(CEditorText::EscapePreText(u"a<b>&c")), "a&lt;b&gt;&c");
     EXPECT_EQ(Utf8(CEditorText::BuildPreformattedFragment(u"a<b>&c", u"PRE", u"krv_pre")), "<PRE>a&lt;b&gt;&c</PRE>");
     std::string block = "<DIV class=\"krv_pre_wrap\"><PRE class=\"krv_pre\" style='padding:7pt; margin:5pt;\n"
                         "font:10pt,\"Courier New\",Courier,mono;overflow:auto;white-space:pre;\n"

@@ -12,7 +12,6 @@
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNTool.h"
-#include "base/tools/CBaseTool.h"
 #include "tests/app/core/ScriptedUI.h"
 
 class FolderTest : public ::testing::Test {
@@ -49,7 +48,7 @@ protected:
         item->SetName(name.c_str());
         item->SetUrl((name + u".htm").c_str());
         item->SetItemType(ITEM_NOTE);
-        CBaseTool::AssignUUID(item);
+        CBaseNode::AssignUUID(item);
         if (tags)
             item->GetUrlProp()->SetTagsList(CUrlProp::GenerateRBstrItemList(tags));
         RNTool::InsertAsChild(colct->GetLocRNodeRoot(), RNode::New2(item, NT_URL));

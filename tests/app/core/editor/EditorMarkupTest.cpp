@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/core/CEditorText.h"
-#include "app/shell/CEditorMarkup.h"
+#include "app/core/CEditorMarkup.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace {

@@ -1,8 +1,9 @@
-#include "app/shell/CEditorMarkup.h"
+#include "app/core/CEditorMarkup.h"
 
 #include <cstdio>
 
 #include "app/core/CEditorText.h"
+#include "base/tools/CHtmlEscape.h"
 #include "base/tools/CStringTool.h"
 #include "base/tools/CUnicodeTool.h"
 
@@ -97,5 +98,6 @@ std::u16string CEditorMarkup::BuildLinkHtml(std::u16string_view url, std::u16str
     std::u16string shown = CStringTool::TrimBlanks(title);
     if (shown.empty())
         shown = url;
-    return u"<a href=\"" + CEditorText::EscapeHtml(url) + u"\">" + CEditorText::EscapeHtml(shown) + u"</a>";
+    return u"<a href=\"" + CHtmlEscape::Escape(url, CHtmlEscape::Text) + u"\">" +
+           CHtmlEscape::Escape(shown, CHtmlEscape::Text) + u"</a>";
 }
