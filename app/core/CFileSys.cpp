@@ -302,20 +302,22 @@ std::u16string CFileSys::FindLinkOutside(const std::u16string& path, const std::
 {
     std::string top = Native(root);
     std::string native = Native(path);
-    std::string realTop = RealPath(top);
-    if (realTop.empty())
-        return {};  // no folder yet, so nothing below it to follow
+    struct stat st;
     if (!IsBelow(native, top))
-        return FromNative(native);
+        return ::stat(top.c_str(), &st) == 0 ? FromNative(native) : std::u16string();
+    // Resolved only when a link is met: most paths hold none, and this
+    // runs for every collection a project loads.
+    std::string realTop;
     // Each existing part in turn: a link is judged by where it really
     // leads, so a link to another place inside keeps working.
     for (size_t start = top == "/" ? 1 : top.size() + 1; start <= native.size();) {
         size_t slash = native.find('/', start);
         std::string part = native.substr(0, slash);
-        struct stat st;
         if (::lstat(part.c_str(), &st) != 0)
             break;  // what does not exist yet follows no link
         if (S_ISLNK(st.st_mode)) {
+            if (realTop.empty() && (realTop = RealPath(top)).empty())
+                return {};  // no folder yet, so nothing below it to follow
             std::string real = RealPath(part);
             if (real.empty() || !IsBelow(real, realTop))
                 return FromNative(part);

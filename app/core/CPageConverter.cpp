@@ -133,19 +133,7 @@ int ReadPage(const std::u16string& path, std::string* bytes, Attributes* attribu
     int fd = OpenRegularFile(CFileSys::Native(path).c_str(), O_NOFOLLOW);
     if (fd < 0)
         return errno;
-    int error = 0;
-    bytes->clear();
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            error = errno;
-        if (got <= 0)
-            break;
-        bytes->append(buffer, static_cast<size_t>(got));
-    }
+    int error = ReadOpenFile(fd, bytes) ? 0 : errno;
     if (!error)
         *attributes = ReadAttributes(fd);
     ::close(fd);

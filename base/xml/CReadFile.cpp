@@ -55,6 +55,16 @@ bool ReadRegularFile(const char* path, std::string* bytes, size_t limit)
     int fd = OpenRegularFile(path);
     if (fd < 0)
         return false;
+    bool read = ReadOpenFile(fd, bytes, limit);
+    int error = errno;
+    ::close(fd);
+    errno = error;
+    return read;
+}
+
+bool ReadOpenFile(int fd, std::string* bytes, size_t limit)
+{
+    bytes->clear();
     struct stat st;
     if (::fstat(fd, &st) == 0 && st.st_size > 0 && static_cast<size_t>(st.st_size) < limit)
         bytes->reserve(static_cast<size_t>(st.st_size));
@@ -74,7 +84,6 @@ bool ReadRegularFile(const char* path, std::string* bytes, size_t limit)
         }
         bytes->append(piece, static_cast<size_t>(got));
     }
-    ::close(fd);
     if (error) {
         bytes->clear();
         errno = error;

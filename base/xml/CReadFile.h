@@ -64,6 +64,10 @@ private:
 // else is refused with EISDIR (a folder) or EINVAL. `flags` adds open flags
 // such as O_NOFOLLOW. The descriptor, or -1 with errno set.
 ZANDREL_API int OpenRegularFile(const char* path, int flags = 0);
-// The whole regular file into `bytes`; false with errno set when it does
-// not open or read, or when it has `limit` bytes or more (EFBIG).
+// The rest of the open file `fd` into `bytes` (the descriptor stays open);
+// false with errno set when it does not read, or when it has `limit` bytes
+// or more (EFBIG).
+ZANDREL_API bool ReadOpenFile(int fd, std::string* bytes, size_t limit = SIZE_MAX);
+// The whole regular file into `bytes`, as ReadOpenFile reads it; false with
+// errno set when it does not open or read.
 ZANDREL_API bool ReadRegularFile(const char* path, std::string* bytes, size_t limit = SIZE_MAX);
