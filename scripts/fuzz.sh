@@ -9,7 +9,7 @@ pattern=${2:-}
 bash scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZANDREL_SANITIZE=ON -DZANDREL_BUILD_FUZZ=ON -DZANDREL_BUILD_TESTS=OFF >/dev/null
-cmake --build build-fuzz
+cmake --build build-fuzz --target fuzz_all
 mkdir -p build-fuzz/findings
 for target in build-fuzz/fuzz/fuzz_*; do
   name=$(basename "$target")
