@@ -22,7 +22,7 @@ public:
     bool Load(const std::u16string& path);
     // Replaces the file whole through a temporary file in the same folder,
     // so a failure leaves the old file as it was.
-    bool Save(const std::u16string& path) const;
+    [[nodiscard]] bool Save(const std::u16string& path) const;
 
     bool HasSection(const std::u16string& section) const;
     // The value with surrounding blanks removed, whole; false when the key

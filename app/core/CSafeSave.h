@@ -28,14 +28,14 @@ public:
 
     // Makes the "~" copy of an existing file; true when there is nothing to
     // copy. The error number of a failed copy goes to `error`.
-    bool Backup(int* error = nullptr);
+    [[nodiscard]] bool Backup(int* error = nullptr);
     // Writes the document and finishes: the copy is deleted on success and
     // moved back over the file on failure. The error number of a failure
     // (EFBIG for a document too large to save) goes to `error`.
-    bool Write(CWriteXML& writer, int* error = nullptr);
+    [[nodiscard]] bool Write(CWriteXML& writer, int* error = nullptr);
 
     // Backup and Write in one; the error number of a failure in `error`.
-    static tagRESULT Save(CWriteXML& writer, const std::u16string& path, int* error = nullptr);
+    [[nodiscard]] static tagRESULT Save(CWriteXML& writer, const std::u16string& path, int* error = nullptr);
 
     static std::u16string GetBackupPath(const std::u16string& path) { return path + u"~"; }
 
