@@ -4,9 +4,8 @@
 
 #include "base/ZandrelExport.h"
 
-// libcurl's handle types, without its header.
+// libcurl's handle type, without its header.
 typedef void CURL;
-struct curl_slist;
 
 // One libcurl easy handle, made with the object and freed with it: the
 // session every HTTP client of the program runs its transfer on. Given a

@@ -6,7 +6,7 @@
 program=$1
 out=${2:-.}
 if [[ -z "${E2E_INNER:-}" ]]; then
-  exec env E2E_INNER=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  exec env E2E_INNER=1 "$(dirname "$0")/with_display.sh" "$0" "$@"
 fi
 
 work=$(mktemp -d)
@@ -33,7 +33,15 @@ fail() {
 start() {
   "$program" "$@" >"$work/stdout" 2>"$work/stderr" &
   pid=$!
-  win=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" 2>/dev/null | head -1)
+  # A search fails outright when a window it looks at goes away meanwhile
+  # (the engine makes and drops windows at start), so it is tried again.
+  win=
+  for _ in $(seq 1 600); do  # poll interval 0.1 s, at most a minute
+    win=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -1)
+    [[ -n "$win" ]] && break
+    kill -0 "$pid" 2>/dev/null || fail "the program ended at start"
+    sleep 0.1
+  done
   [[ -n "$win" ]] || fail "no main window"
   sleep 2
   xdotool windowfocus --sync "$win" 2>/dev/null

@@ -82,10 +82,8 @@ sleep 1.5
 # Ctrl+M: the dialog lists Alpha, First, Second with none chosen; End
 # picks the last.
 xdotool key ctrl+m
-dialog=$(timeout 10 xdotool search --sync --onlyvisible --name "^Move Page\$" 2>/dev/null | head -1)
-[[ -n "$dialog" ]] || fail "no Move Page dialog"
-xdotool windowfocus --sync "$dialog" 2>/dev/null
-sleep 0.5
+wait_dialog "Move Page"
+[[ $(xdotool getwindowname "$dialog") == "Move Page" ]] || fail "no Move Page dialog"
 shot gui_move_page_dialog
 xdotool key End Return
 sleep 1.5
