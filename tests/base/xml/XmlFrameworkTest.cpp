@@ -138,25 +138,25 @@ TEST(DataBuffer, RefusesToReach100MiBAndRemembersIt)
     EXPECT_EQ(buffer.GetLength(), 0);
 }
 
-TEST(WriteXML, EscapesExactlyFiveCharacters)
+// Exactly five characters are escaped; characters XML cannot hold become
+// replacement characters so the file stays readable.
+TEST(WriteXML, EscapesAndReplaces)
 {
+    const std::pair<std::u16string, std::string> cases[] = {
+        {u"a<b>&\"c'\t\r\n\u00e9\U0001F600", "a&lt;b&gt;&amp;&quot;c&apos;\t\r\n\xC3\xA9\xF0\x9F\x98\x80"},
+        {{u'a', 0x01, u'b', 0x1F, u'&', 0xFFFE, 0xFFFF, 0xFFFD, u'c'},
+         "a\xEF\xBF\xBD" "b\xEF\xBF\xBD&amp;\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "c"},
+    };
+    for (const auto& [text, expected] : cases) {
+        char* bytes = nullptr;
+        int length = 0;
+        ASSERT_TRUE(CWriteXML::GetXMLUTF8(text.c_str(), &bytes, &length));
+        EXPECT_EQ(std::string(bytes, length), expected);
+        CUnicodeTool::DeleteBuffer(bytes);
+    }
     char* bytes = nullptr;
     int length = 0;
-    ASSERT_TRUE(CWriteXML::GetXMLUTF8(u"a<b>&\"c'\t\r\n\u00e9\U0001F600", &bytes, &length));
-    EXPECT_EQ(std::string(bytes, length), "a&lt;b&gt;&amp;&quot;c&apos;\t\r\n\xC3\xA9\xF0\x9F\x98\x80");
-    CUnicodeTool::DeleteBuffer(bytes);
     EXPECT_FALSE(CWriteXML::GetXMLUTF8(nullptr, &bytes, &length));
-}
-
-TEST(WriteXML, CharactersXmlCannotHoldKeepTheFileReadable)
-{
-    const char16_t title[] = {u'a', 0x01, u'b', 0x1F, u'&', 0xFFFE, 0xFFFF, 0xFFFD, u'c', 0};
-    char* bytes = nullptr;
-    int length = 0;
-    ASSERT_TRUE(CWriteXML::GetXMLUTF8(title, &bytes, &length));
-    EXPECT_EQ(std::string(bytes, length),
-              "a\xEF\xBF\xBD" "b\xEF\xBF\xBD&amp;\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "c");
-    CUnicodeTool::DeleteBuffer(bytes);
 }
 
 TEST(WriteXML, DocumentIsFilledOnceAndWrittenByteForByte)

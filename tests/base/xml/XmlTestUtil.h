@@ -63,6 +63,12 @@ inline void ExpectGolden(const std::string& name, const std::string& actual)
     EXPECT_EQ(ReadBytes(path), actual) << "golden file " << name << " differs";
 }
 
+// The UTF-8 form of a text that may be none.
+inline std::string U8(const char16_t* text)
+{
+    return text ? CUnicodeTool::ToUtf8(text) : "<none>";
+}
+
 // Takes a CSysString, frees it and returns its UTF-8 form.
 inline std::string TakeText(char16_t* text)
 {
