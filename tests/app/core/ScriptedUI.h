@@ -2,8 +2,9 @@
 
 // What the core's tests share: a user-interface port that records everything
 // the core shows and answers from queues filled by the test (an unexpected
-// question fails the test and gets the dialog's default answer), a home of
-// its own per test, and small file helpers.
+// question fails the test and gets the dialog's default answer; an answer
+// left unused fails it too), a home of its own per test, and small file
+// helpers.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -22,6 +23,8 @@
 
 #include "app/core/CProgressTask.h"
 #include "app/core/CUIPort.h"
+#include "base/model/CUrlNode.h"
+#include "base/model/RNTool.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace fs = std::filesystem;
@@ -55,14 +58,26 @@ inline void WriteScript(const fs::path& path, const std::string& body)
     ::chmod(path.c_str(), 0755);
 }
 
+// A page item `name` appended under `parent`, with the file `name`.htm
+// unless another address is given.
+inline CUrlNode* AddPageItem(RNode* parent, const std::u16string& name, const std::u16string& url = u"",
+                             tagKRVITEMTYPE type = ITEM_NOTE)
+{
+    CUrlNode* item = CUrlNode::New();
+    item->SetName(name.c_str());
+    item->SetUrl((url.empty() ? name + u".htm" : url).c_str());
+    item->SetItemType(type);
+    CBaseNode::AssignUUID(item);
+    RNTool::InsertAsChild(parent, RNode::New2(item, NT_URL));
+    return item;
+}
+
 // Sets an environment variable for the life of the object (TZ applies at once).
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name)
+    ScopedEnv(const char* name, const std::string& value)
+        : m_name(name), m_had(std::getenv(name) != nullptr), m_old(m_had ? std::getenv(name) : "")
     {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        m_old = old ? old : "";
         setenv(name, value.c_str(), 1);
         tzset();
     }
@@ -76,7 +91,7 @@ public:
 
 private:
     std::string m_name;
-    bool m_had = false;
+    bool m_had;
     std::string m_old;
 };
 
@@ -125,6 +140,21 @@ public:
     {
         SetUIPort(nullptr);
         SetLeavePageHook(nullptr);
+        // A scripted answer nobody asked for: the question it was meant for
+        // never came, or the test scripts more than the code does.
+        auto left = [](const char* what, const auto& queue) {
+            if (!queue.empty())
+                ADD_FAILURE() << "scripted " << what << " left unused: " << testing::PrintToString(queue);
+        };
+        left("answers", answers);
+        left("confirmations", confirmations);
+        left("name dialogs", names);
+        left("open dialog paths", openPaths);
+        left("tag rename dialogs", renames);
+        if (m_unusedTries)
+            ADD_FAILURE() << m_unusedTries << " scripted tries left unused after an accepted one";
+        if (progressCancelAfter > 0 && int(progressPositions.size()) < progressCancelAfter)
+            ADD_FAILURE() << "the scripted progress cancel never came";
     }
 
     // --- what the test scripts
@@ -261,9 +291,13 @@ public:
                       CTagRenameRules& rules) override
     {
         renameLists.push_back(entries);
-        for (const auto& [chosen, name] : Next(renames, {}, std::string("rename dialog"))) {
-            if (rules.OnRename(chosen, chosen >= 0 && size_t(chosen) < entries.size() ? entries[chosen] : u"", name))
+        auto tries = Next(renames, {}, std::string("rename dialog"));
+        for (size_t i = 0; i < tries.size(); ++i) {
+            auto [chosen, name] = tries[i];
+            if (rules.OnRename(chosen, chosen >= 0 && size_t(chosen) < entries.size() ? entries[chosen] : u"", name)) {
+                m_unusedTries += tries.size() - i - 1;
                 return true;
+            }
         }
         return false;
     }
@@ -352,6 +386,7 @@ private:
         return view.result;
     }
 
+    size_t m_unusedTries = 0;
     std::mutex m_postLock;
     std::condition_variable m_postReady;
     std::deque<std::function<void()>> m_posted;
@@ -377,7 +412,9 @@ private:
     // the live rules see every edit; then each try is confirmed in turn.
     bool RunNameDialog(CNameRules& rules, std::u16string* out, bool typeByCharacter)
     {
-        for (std::u16string text : Next(names, {}, std::string("name dialog"))) {
+        std::vector<std::u16string> tries = Next(names, {}, std::string("name dialog"));
+        for (size_t i = 0; i < tries.size(); ++i) {
+            std::u16string text = tries[i];
             if (typeByCharacter) {
                 std::u16string typed;
                 for (char16_t c : text) {
@@ -389,6 +426,7 @@ private:
             }
             if (rules.OnOk(text)) {
                 *out = text;
+                m_unusedTries += tries.size() - i - 1;
                 return true;
             }
         }

@@ -1,17 +1,9 @@
 // Links of the start and folder pages: which view runs what, the prefix and
-// case rules, the decoding of a project path, web addresses, and the main
-// core's wiring against real projects.
+// case rules, the decoding of a project path, web addresses.
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-
 #include "app/core/CKrvCommands.h"
-#include "app/core/CFolderTreeMgr.h"
-#include "app/main/CMainCore.h"
-#include "app/core/CProjectMgr.h"
-#include "base/model/CBaseNode.h"
-#include "base/model/RNode.h"
 #include "tests/app/core/ScriptedUI.h"
 
 namespace {
@@ -125,83 +117,6 @@ TEST(KrvCommands, ActionsLeftEmptyDoNothing)
     EXPECT_TRUE(krv.OnBeforeNavigate(CKrvCommands::VIEW_FOLDER, u"krv:createpage"));
     EXPECT_TRUE(krv.OnBeforeNavigate(CKrvCommands::VIEW_START, u"krv://zandrel/open?file=/x.zand"));
     EXPECT_TRUE(ui.messages.empty());
-}
-
-// The main core's links against real projects.
-class KrvCoreTest : public ::testing::Test {
-protected:
-    ~KrvCoreTest() override
-    {
-        core.reset();
-        CMainCore::ReleaseProgramObjects();
-    }
-
-    std::u16string MakeProject(const std::string& folder, const std::string& title)
-    {
-        fs::create_directories(home.Root() / folder);
-        std::u16string file = U16(home.Root() / folder / (title + ".zand"));
-        EXPECT_NE(projects.CreateProject(file), nullptr);
-        EXPECT_TRUE(projects.CloseProject());
-        ui.messages.clear();
-        return file;
-    }
-    static std::u16string Encode(const std::u16string& path)
-    {
-        static const char hex[] = "0123456789ABCDEF";
-        std::u16string out;
-        for (unsigned char c : Utf8(path)) {
-            if (std::isalnum(c) || c == '.')
-                out += char16_t(c);
-            else
-                out += std::u16string{u'%', char16_t(hex[c >> 4]), char16_t(hex[c & 15])};
-        }
-        return out;
-    }
-    bool Go(CKrvCommands::tagKRVVIEW view, const std::u16string& url)
-    {
-        return core->GetKrvCommands().OnBeforeNavigate(view, url);
-    }
-
-    ScopedHome home;
-    ScriptedUI ui;
-    std::unique_ptr<CMainCore> core = std::make_unique<CMainCore>();
-    CProjectMgr& projects = core->GetProjectMgr();
-};
-
-TEST_F(KrvCoreTest, StartPageOpensAndCreatesProjects)
-{
-    std::u16string work = MakeProject("Notes", "Wörk Log");
-    EXPECT_TRUE(Go(kStart, u"krv://zandrel/open?file=" + Encode(work)));
-    EXPECT_EQ(projects.GetCurrentProjectFile(), work);
-    EXPECT_TRUE(ui.messages.empty());
-
-    // Only a project file is opened; the project manager says why not.
-    std::u16string missing = U16(home.Root() / "Notes" / "Gone.zand");
-    Go(kStart, u"krv://zandrel/open?file=" + Encode(missing));
-    std::u16string folder = U16(home.Root() / "Notes");
-    Go(kStart, u"krv://zandrel/open?file=" + Encode(folder));
-    EXPECT_EQ(ui.MessageTexts(), (Texts{"The project file does not exist.\r\n\r\n" + Utf8(missing),
-                                        "This is not a project file:\r\n\r\n" + Utf8(folder)}));
-    EXPECT_EQ(projects.GetCurrentProjectFile(), work);
-
-    ui.names = {{U16(home.Root() / "Notes" / "Fresh")}};
-    Go(kStart, u"krv://zandrel/createobject");
-    EXPECT_EQ(projects.GetCurrentProjectFile(), U16(home.Root() / "Notes" / "Fresh.zand"));
-    ui.openPaths = {work};
-    Go(kStart, u"krv://zandrel/openproject");
-    EXPECT_EQ(projects.GetCurrentProjectFile(), work);
-}
-
-TEST_F(KrvCoreTest, FolderPageMakesAFolderUnderTheCurrentOne)
-{
-    std::u16string work = MakeProject("Notes", "Work");
-    ASSERT_TRUE(projects.OpenProject(work));
-    ui.names = {{u"Inbox"}};
-    EXPECT_TRUE(Go(kFolder, u"krv:createfolder"));
-    RNode* root = core->GetTreeMgr().GetRoot();
-    ASSERT_NE(root->GetChild(), nullptr);
-    EXPECT_EQ(Utf8(root->GetChild()->GetData()->GetName()), "Inbox");
-    EXPECT_TRUE(fs::is_directory(home.Root() / "Notes" / "Work" / "Inbox"));
 }
 
 }  // namespace

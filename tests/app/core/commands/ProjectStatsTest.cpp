@@ -14,6 +14,11 @@ using ProjectStatsTest = PageJobsTest;
 
 TEST_F(ProjectStatsTest, CountsEveryCollectionOnceLoadedAndReportsBrokenOnes)
 {
+    CProjectStats empty = CProjectStats::Collect(tree);
+    EXPECT_EQ(empty.folders, 1);  // the root alone
+    EXPECT_EQ(empty.pages + empty.tags + empty.unreadColcts, 0);
+    EXPECT_EQ(empty.GetRows().size(), 6u);  // nothing unread, no such row
+
     RNode* a = AddFolder(tree.GetRoot(), u"A");
     RNode* b = AddFolder(tree.GetRoot(), u"B");
     AddPage(a, u"One")->GetNodeStat()->SetFlag(3);
@@ -47,14 +52,6 @@ TEST_F(ProjectStatsTest, CountsEveryCollectionOnceLoadedAndReportsBrokenOnes)
     ASSERT_EQ(rows.size(), 7u);
     EXPECT_EQ(Utf8(rows[6].first), "Collections that could not be read");
     EXPECT_EQ(rows[6].second, 1);
-}
-
-TEST_F(ProjectStatsTest, AnEmptyProjectHasOnlyItsRoot)
-{
-    CProjectStats stats = CProjectStats::Collect(tree);
-    EXPECT_EQ(stats.folders, 1);
-    EXPECT_EQ(stats.pages + stats.tags + stats.unreadColcts, 0);
-    EXPECT_EQ(stats.GetRows().size(), 6u);  // nothing unread, no such row
 }
 
 }  // namespace

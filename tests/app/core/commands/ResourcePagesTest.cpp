@@ -30,40 +30,28 @@ struct Folders {
     CDataFolders folders;
 };
 
-// Every quoted "krv:" text of a page: link targets and script literals.
-std::set<std::string> KrvTexts(const std::string& html)
+// The first group of every match: quoted "krv:" texts (link targets and
+// script literals) or link targets.
+std::set<std::string> Found(const std::string& html, const char* pattern)
 {
     std::set<std::string> found;
-    static const std::regex quoted("\"(krv:[^\"]*)\"", std::regex::icase);
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), quoted); it != std::sregex_iterator(); ++it)
+    const std::regex re(pattern, std::regex::icase);
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), re); it != std::sregex_iterator(); ++it)
         found.insert((*it)[1]);
     return found;
 }
-
-std::set<std::string> Hrefs(const std::string& html)
-{
-    std::set<std::string> found;
-    static const std::regex href("href=\"([^\"]*)\"", std::regex::icase);
-    for (auto it = std::sregex_iterator(html.begin(), html.end(), href); it != std::sregex_iterator(); ++it)
-        found.insert((*it)[1]);
-    return found;
-}
+std::set<std::string> KrvTexts(const std::string& html) { return Found(html, "\"(krv:[^\"]*)\""); }
+std::set<std::string> Hrefs(const std::string& html) { return Found(html, "href=\"([^\"]*)\""); }
 
 // What a script's encodeURIComponent makes of a path.
 std::string EncodeComponent(const std::string& text)
 {
     static const char hex[] = "0123456789ABCDEF";
-    static const std::string kept = "-_.!~*'()";
     std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || kept.find(static_cast<char>(c)) != std::string::npos) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
+    for (unsigned char c : text)
+        out += std::isalnum(c) || std::string("-_.!~*'()").find(char(c)) != std::string::npos
+                   ? std::string(1, char(c))
+                   : std::string{'%', hex[c >> 4], hex[c & 15]};
     return out;
 }
 
@@ -165,28 +153,23 @@ TEST_F(ResourcePagesTest, PagesAreSelfContainedUtf8)
 
 // ---- skin bitmaps ----
 
-uint32_t Le32(const std::string& bytes, size_t at)
+// A little-endian number of `size` bytes.
+uint32_t Le(const std::string& bytes, size_t at, int size = 4)
 {
     uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
+    for (int i = size - 1; i >= 0; --i)
         value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
     return value;
-}
-uint16_t Le16(const std::string& bytes, size_t at)
-{
-    return static_cast<uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
 }
 
 struct Bitmap {
     int32_t width = 0, height = 0;
     std::string bytes;
+    size_t Stride() const { return (static_cast<size_t>(width) * 3 + 3) & ~size_t(3); }
     // Top-down row and column, as drawn.
     uint32_t Pixel(int x, int y) const
     {
-        size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
-        size_t at = Le32(bytes, 10) + stride * static_cast<size_t>(height - 1 - y) + static_cast<size_t>(x) * 3;
-        return static_cast<unsigned char>(bytes[at + 2]) << 16 | static_cast<unsigned char>(bytes[at + 1]) << 8 |
-               static_cast<unsigned char>(bytes[at]);
+        return Le(bytes, Le(bytes, 10) + Stride() * size_t(height - 1 - y) + size_t(x) * 3, 3);
     }
 };
 
@@ -201,18 +184,14 @@ Bitmap ReadBitmap(const fs::path& path)
     if (b.size() < 54)
         return bmp;
     EXPECT_EQ(b.substr(0, 2), "BM") << path;
-    EXPECT_EQ(Le32(b, 2), b.size()) << path;
-    EXPECT_GE(Le32(b, 10), 54u) << path;
-    EXPECT_EQ(Le32(b, 14), 40u) << path;
-    bmp.width = static_cast<int32_t>(Le32(b, 18));
-    bmp.height = static_cast<int32_t>(Le32(b, 22));
-    EXPECT_EQ(Le16(b, 26), 1) << path;
-    EXPECT_EQ(Le16(b, 28), 24) << path;
-    EXPECT_EQ(Le32(b, 30), 0u) << path;
-    EXPECT_GT(bmp.width, 0) << path;
-    EXPECT_GT(bmp.height, 0) << path;
-    size_t stride = (static_cast<size_t>(bmp.width) * 3 + 3) & ~size_t(3);
-    size_t need = Le32(b, 10) + stride * static_cast<size_t>(bmp.height);
+    // File size, header size, planes, bits per pixel, compression.
+    EXPECT_EQ((std::vector<uint32_t>{Le(b, 2), Le(b, 14), Le(b, 26, 2), Le(b, 28, 2), Le(b, 30)}),
+              (std::vector<uint32_t>{uint32_t(b.size()), 40, 1, 24, 0})) << path;
+    EXPECT_GE(Le(b, 10), 54u) << path;
+    bmp.width = static_cast<int32_t>(Le(b, 18));
+    bmp.height = static_cast<int32_t>(Le(b, 22));
+    EXPECT_TRUE(bmp.width > 0 && bmp.height > 0) << path;
+    size_t need = Le(b, 10) + bmp.Stride() * static_cast<size_t>(bmp.height);
     EXPECT_GE(b.size(), need) << path;
     if (b.size() < need || bmp.width <= 0 || bmp.height <= 0)
         bmp.width = bmp.height = 0;

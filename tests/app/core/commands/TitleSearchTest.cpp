@@ -3,23 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/CFolderTreeMgr.h"
-#include "app/main/CMainCore.h"
-#include "app/core/CProjectMgr.h"
 #include "app/core/CTitleSearch.h"
 #include "app/core/CTraceLog.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/RNTool.h"
-#include "tests/app/core/ScriptedUI.h"
+#include "tests/app/core/CoreTest.h"
 
 namespace {
 
 // The project "Work": the root and the folders A, A/B and C, each with a
 // collection written to disk, then the project opened afresh so that no
 // collection is loaded yet.
-class TitleSearchTest : public ::testing::Test {
+class TitleSearchTest : public CoreTest {
 protected:
     TitleSearchTest()
     {
@@ -44,12 +41,6 @@ protected:
             shown.push_back({folder, colct, item});
         });
     }
-    ~TitleSearchTest() override
-    {
-        core.reset();
-        CMainCore::ReleaseProgramObjects();
-    }
-
     struct Page {
         const char16_t *name, *url;
         tagKRVITEMTYPE type;
@@ -65,13 +56,8 @@ protected:
     }
     static CUrlNode* AddItem(RNode* parent, const Page& page)
     {
-        CUrlNode* item = CUrlNode::New();
-        item->SetName(page.name);
-        item->SetUrl(page.url);
-        item->SetItemType(page.type);
+        CUrlNode* item = AddPageItem(parent, page.name, page.url, page.type);
         item->SetDescription(page.description);
-        CBaseNode::AssignUUID(item);
-        RNTool::InsertAsChild(parent, RNode::New2(item, NT_URL));
         return item;
     }
     RNode* Folder(const char16_t* path)
@@ -104,11 +90,6 @@ protected:
         CUrlNode* item;
     };
 
-    ScopedHome home;
-    ScriptedUI ui;
-    std::unique_ptr<CMainCore> core = std::make_unique<CMainCore>();
-    CProjectMgr& projects = core->GetProjectMgr();
-    CFolderTreeMgr& tree = core->GetTreeMgr();
     std::u16string file = U16(home.Root() / "Notes" / "Work.zand");
     fs::path content = home.Root() / "Notes" / "Work";
     CTitleSearch search{tree};

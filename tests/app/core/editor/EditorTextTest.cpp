@@ -5,7 +5,6 @@
 #include <set>
 
 #include "app/core/CEditorText.h"
-#include "app/core/CPageHtml.h"
 #include "tests/app/core/ScriptedUI.h"
 
 namespace {
@@ -152,47 +151,31 @@ TEST(EditorTextTest, ImageTagAndDialogChecks)
     EXPECT_EQ(Utf8(CEditorText::FormatFileSize(1048064)), "1023.5KB");
     EXPECT_EQ(Utf8(CEditorText::FormatFileSize(1048576)), "1.00MB");
     EXPECT_EQ(Utf8(CEditorText::FormatFileSize(100)), " 0.1KB");
-
-    auto filters = CEditorText::GetImageFilters();
-    ASSERT_EQ(filters.size(), 2u);
-    EXPECT_EQ(Utf8(filters[0].name), "Image Files (*.jpg;*.gif;*.png)");
-    EXPECT_EQ(filters[0].patterns.size(), 4u);
-    EXPECT_EQ(Utf8(filters[1].patterns.at(0)), "*.*");
-    EXPECT_EQ(CEditorText::kMsgAppendSourceNote, 0x83EAu);
-}
-
-TEST(EditorTextTest, ImageSourcesFollowTheRenamedAssetsFolder)
-{
-    std::string html = "<img src=\"old_files/a.png\"><IMG SRC = 'Old_files\\b.png'><img src=Old_files/u.png alt=x>"
-                       "<img src=\"Old_files2/c.png\">";
-    EXPECT_EQ(CPageHtml::RewriteImageSources(html, "Old_files", "New_files"), 3);
-    EXPECT_EQ(html, "<img src=\"New_files/a.png\"><IMG SRC = 'New_files\\b.png'><img src=New_files/u.png alt=x>"
-                    "<img src=\"Old_files2/c.png\">");
-    std::string untouched = "<img src=\"Old_files2/c.png\">";
-    EXPECT_EQ(CPageHtml::RewriteImageSources(untouched, "Old_files", "New_files"), 0);
 }
 
 TEST(EditorTextTest, NavigationGuard)
 {
     using N = CEditorText::CNavigation;
     const std::u16string file = u"file:///home/u/My Page.htm";
-    EXPECT_EQ(CEditorText::DecideNavigation(N{false, u"", u"", u"about:blank"}), CEditorText::NAVIGATE_ALLOW);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, u"about:blank", u"", u"about:blank"}), CEditorText::NAVIGATE_ALLOW);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"about:blank"}), CEditorText::NAVIGATE_REFUSE);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{false, u"", u"", file}), CEditorText::NAVIGATE_REFUSE);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"FILE:///home/u/my page.htm"}),
-              CEditorText::NAVIGATE_ALLOW);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u" \tfile:///home\\u\\MY PAGE.htm "}),
-              CEditorText::NAVIGATE_ALLOW);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"https://example.com/"}),
-              CEditorText::NAVIGATE_MISMATCH);
-    // An encoded form of the file, or a jump inside it, is the same page.
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"file:///home/u/my%20page.htm#top"}),
-              CEditorText::NAVIGATE_ALLOW);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"file:///home/u/other.htm#my page.htm"}),
-              CEditorText::NAVIGATE_MISMATCH);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, file, true}), CEditorText::NAVIGATE_REFUSE);
-    EXPECT_EQ(CEditorText::DecideNavigation(N{true, file, file, u"about:blank", true}), CEditorText::NAVIGATE_ALLOW);
+    const struct {
+        N navigation;
+        int expected;
+    } cases[] = {
+        {{false, u"", u"", u"about:blank"}, CEditorText::NAVIGATE_ALLOW},
+        {{true, u"about:blank", u"", u"about:blank"}, CEditorText::NAVIGATE_ALLOW},
+        {{true, file, file, u"about:blank"}, CEditorText::NAVIGATE_REFUSE},
+        {{false, u"", u"", file}, CEditorText::NAVIGATE_REFUSE},
+        {{true, file, file, u"FILE:///home/u/my page.htm"}, CEditorText::NAVIGATE_ALLOW},
+        {{true, file, file, u" \tfile:///home\\u\\MY PAGE.htm "}, CEditorText::NAVIGATE_ALLOW},
+        {{true, file, file, u"https://example.com/"}, CEditorText::NAVIGATE_MISMATCH},
+        // An encoded form of the file, or a jump inside it, is the same page.
+        {{true, file, file, u"file:///home/u/my%20page.htm#top"}, CEditorText::NAVIGATE_ALLOW},
+        {{true, file, file, u"file:///home/u/other.htm#my page.htm"}, CEditorText::NAVIGATE_MISMATCH},
+        {{true, file, file, file, true}, CEditorText::NAVIGATE_REFUSE},
+        {{true, file, file, u"about:blank", true}, CEditorText::NAVIGATE_ALLOW},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CEditorText::DecideNavigation(c.navigation), c.expected) << Utf8(c.navigation.url);
 
     std::set<std::u16string> taken;
     auto exists = [&taken](const std::u16string& name) { return taken.count(name) > 0; };

@@ -4,7 +4,6 @@
 #include "tests/app/core/folders/FolderTestUtil.h"
 
 #include "app/core/CCommandTable.h"
-#include "base/model/CTagStore.h"
 #include "base/model/TList.h"
 
 namespace {
@@ -27,15 +26,6 @@ protected:
         FolderTest::SetUp();
         ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
         root = tree.GetRoot();
-    }
-
-    Texts TagPaths(const char16_t* tag)
-    {
-        Texts paths;
-        CTagItem* item = tree.GetProjectTags().FindTag(tag);
-        for (RBstrItem* u = item ? item->GetUrlList() : nullptr; u; u = u->GetNext())
-            paths.push_back(Utf8(u->GetData()));
-        return paths;
     }
 
     RNode* root = nullptr;

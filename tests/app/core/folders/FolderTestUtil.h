@@ -9,6 +9,7 @@
 #include "app/core/CFolderTreeMgr.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
+#include "base/model/CTagStore.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
 #include "base/model/RNTool.h"
@@ -44,14 +45,9 @@ protected:
     // A page item named `name` with the file `name`.htm, tagged with `tags`.
     static CUrlNode* AddPage(CColctNode* colct, const std::u16string& name, const char16_t* tags = nullptr)
     {
-        CUrlNode* item = CUrlNode::New();
-        item->SetName(name.c_str());
-        item->SetUrl((name + u".htm").c_str());
-        item->SetItemType(ITEM_NOTE);
-        CBaseNode::AssignUUID(item);
+        CUrlNode* item = AddPageItem(colct->GetLocRNodeRoot(), name);
         if (tags)
             item->GetUrlProp()->SetTagsList(CUrlProp::GenerateRBstrItemList(tags));
-        RNTool::InsertAsChild(colct->GetLocRNodeRoot(), RNode::New2(item, NT_URL));
         return item;
     }
 
@@ -61,6 +57,16 @@ protected:
         for (RNode* r = colct ? colct->GetFirstRNode() : nullptr; r; r = r->GetNext())
             names.push_back(Utf8(r->GetData()->GetName()));
         return names;
+    }
+
+    // The pages a tag names, in store order.
+    Texts TagPaths(const std::u16string& tag)
+    {
+        Texts paths;
+        CTagItem* item = tree.GetProjectTags().FindTag(tag);
+        for (RBstrItem* u = item ? item->GetUrlList() : nullptr; u; u = u->GetNext())
+            paths.push_back(Utf8(u->GetData()));
+        return paths;
     }
 
     fs::path TreeFile() const { return content / ".zandrel" / "krv_folders.xml"; }

@@ -5,27 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/CFolderTreeMgr.h"
-#include "app/main/CMainCore.h"
-#include "app/core/CProjectMgr.h"
 #include "base/model/CColctNode.h"
-#include "base/model/CUrlNode.h"
-#include "base/model/RNTool.h"
-#include "tests/app/core/ScriptedUI.h"
+#include "tests/app/core/CoreTest.h"
 
-class PageJobsTest : public ::testing::Test {
+class PageJobsTest : public CoreTest {
 protected:
     void SetUp() override
     {
         ASSERT_NE(projects.CreateProject(projectFile), nullptr);
         ui.messages.clear();
     }
-    ~PageJobsTest() override
-    {
-        projects.CloseProject();
-        core.reset();
-        CMainCore::ReleaseProgramObjects();
-    }
+    ~PageJobsTest() override { projects.CloseProject(); }
 
     RNode* AddFolder(RNode* parent, const std::u16string& name)
     {
@@ -39,11 +29,7 @@ protected:
     {
         CColctNode* colct = tree.EnsureColct(folder);
         EXPECT_NE(colct, nullptr);
-        CUrlNode* item = CUrlNode::New();
-        item->SetName(title.c_str());
-        item->SetUrl((url.empty() ? title + u".htm" : url).c_str());
-        item->SetItemType(type);
-        RNTool::InsertAsChild(colct->GetLocRNodeRoot(), RNode::New2(item, NT_URL));
+        CUrlNode* item = AddPageItem(colct->GetLocRNodeRoot(), title, url, type);
         EXPECT_TRUE(tree.SaveColct(colct));
         return item;
     }
@@ -56,11 +42,6 @@ protected:
         return file;
     }
 
-    ScopedHome home;
-    ScriptedUI ui;
-    std::unique_ptr<CMainCore> core = std::make_unique<CMainCore>();
-    CProjectMgr& projects = core->GetProjectMgr();
-    CFolderTreeMgr& tree = core->GetTreeMgr();
     std::u16string projectFile = U16(home.Root() / "Notes.zand");
     fs::path content = home.Root() / "Notes";
 };

@@ -35,10 +35,13 @@ TEST(PageHtmlTest, CharacterSets)
 
 TEST(PageHtmlTest, ImageSourcesOfOtherFoldersAndBrokenTagsStay)
 {
-    std::string html = "<img src=\"A_filesX/a.png\"><img src=\"./A_files\"><img data-src=\"A_files/x\">"
+    // Any case of the folder's name, any quoting, either slash.
+    std::string html = "<img src=\"a_files/a.png\"><IMG SRC = 'A_files\\b.png'><img src=A_files/u.png alt=x>"
+                       "<img src=\"A_filesX/a.png\"><img src=\"./A_files\"><img data-src=\"A_files/x\">"
                        "<img src=\"A_files/b.png";
-    EXPECT_EQ(CPageHtml::RewriteImageSources(html, "A_files", "B_files"), 1);
-    EXPECT_EQ(html, "<img src=\"A_filesX/a.png\"><img src=\"./A_files\"><img data-src=\"A_files/x\">"
+    EXPECT_EQ(CPageHtml::RewriteImageSources(html, "A_files", "B_files"), 4);
+    EXPECT_EQ(html, "<img src=\"B_files/a.png\"><IMG SRC = 'B_files\\b.png'><img src=B_files/u.png alt=x>"
+                    "<img src=\"A_filesX/a.png\"><img src=\"./A_files\"><img data-src=\"A_files/x\">"
                     "<img src=\"B_files/b.png\"");
     std::string quoted = "<img src='A_files/a.png'>";
     EXPECT_EQ(CPageHtml::RewriteImageSources(quoted, "A_files", "It's_files"), 1);

@@ -20,10 +20,8 @@ std::map<std::string, std::string> FilesBelow(const fs::path& dir)
 
 TEST_F(PageLinkTest, LinksLeadingOutsideAreRefusedAndLinksInsideWork)
 {
-    auto addNode = [&](const std::u16string& name) {
-        RNode* rnode = RNode::New2(CFolderNode::New(), NT_FOLDER);
-        rnode->GetData()->SetName(name.c_str());
-        RNTool::InsertAsChild(root, rnode);
+    auto addNode = [&](const std::u16string& name) {  // its directory a link, made below
+        RNode* rnode = FolderTest::AddFolder(root, name, false);
         Data(rnode)->SetHasPage(true);
         return rnode;
     };

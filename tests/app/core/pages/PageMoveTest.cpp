@@ -134,15 +134,6 @@ TEST_F(PageMoveTest, DeleteSendsTheFileToTheTrashAndKeepsTheItem)
 
 TEST_F(PageMoveTest, FlagsAreWrittenOnlyWhenTheyChange)
 {
-    const auto& table = CPageMgr::GetFlagTable();
-    EXPECT_EQ(table[0].command, 100);
-    EXPECT_EQ(table[0].picture, -1);
-    EXPECT_EQ(Utf8(table[0].text), "Clear Flag");
-    EXPECT_EQ(table[8].command, 108);
-    EXPECT_EQ(table[8].picture, 11);
-    EXPECT_EQ(Utf8(table[8].text), "Remember for later");
-    EXPECT_EQ(Utf8(table[10].text), "Unfinished");
-
     CUrlNode* page = AddPage(root, u"P", "p");
     fs::remove(ColctFile(content));
     EXPECT_TRUE(pages->SetFlag(page, 0));
@@ -242,13 +233,8 @@ TEST_F(PageMoveTest, AMoveWithAFailedSaveLeavesFilesAndModelAsTheyWere)
         EXPECT_EQ(ReadBytes(Dir(target) / "P.htm"), "other");
         EXPECT_FALSE(fs::exists(Dir(target) / "P (2).htm"));
         EXPECT_FALSE(fs::exists(Dir(target) / "P (2)_files"));
-        Texts sourceItems, targetItems;
-        for (RNode* r = Colct(source)->GetFirstRNode(); r; r = r->GetNext())
-            sourceItems.push_back(Utf8(r->GetData()->GetName()));
-        for (RNode* r = Colct(target)->GetFirstRNode(); r; r = r->GetNext())
-            targetItems.push_back(Utf8(r->GetData()->GetName()));
-        EXPECT_EQ(sourceItems, (Texts{"Before", "P", "After"}));
-        EXPECT_EQ(targetItems, Texts{"P"});
+        EXPECT_EQ(ItemNames(Colct(source)), (Texts{"Before", "P", "After"}));
+        EXPECT_EQ(ItemNames(Colct(target)), Texts{"P"});
         EXPECT_EQ(Utf8(page->GetUrl()), "P.htm");
         EXPECT_EQ(TagPaths(u"t" + n), Texts{tagPath});
         EXPECT_FALSE(Data(target)->HasTag());

@@ -69,8 +69,6 @@ std::string StoredName(const std::u16string& file)
     return name;
 }
 
-}  // namespace
-
 TEST_F(ProjectTest, CreateThenCloseLeavesAProjectThatOpensAgain)
 {
     std::u16string file = ProjectFile("Notes");
@@ -158,8 +156,6 @@ TEST_F(ProjectTest, FailuresLeaveTheOpenProjectAndNoLock)
     EXPECT_EQ(ui.titles.back(), "Zandrel");
 }
 
-// The project file A.zand renamed to B.zand, with the content folders A
-// and B there or not.
 TEST_F(ProjectTest, AFolderTreeOfANewerFormatLeavesTheProjectClosedAndUnlocked)
 {
     std::u16string file = ProjectFile("Newer");
@@ -182,6 +178,8 @@ TEST_F(ProjectTest, AFolderTreeOfANewerFormatLeavesTheProjectClosedAndUnlocked)
     EXPECT_EQ(ui.messages[0].text.rfind("File format version=2\r\n", 0), 0u);
 }
 
+// The project file A.zand renamed to B.zand, with the content folders A
+// and B there or not.
 TEST_F(ProjectTest, RenamedProjectFileInEachFolderSituation)
 {
     const std::string conflict =
@@ -402,3 +400,5 @@ TEST_F(ProjectTest, NewProjectDialogRemembersItsFolder)
     EXPECT_EQ(ui.MessageTexts(),
               (Texts{"Project file extension should be ended with .zand", "The project has already been opened"}));
 }
+
+}  // namespace

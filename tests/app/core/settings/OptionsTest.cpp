@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "app/core/CAppSettings.h"
 #include "app/core/COptions.h"
 #include "tests/app/core/ScriptedUI.h"
@@ -13,21 +11,8 @@ namespace {
 
 class OptionsTest : public ::testing::Test {
 protected:
-    OptionsTest()
-    {
-        // A PATH with only a Firefox in it.
-        fs::create_directories(bin);
-        WriteBytes(bin / "firefox", "#!/bin/sh\n");
-        fs::permissions(bin / "firefox", fs::perms::owner_all);
-        const char* path = std::getenv("PATH");
-        savedPath = path ? path : "";
-        setenv("PATH", bin.c_str(), 1);
-    }
-    ~OptionsTest() override
-    {
-        setenv("PATH", savedPath.c_str(), 1);
-        CAppSettings::Release();
-    }
+    OptionsTest() { WriteScript(bin / "firefox", ""); }  // the only browser on PATH
+    ~OptionsTest() override { CAppSettings::Release(); }
     CAppSettings* Load(const std::string& text)
     {
         WriteBytes(home.DataFolder() / "zandrel.ini", text);
@@ -37,7 +22,7 @@ protected:
     ScopedHome home;
     ScriptedUI ui;
     fs::path bin = home.Root() / "bin";
-    std::string savedPath;
+    ScopedEnv path{"PATH", bin.string()};
 };
 
 TEST_F(OptionsTest, ShowsStoredValuesAndOnlyUsableBrowsers)

@@ -2,23 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "app/background/CShutdownWait.h"
 #include "app/background/CThreadMgr.h"
-#include "app/core/CProjectMgr.h"
 #include "app/core/CRegistry.h"
 #include "base/model/CUrlNode.h"
-#include "tests/app/core/ScriptedUI.h"
+#include "tests/app/core/CoreTest.h"
 
 namespace {
 
-class MainCoreTest : public ::testing::Test {
+class MainCoreTest : public CoreTest {
 protected:
-    ~MainCoreTest() override
-    {
-        core.reset();
-        CMainCore::ReleaseProgramObjects();
-    }
-
     // A project made and closed by an earlier run of the program.
     std::u16string MakeProject(const std::string& title)
     {
@@ -28,11 +23,6 @@ protected:
         EXPECT_TRUE(earlier.GetProjectMgr().CloseProject());
         return file;
     }
-
-    ScopedHome home;
-    ScriptedUI ui;
-    std::unique_ptr<CMainCore> core = std::make_unique<CMainCore>();
-    CProjectMgr& projects = core->GetProjectMgr();
 };
 
 TEST_F(MainCoreTest, StartupRegistersOnceThenOpensTheNamedOrTheLastProject)
@@ -95,10 +85,53 @@ TEST_F(MainCoreTest, ShutDownInItsOrder)
 
 namespace {
 
+// A project path as the start page's script puts it in a link.
+std::u16string OpenLink(const std::u16string& path)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::u16string out = u"krv://zandrel/open?file=";
+    for (unsigned char c : Utf8(path)) {
+        if (std::isalnum(c) || c == '.')
+            out += char16_t(c);
+        else
+            out += std::u16string{u'%', char16_t(hex[c >> 4]), char16_t(hex[c & 15])};
+    }
+    return out;
+}
+
+TEST_F(MainCoreTest, StartPageLinksOpenAndCreateProjects)
+{
+    auto go = [&](const std::u16string& url) {
+        return core->GetKrvCommands().OnBeforeNavigate(CKrvCommands::VIEW_START, url);
+    };
+    std::u16string work = MakeProject("W\u00f6rk Log");
+    EXPECT_TRUE(go(OpenLink(work)));
+    EXPECT_EQ(projects.GetCurrentProjectFile(), work);
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Only a project file is opened; the project manager says why not.
+    std::u16string missing = U16(home.Root() / "Gone.zand"), folder = U16(home.Root());
+    go(OpenLink(missing));
+    go(OpenLink(folder));
+    EXPECT_EQ(ui.MessageTexts(), (Texts{"The project file does not exist.\r\n\r\n" + Utf8(missing),
+                                        "This is not a project file:\r\n\r\n" + Utf8(folder)}));
+    EXPECT_EQ(projects.GetCurrentProjectFile(), work);
+
+    ui.names = {{U16(home.Root() / "Fresh")}};
+    go(u"krv://zandrel/createobject");
+    EXPECT_EQ(projects.GetCurrentProjectFile(), U16(home.Root() / "Fresh.zand"));
+    ui.openPaths = {work};
+    go(u"krv://zandrel/openproject");
+    EXPECT_EQ(projects.GetCurrentProjectFile(), work);
+}
+
 // The folder page's links and a search result reach the page manager.
 TEST_F(MainCoreTest, FolderLinksAndSearchResultsReachThePages)
 {
     ASSERT_TRUE(projects.OpenProject(MakeProject("Wired")));
+    ui.names = {{u"Inbox"}};
+    EXPECT_TRUE(core->GetKrvCommands().OnBeforeNavigate(CKrvCommands::VIEW_FOLDER, u"krv:createfolder"));
+    EXPECT_TRUE(fs::is_directory(home.Root() / "Wired" / "Inbox"));
     EXPECT_TRUE(core->GetKrvCommands().OnBeforeNavigate(CKrvCommands::VIEW_FOLDER, u"krv:CreatePage"));
     EXPECT_EQ(ui.shownPages, Texts{""});  // the new page, empty
     ASSERT_NE(ui.selectedItem, nullptr);
