@@ -49,35 +49,25 @@ public:
     void OnTimeEvent() override { ++s_fired; delete this; }
 };
 
-// Posts the requests to a fresh thread and waits until it has done them.
-void RunRequests(std::initializer_list<std::pair<fs::path, int>> requests)
-{
-    CDeleteFileThread thread;
-    ASSERT_NE(thread.CreateThread(), 0u);
-    for (const auto& [path, kind] : requests)
-        thread.PostDelete(U16(path), kind);
-    thread.PostQuit();
-    ASSERT_TRUE(thread.WaitForExit(10000));
-}
-
 }  // namespace
 
 TEST(DeleteFileThreadTest, PagesTakeTheirAssetsAlongAndNothingElseLeaves)
 {
     fs::path dir = s_root / "pages";
-    Make(dir / "Café.htm");
-    Make(dir / "Café_files" / "pic.png");
-    Make(dir / "v1.2" / "page");           // no extension: no assets folder,
-    Make(dir / "v1_files" / "other.png");  // least of all this one
-    Make(dir / "gone_files" / "pic.png");  // its page is already gone
-    Make(dir / "odd.htm");
-    Make(dir / "Recipes" / "soup.htm");
-    RunRequests({{dir / "Café.htm", CDeleteFileThread::DELETE_NOTE},
-         {dir / "v1.2" / "page", CDeleteFileThread::DELETE_NOTE},
-         {dir / "gone.htm", CDeleteFileThread::DELETE_NOTE},
-         {dir / "odd.htm", 3},
-         {dir / "odd.htm", 0},
-         {U16(dir / "Recipes") + u"/", CDeleteFileThread::DELETE_FOLDER}});
+    // A page without extension has no assets folder, least of all
+    // "v1_files"; gone.htm is already gone, its assets stay.
+    for (const char* name : {"Café.htm", "Café_files/pic.png", "v1.2/page", "v1_files/other.png", "gone_files/pic.png",
+                             "odd.htm", "Recipes/soup.htm"})
+        Make(dir / name);
+    CDeleteFileThread thread;
+    ASSERT_NE(thread.CreateThread(), 0u);
+    for (const char* note : {"Café.htm", "v1.2/page", "gone.htm"})
+        thread.PostDelete(U16(dir / note), CDeleteFileThread::DELETE_NOTE);
+    thread.PostDelete(U16(dir / "odd.htm"), 3);
+    thread.PostDelete(U16(dir / "odd.htm"), 0);
+    thread.PostDelete(U16(dir / "Recipes") + u"/", CDeleteFileThread::DELETE_FOLDER);
+    thread.PostQuit();
+    ASSERT_TRUE(thread.WaitForExit(10000));
     EXPECT_FALSE(fs::exists(dir / "Café.htm"));
     EXPECT_FALSE(fs::exists(dir / "Café_files"));
     for (const char* name : {"Café.htm", "Café_files/pic.png", "page", "Recipes/soup.htm"})

@@ -24,9 +24,24 @@ int RunJob(ScriptedUI& ui, CProgressRun::Job job, std::shared_ptr<void> arg = nu
 
 }  // namespace
 
-TEST(ProgressTaskTest, ResultsAndWhatTheCallerShows)
+// The job's reports and argument reach the dialog; its result ends it.
+TEST(ProgressTaskTest, ReportsResultsAndWhatTheCallerShows)
 {
     ScriptedUI ui;
+    int result = RunJob(
+        ui,
+        [](CProgressRun& run) {
+            run.DisableClose();
+            run.SetPos(*run.GetArg<int>() * 10);
+            run.SetStatusText(u"half way");
+            run.SetPos(100);
+            return run.IsRunning() && !run.IsCancelled();
+        },
+        std::make_shared<int>(7));
+    EXPECT_EQ(result, CProgressTask::RESULT_OK);
+    EXPECT_EQ(ui.progressTitles, (Texts{"Working"}));
+    EXPECT_EQ(ui.progressPositions, (std::vector<int>{70, 100}));
+    EXPECT_EQ(ui.progressTexts, (Texts{"half way"}));
     EXPECT_EQ(RunJob(ui, [](CProgressRun&) { return false; }), CProgressTask::RESULT_FAILED);
     EXPECT_EQ(RunJob(ui, [](CProgressRun&) -> bool { throw 1; }), CProgressTask::RESULT_FAILED);
 
@@ -40,37 +55,15 @@ TEST(ProgressTaskTest, ResultsAndWhatTheCallerShows)
     task.SetStackSize(size_t(1) << 60);
     EXPECT_EQ(ui.RunProgressDialog(task), CProgressTask::RESULT_FAILED);
     EXPECT_EQ(runs, 2);
-    EXPECT_EQ(ui.progressResults, (std::vector<int>{2, 2, 1, 1, 2}));
+    EXPECT_EQ(ui.progressResults, (std::vector<int>{1, 2, 2, 1, 1, 2}));
     EXPECT_TRUE(ui.messages.empty());
 
     EXPECT_TRUE(CProgressTask::ReportResult(1));
-    EXPECT_FALSE(CProgressTask::ReportResult(2));
-    EXPECT_FALSE(CProgressTask::ReportResult(0xFFFF));
-    EXPECT_FALSE(CProgressTask::ReportResult(0x10000));
-    EXPECT_FALSE(CProgressTask::ReportResult(CProgressTask::RESULT_CANCELLED));
+    for (int failed : {2, 0xFFFF, 0x10000, int(CProgressTask::RESULT_CANCELLED)})
+        EXPECT_FALSE(CProgressTask::ReportResult(failed)) << failed;
     EXPECT_EQ(ui.MessageTexts(), (Texts{"Error Occurred !!", "Error Occurred !!", "The operation has been Cancelled!",
                                         "The operation has been Cancelled!"}));
     EXPECT_EQ(ui.messages[0].title, "Zandrel");
-}
-
-TEST(ProgressTaskTest, TheJobPostsPositionsAndTextsAndGetsItsArgument)
-{
-    ScriptedUI ui;
-    auto value = std::make_shared<int>(7);
-    int result = RunJob(
-        ui,
-        [](CProgressRun& run) {
-            run.DisableClose();
-            run.SetPos(*run.GetArg<int>() * 10);
-            run.SetStatusText(u"half way");
-            run.SetPos(100);
-            return run.IsRunning() && !run.IsCancelled();
-        },
-        value);
-    EXPECT_EQ(result, CProgressTask::RESULT_OK);
-    EXPECT_EQ(ui.progressTitles, (Texts{"Working"}));
-    EXPECT_EQ(ui.progressPositions, (std::vector<int>{70, 100}));
-    EXPECT_EQ(ui.progressTexts, (Texts{"half way"}));
 }
 
 TEST(ProgressTaskTest, CancelStopsAJobThatChecksTheFlag)

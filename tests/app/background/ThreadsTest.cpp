@@ -135,21 +135,17 @@ TEST(ShutdownWaitTest, TheCloseStopsEveryBusyJobWithinTheWaitAndJoinsItsThread)
     };
 
     CThreadMgr threads;
-    {
-        ScopedEnv list("ZANDREL_FRONTPAGE_URL", Utf8(server.Url("/stall/")));
-        auto* download = new CFrontPageDLThread(u"a", nullptr);
-        ASSERT_NE(download->CreateThread(), 0u);
-        threads.SetFrontPageThread(download);
-    }
-    ASSERT_TRUE(WaitUntil([&] { return stalled() == 1; }));
-    {
-        // The list is missing, so this run goes straight on to its check.
-        ScopedEnv list("ZANDREL_FRONTPAGE_URL", Utf8(server.Url("/missing/")));
+    auto start = [&](const char* list, const char16_t* folder, bool check) {
+        ScopedEnv url("ZANDREL_FRONTPAGE_URL", Utf8(server.Url(list)));
         ScopedEnv service("ZANDREL_UPDATE_URL", Utf8(server.Url("/stall")));
-        auto* check = new CFrontPageDLThread(u"b", std::make_shared<CUpdateCheck>());
-        ASSERT_NE(check->CreateThread(), 0u);
-        threads.SetFrontPageThread(check);
-    }
+        auto* thread = new CFrontPageDLThread(folder, check ? std::make_shared<CUpdateCheck>() : nullptr);
+        ASSERT_NE(thread->CreateThread(), 0u);
+        threads.SetFrontPageThread(thread);
+    };
+    start("/stall/", u"a", false);
+    ASSERT_TRUE(WaitUntil([&] { return stalled() == 1; }));
+    // The list is missing, so this run goes straight on to its check.
+    start("/missing/", u"b", true);
     CAppSettings::Release();  // no thread reads the settings
     ASSERT_TRUE(WaitUntil([&] { return stalled() == 2; }));
 

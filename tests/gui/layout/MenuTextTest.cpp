@@ -8,32 +8,30 @@
 
 namespace {
 
-TEST(MenuText, MnemonicsAmpersandsAndUnderscores)
+// A caption's label for the menu, its plain form, and its mnemonic letter.
+TEST(MenuText, LabelsAndMnemonics)
 {
-    EXPECT_EQ(CMenuText::ToMnemonicLabel(u"E&xit"), "E_xit");
-    EXPECT_EQ(CMenuText::ToMnemonicLabel(u"&Undo\tCtrl+Z"), "_Undo");
-    EXPECT_EQ(CMenuText::ToMnemonicLabel(u"Add Tags && Description\tCtrl+T"), "Add Tags & Description");
-    EXPECT_EQ(CMenuText::ToMnemonicLabel(u"snake_case"), "snake__case");
-    EXPECT_EQ(CMenuText::ToMnemonicLabel(u"Trailing&"), "Trailing");
-    EXPECT_EQ(CMenuText::ToMnemonicLabel(u""), "");
-    EXPECT_EQ(CMenuText::ToPlainLabel(u"&About Korvel Zandrel"), "About Korvel Zandrel");
-    EXPECT_EQ(CMenuText::ToPlainLabel(u"a_b && c"), "a_b & c");
-}
-
-TEST(MenuText, MnemonicLetterIsFoundPastDoubledAmpersands)
-{
-    EXPECT_EQ(CMenuText::GetMnemonic(u"E&xit"), u'x');
-    EXPECT_EQ(CMenuText::GetMnemonic(u"&About Korvel Zandrel"), u'a');
-    EXPECT_EQ(CMenuText::GetMnemonic(u"Tags && &Notes"), u'n');
-    EXPECT_EQ(CMenuText::GetMnemonic(u"Add Tags && Description\tCtrl+T"), 0);
-    EXPECT_EQ(CMenuText::GetMnemonic(u"Save Page\tCtrl+&S"), 0);  // not in the label part
-    EXPECT_EQ(CMenuText::GetMnemonic(u"Trailing&"), 0);
-}
-
-TEST(MenuText, ShortcutTextIsWhatFollowsTheTab)
-{
+    struct {
+        const char16_t* caption;
+        const char *mnemonicLabel, *plainLabel;
+        char16_t mnemonic;
+    } const cases[] = {
+        {u"E&xit\tCtrl+Q", "E_xit", "Exit", u'x'},
+        {u"&About Korvel Zandrel", "_About Korvel Zandrel", "About Korvel Zandrel", u'a'},
+        {u"Add Tags && Description\tCtrl+T", "Add Tags & Description", "Add Tags & Description", 0},
+        {u"Tags && &Notes", "Tags & _Notes", "Tags & Notes", u'n'},
+        {u"Save Page\tCtrl+&S", "Save Page", "Save Page", 0},  // not in the label part
+        {u"a_b && c", "a__b & c", "a_b & c", 0},
+        {u"Trailing&", "Trailing", "Trailing", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mnemonicLabel);
+        EXPECT_EQ(CMenuText::ToMnemonicLabel(c.caption), c.mnemonicLabel);
+        EXPECT_EQ(CMenuText::ToPlainLabel(c.caption), c.plainLabel);
+        EXPECT_EQ(CMenuText::GetMnemonic(c.caption), c.mnemonic);
+    }
     EXPECT_EQ(CMenuText::GetShortcutLabel(u"New Page\tAlt+N  or Ctrl+N"), "Alt+N  or Ctrl+N");
-    EXPECT_EQ(CMenuText::GetShortcutLabel(u"E&xit"), "");
+    EXPECT_EQ(CMenuText::GetShortcutLabel(u"&About Korvel Zandrel"), "");
 }
 
 // Every caption of the table must make a label; a stray "&" or a shortcut
