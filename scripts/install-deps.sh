@@ -9,6 +9,7 @@ packages=(
   libgtk-3-dev libwebkit2gtk-4.1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick python3 python3-gi gir1.2-gtk-3.0 openssl clang
+  dbus-daemon dbus-bin at-spi2-core python3-pyatspi
 )
 
 missing=()
