@@ -19,10 +19,7 @@ def clipboard(*args):
 
 
 def saved(what, check):
-    """Ctrl+S, then waits until the page file passes check()."""
-    p.focus()
-    key("ctrl+s")
-    wait(what, lambda: check(read(page)))
+    save(page, what, check)
 
 
 p = start()
@@ -36,6 +33,7 @@ key("ctrl+n")
 p.row("Untitled-1")
 p.click_page()
 type_text("Start.")
+saved("the typed start", lambda t: "Start." in t)
 clipboard("html", "<p>Quoted <b>bold</b> text</p>", "https://example.com/article?id=7")
 key("ctrl+v")
 p.page_shows("Quoted bold text")
@@ -114,6 +112,7 @@ page = second
 clipboard("text", "a<b>&c")
 key("ctrl+End", "Return")
 type_text("Code:")
+saved("the typed line", lambda t: "Code:" in t)
 key("ctrl+y")
 # Left, then End: the caret at the end of the block's line.
 block = p.page_shows("a<b>&c")[0].queryText()

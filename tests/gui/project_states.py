@@ -35,9 +35,8 @@ p.row("Untitled-1")  # the name is free again
 p.click_page()
 type_text("Books to read this winter.")
 title_box("Reading list")
-key("ctrl+s")
 reading = os.path.join(notes, "Reading list.htm")
-wait_file(reading, "the typed title saved", contains="Books to read")
+save(reading, "the typed title saved", lambda t: "Books to read this winter." in t)
 shot("gui_project_pages")
 
 # View > Go Back returns to Meeting notes, Go Forward to Reading list.
@@ -47,8 +46,7 @@ for entry, text, page in (("Go Back", " Went back.", meeting), ("Go Forward", " 
     wait(f"{entry} to show {title}", lambda: text_of(p.title_box()) == title)
     p.click_page()
     type_text(text)
-    key("ctrl+s")
-    wait_file(page, f"{entry} to show the page", contains=text.strip())
+    save(page, f"{entry} to show the page", lambda t: text.strip() in t)
 
 p.menu("Tools", "Zandrel Preferences")
 options = p.dialog("Zandrel Preferences")
