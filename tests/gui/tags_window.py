@@ -53,12 +53,15 @@ def tags_window(title):
     """Waits for the tags window showing the page so titled; gives it the keyboard."""
     w = wait(f'the tags window "{title}"', lambda: next(
         (w for w in p.windows() if role(w) == "frame" and w != p.frame and w.name == title), None))
-    if p.tags_xid is None:
-        p.tags_xid = wait("the tags window on the display",
-                          lambda: next((i for i in p.xwindows() if i != p.xid), None))
+    def shown():
+        named = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(p.proc.pid), "--name",
+                                f"^{title}$"], capture_output=True, text=True).stdout.split()
+        return next((i for i in p.xwindows() if i in named and i != p.xid), None)
+    p.tags_xid = wait("the tags window on the display", shown)
     p.tags = w
     p.focus(p.tags_xid)
-    return wait("the tags page", lambda: find(w, "document web", title))
+    return wait("the tags page loaded", lambda: find_all(w, lambda n: role(n) == "document web" and n.name == title
+                                                         and not n.getState().contains(pyatspi.STATE_BUSY), 1)[0])
 
 
 def tag_it(doc):
@@ -68,8 +71,22 @@ def tag_it(doc):
 
 
 def search(doc, tags):
-    click(wait("the search field", lambda: find_all(doc, lambda n: role(n) == "entry" and not n.name, 1)))
-    type_text(tags)
+    """Types the tags into the page's search field and sends them. Without
+    a window manager a window that reloads may lose the keyboard, so the
+    typing is done again after a while until the field holds the tags."""
+    field = wait("the search field", lambda: find_all(doc, lambda n: role(n) == "entry" and not n.name, 1)[0])
+    last = [0.0]
+
+    def typed():
+        if text_of(field) == tags:
+            return True
+        if time.monotonic() - last[0] > 3:
+            p.focus(p.tags_xid)
+            click(field)
+            key("ctrl+a")
+            type_text(tags)
+            last[0] = time.monotonic()
+    wait(f'"{tags}" in the search field', typed)
     key("Return")
 
 
