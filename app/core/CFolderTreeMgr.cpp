@@ -686,6 +686,10 @@ RNode* CFolderTreeMgr::CreateFolder(RNode* parent)
     folder->SetName(name.c_str());
     CBaseNode::AssignUUID(folder);
     RNTool::InsertAsChild(parent, rnode);
+    // A directory taken over may already hold a collection: its pages are
+    // listed at once, not only after a refresh.
+    if (!made && CFileSys::IsFile(GetColctFile(rnode)))
+        folder->SetHasPage(true);
     bool wasDirty = m_bDirty;
     if (!SaveFolderTree()) {
         // A folder the tree file does not know would be lost at the next
@@ -699,6 +703,7 @@ RNode* CFolderTreeMgr::CreateFolder(RNode* parent)
     }
     m_pCurrent = rnode;
     UIPort().ShowTree(m_pRoot, rnode);
+    UIPort().ShowCollection(folder->HasPage() ? LoadColct(rnode, true) : nullptr);
     UIPort().ClearPageView();
     return rnode;
 }

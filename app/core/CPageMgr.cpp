@@ -236,6 +236,7 @@ bool CPageMgr::ShowFolder(RNode* folder)
         return false;
     ForgetCurrent();
     m_tree.SetCurrentFolder(folder);
+    UIPort().SelectFolder(folder);
     UIPort().SetWindowTitle(NameOf(data));
     CColctNode* colct = m_tree.LoadColct(folder, true);
     // Page saves cut short left their temporary files beside the pages; a

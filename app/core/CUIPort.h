@@ -98,6 +98,9 @@ public:
     virtual void SetWindowTitle(const std::u16string& title) = 0;
     virtual void ShowTree(RNode* root, RNode* selected) = 0;
     virtual void ShowCollection(CColctNode* colct) = 0;  // null empties the item list
+    // Selects the folder's row in the tree and opens its ancestors, so the
+    // tree always shows where the page on show lives.
+    virtual void SelectFolder(RNode*) {}
     virtual void ClearPageView() = 0;
 
     // The page view. The document's bytes come with their character set (a

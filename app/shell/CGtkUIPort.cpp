@@ -291,6 +291,12 @@ void CGtkUIPort::ShowTree(RNode* root, RNode* selected)
         m_pWindow->ShowTree(root, selected);
 }
 
+void CGtkUIPort::SelectFolder(RNode* folder)
+{
+    if (m_pWindow)
+        m_pWindow->SelectFolderRow(folder);
+}
+
 void CGtkUIPort::ShowCollection(CColctNode* colct)
 {
     if (m_pWindow)
@@ -430,7 +436,9 @@ bool CGtkUIPort::OpenUri(const std::u16string& uri)
     GError* error = nullptr;
     bool opened = g_app_info_launch_default_for_uri(U8(uri).c_str(), nullptr, &error);
     if (error) {
+        // The user asked for it: the window says why nothing opened.
         g_printerr("Zandrel: cannot open %s: %s\n", U8(uri).c_str(), error->message);
+        ShowMessage(u"Can not open the following address:\r\n" + uri + u"\r\n\r\n" + U16(error->message));
         g_error_free(error);
     }
     return opened;
@@ -445,6 +453,7 @@ bool CGtkUIPort::RunProgram(const std::u16string& program, const std::u16string&
     bool started = g_spawn_async(nullptr, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, &error);
     if (error) {
         g_printerr("Zandrel: cannot start %s: %s\n", exe.c_str(), error->message);
+        ShowMessage(u"Can not start the following program:\r\n" + program + u"\r\n\r\n" + U16(error->message));
         g_error_free(error);
     }
     return started;

@@ -35,6 +35,7 @@ public:
     void SetWindowTitle(const std::u16string& title) override;
     void ShowTree(RNode* root, RNode* selected) override;
     void ShowCollection(CColctNode* colct) override;
+    void SelectFolder(RNode* folder) override;
     void ClearPageView() override;
     bool GetPageDocument(std::string* bytes, int* codePage) override;
     bool IsPageModified() override;

@@ -52,6 +52,14 @@ constexpr int kDocumentWaitSeconds = 5;
 constexpr int kMaxRecentPages = 100;
 // Pages Go Back can return to.
 constexpr size_t kMaxHistory = 50;
+// Between the parts of the window title, and before a page with unsaved
+// edits, as desktop editors mark it.
+constexpr char kTitleSeparator[] = " \u2014 ";
+constexpr char kUnsavedMark[] = "*";
+// The folder page's words for an empty folder, and ours for one whose
+// pages are listed beside it.
+constexpr char kNoPagesText[] = "This folder has no pages yet.";
+constexpr char kChoosePageText[] = "Choose a page from the list, or make a new one.";
 
 std::string FormatTime(long seconds)
 {
@@ -245,10 +253,10 @@ void CMainWindow::BuildWidgets()
         g_signal_connect(view, "load-changed", G_CALLBACK(&CMainWindow::OnLoadChanged), this);
         g_signal_connect(view, "context-menu", G_CALLBACK(&CMainWindow::OnContextMenu), this);
     }
-    m_pPageCommands = std::make_unique<CPageCommands>(GetWindow(), m_pPage, [this] { m_bModified = true; });
+    m_pPageCommands = std::make_unique<CPageCommands>(GetWindow(), m_pPage, [this] { SetPageModified(true); });
     m_pEditorOps = std::make_unique<CEditorOps>(
         m_core, GetWindow(), m_pPage,
-        CEditorOps::CHost{[this] { return m_viewKind == VIEW_PAGE && m_bPageShown; }, [this] { m_bModified = true; },
+        CEditorOps::CHost{[this] { return m_viewKind == VIEW_PAGE && m_bPageShown; }, [this] { SetPageModified(true); },
                           [this] {
                               m_bPageShown = false;
                               webkit_web_view_set_editable(m_pPage, FALSE);
@@ -536,7 +544,6 @@ static void EditSelectedRow(GtkWidget* view, GtkCellRenderer* cell)
     gtk_tree_path_free(path);
 }
 
-// Finds the folder's row and makes it the selected one, quietly.
 void CMainWindow::SelectFolderRow(RNode* folder)
 {
     struct SFind {
@@ -558,6 +565,8 @@ void CMainWindow::SelectFolderRow(RNode* folder)
     m_bFilling = true;
     gtk_tree_view_expand_to_path(GTK_TREE_VIEW(m_pTreeView), find.path);
     gtk_tree_view_set_cursor(GTK_TREE_VIEW(m_pTreeView), find.path, nullptr, FALSE);
+    if (gtk_widget_get_realized(m_pTreeView))
+        gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(m_pTreeView), find.path, nullptr, FALSE, 0, 0);
     m_bFilling = false;
     gtk_tree_path_free(find.path);
 }
@@ -585,7 +594,6 @@ CMainWindow::tagOPENRESULT CMainWindow::OpenPage(RNode* folder, CColctNode* colc
 {
     if (!m_core.GetPageMgr().ShowFolder(folder))
         return OPEN_REFUSED;
-    SelectFolderRow(folder);
     return m_core.GetPageMgr().ShowItem(colct, page) ? OPEN_SHOWN : OPEN_REFUSED;
 }
 
@@ -923,9 +931,45 @@ void CMainWindow::ShowOwnPage(const std::u16string& file, tagVIEWKIND kind)
     }
 }
 
-void CMainWindow::SetWindowTitle(const std::u16string& title)
+// The core names the folder or project it shows; the window composes the
+// whole title itself, from the page out to the program, so that it also
+// follows renames and unsaved edits.
+void CMainWindow::SetWindowTitle(const std::u16string&)
 {
-    gtk_window_set_title(GetWindow(), title.empty() ? "Zandrel" : U8(title).c_str());
+    UpdateWindowTitle();
+}
+
+void CMainWindow::SetPageModified(bool modified)
+{
+    if (modified == m_bModified)
+        return;
+    m_bModified = modified;
+    UpdateWindowTitle();
+}
+
+void CMainWindow::UpdateWindowTitle()
+{
+    std::string title;
+    auto add = [&title](const char16_t* part) {
+        if (part && *part)
+            title += U8(part) + kTitleSeparator;
+    };
+    if (m_bProjectOpen) {
+        CUrlNode* page = m_bPageShown ? m_core.GetPageMgr().GetCurrentPage() : nullptr;
+        if (page && m_bModified)
+            title += kUnsavedMark;
+        if (page)
+            add(page->GetName());
+        CFolderTreeMgr& tree = m_core.GetTreeMgr();
+        RNode* folder = tree.GetCurrentFolder();
+        // The top folder bears the project's name: said once.
+        if (folder && folder != tree.GetRoot() && folder->GetData())
+            add(static_cast<CFolderNode*>(folder->GetData())->GetName());
+        CZandrelProject* project = m_core.GetProjectMgr().GetCurrentProject();
+        add(project ? project->GetName() : nullptr);
+    }
+    title += "Zandrel";
+    gtk_window_set_title(GetWindow(), title.c_str());
 }
 
 // Folders the user closed stay closed when the tree is shown again; a new
@@ -998,6 +1042,10 @@ void CMainWindow::ShowCollection(CColctNode* colct)
         }
     }
     m_bFilling = false;
+    // The folder page on show speaks of the list as it is now.
+    bool withPages = gtk_tree_model_iter_n_children(GTK_TREE_MODEL(m_pListStore), nullptr) > 0;
+    if (m_viewKind == VIEW_FOLDER && m_bProjectOpen && withPages != m_bFolderWithPages)
+        ShowFolderPage();
 }
 
 bool CMainWindow::FindItemRow(CUrlNode* item, GtkTreeIter* iter)
@@ -1014,8 +1062,10 @@ bool CMainWindow::FindItemRow(CUrlNode* item, GtkTreeIter* iter)
 
 void CMainWindow::RefreshItem(CUrlNode* item)
 {
-    if (item && item == m_core.GetPageMgr().GetCurrentPage())
+    if (item && item == m_core.GetPageMgr().GetCurrentPage()) {
         m_pTagBar->ShowTags(item);
+        UpdateWindowTitle();
+    }
     GtkTreeIter iter;
     if (item && FindItemRow(item, &iter)) {
         FillItemRow(&iter, item);
@@ -1053,7 +1103,7 @@ void CMainWindow::LoadFile(const std::u16string& file, bool editable)
     webkit_web_view_set_editable(m_pPage, TRUE);
     webkit_web_view_load_uri(m_pPage, FileUri(file).c_str());
     m_bPageShown = true;
-    m_bModified = false;
+    SetPageModified(false);
 }
 
 // The user's page goes from the page view, so nothing stale can be
@@ -1063,7 +1113,7 @@ void CMainWindow::ShowOwnView()
     bool pageOnShow = gtk_stack_get_visible_child(GTK_STACK(m_pViews)) == GTK_WIDGET(m_pPage);
     m_viewKind = VIEW_BLANK;  // until the own page says what it is
     m_bPageShown = false;
-    m_bModified = false;
+    SetPageModified(false);
     gtk_stack_set_visible_child(GTK_STACK(m_pViews), GTK_WIDGET(m_pOwnView));
     if (pageOnShow) {
         m_pEditorOps->BeforeLoad(false);
@@ -1085,7 +1135,7 @@ void CMainWindow::ShowBlankText()
     webkit_web_view_load_html(m_pOwnView, ("<html><body><p>" + body + "</p></body></html>").c_str(), nullptr);
     m_viewKind = VIEW_BLANK;
     m_bPageShown = false;
-    m_bModified = false;
+    SetPageModified(false);
 }
 
 // Nothing to edit: the folder page while a project is open, else the
@@ -1094,9 +1144,31 @@ void CMainWindow::ClearPageView()
 {
     m_pTagBar->ShowTags(nullptr);
     if (m_bProjectOpen)
-        ShowOwnPage(m_core.GetFrontPage().GetFolderPage(), VIEW_FOLDER);
+        ShowFolderPage();
     else
         ShowBlankText();
+    UpdateWindowTitle();
+}
+
+// The folder page offers to make the first page; while the list holds
+// pages it asks the user to choose one instead.
+void CMainWindow::ShowFolderPage()
+{
+    std::u16string file = m_core.GetFrontPage().GetFolderPage();
+    m_bFolderWithPages = gtk_tree_model_iter_n_children(GTK_TREE_MODEL(m_pListStore), nullptr) > 0;
+    gchar* bytes = nullptr;
+    if (!m_bFolderWithPages || !g_file_get_contents(U8(file).c_str(), &bytes, nullptr, nullptr)) {
+        ShowOwnPage(file, VIEW_FOLDER);
+        return;
+    }
+    std::string html = bytes;
+    g_free(bytes);
+    size_t at = html.find(kNoPagesText);
+    if (at != std::string::npos)
+        html.replace(at, std::strlen(kNoPagesText), kChoosePageText);
+    ShowOwnView();
+    webkit_web_view_load_html(m_pOwnView, html.c_str(), FileUri(file).c_str());
+    m_viewKind = VIEW_FOLDER;
 }
 
 void CMainWindow::ShowPage(const std::u16string& file)
@@ -1105,6 +1177,7 @@ void CMainWindow::ShowPage(const std::u16string& file)
     m_viewKind = VIEW_PAGE;
     m_pTagBar->ShowTags(m_core.GetPageMgr().GetCurrentPage());
     RememberShownPage();
+    UpdateWindowTitle();
 }
 
 // A new page before its first save: an empty document to type into.
@@ -1119,9 +1192,10 @@ void CMainWindow::ShowEmptyPage()
                               "about:blank");
     m_viewKind = VIEW_PAGE;
     m_bPageShown = true;
-    m_bModified = false;
+    SetPageModified(false);
     m_pTagBar->ShowTags(m_core.GetPageMgr().GetCurrentPage());
     RememberShownPage();
+    UpdateWindowTitle();
 }
 
 bool CMainWindow::GetPageDocument(std::string* bytes, int* codePage)
@@ -1167,7 +1241,7 @@ void CMainWindow::OnTitleChanged(GtkEditable* editable, gpointer self)
 
 void CMainWindow::OnPageEdited(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self)
 {
-    static_cast<CMainWindow*>(self)->m_bModified = true;
+    static_cast<CMainWindow*>(self)->SetPageModified(true);
 }
 
 namespace {

@@ -49,18 +49,23 @@ public:
     // The views of the user-interface port.
     void SetProjectState(bool open);
     void SetWindowTitle(const std::u16string& title);
+    // "Page — Folder — Project — Zandrel", marked while the page has
+    // unsaved edits.
+    void UpdateWindowTitle();
     void ShowTree(RNode* root, RNode* selected);
     void ShowCollection(CColctNode* colct);
     void ClearPageView();
     bool GetPageDocument(std::string* bytes, int* codePage);
     bool IsPageModified() const { return m_bModified; }
-    void SetPageModified(bool modified) { m_bModified = modified; }
+    void SetPageModified(bool modified);
     void ShowPage(const std::u16string& file);
     void ShowEmptyPage();
     std::u16string GetTitleText() const;
     void SetTitleText(const std::u16string& title);
     void RefreshItem(CUrlNode* item);
     void SelectItem(CUrlNode* item);
+    // Selects the folder's row quietly, opening and scrolling to it.
+    void SelectFolderRow(RNode* folder);
     // Drag and drop between the item list and the folder tree.
     CTreeDrag* GetTreeDrag() const { return m_pTreeDrag.get(); }
 
@@ -77,7 +82,6 @@ private:
     // selection; false for any other.
     bool RunSelectionCommand(int id);
     CUrlNode* GetSelectedItem() const;
-    void SelectFolderRow(RNode* folder);
     bool OpenRecentPage(int place);
     enum tagOPENRESULT { OPEN_SHOWN, OPEN_REFUSED, OPEN_GONE };
     tagOPENRESULT OpenPageAt(const std::u16string& relative);
@@ -171,6 +175,8 @@ private:
     tagVIEWKIND m_viewKind = VIEW_BLANK;
     void ShowOwnPage(const std::u16string& file, tagVIEWKIND kind);
     void ShowOwnView();
+    void ShowFolderPage();
+    bool m_bFolderWithPages = false;
     bool m_bProjectOpen = false;
     CColctNode* m_pShownColct = nullptr;
     // The root shown in the tree and, while it is, the folders the user

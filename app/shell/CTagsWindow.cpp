@@ -74,6 +74,13 @@ void CTagsWindow::Build()
     m_pWindow = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(m_pWindow), "Zandrel");
     g_signal_connect(m_pWindow, "delete-event", G_CALLBACK(&CTagsWindow::OnDelete), this);
+    // Escape closes it as it would a dialog, before the page sees the key.
+    g_signal_connect(m_pWindow, "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEventKey* event, gpointer self) -> gboolean {
+        if (event->keyval != GDK_KEY_Escape)
+            return FALSE;
+        static_cast<CTagsWindow*>(self)->Close();
+        return TRUE;
+    }), this);
     g_signal_connect(m_pWindow, "configure-event", G_CALLBACK(&CTagsWindow::OnConfigure), this);
 
     // A context of its own: ephemeral, as the main view's, and the only

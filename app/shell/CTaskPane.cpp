@@ -58,6 +58,31 @@ CTaskPane::CTaskPane(GtkWidget* box, CTitleSearch& search, std::function<void()>
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroll), GTK_SHADOW_IN);
     gtk_container_add(GTK_CONTAINER(scroll), m_pResults);
     gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
+    g_signal_connect(scroll, "size-allocate", G_CALLBACK(&CTaskPane::OnResultsAllocate), this);
+}
+
+// A pane narrower than the title and folder columns shares its width
+// between them, in their proportions, so both are seen whole; the file
+// column follows. Only a change of the pane's width resizes them, so a
+// column the user widened stays as it is meanwhile.
+void CTaskPane::OnResultsAllocate(GtkWidget*, GdkRectangle* area, gpointer self)
+{
+    auto* pane = static_cast<CTaskPane*>(self);
+    if (area->width == pane->m_nResultsWidth)
+        return;
+    pane->m_nResultsWidth = area->width;
+    const int title = CTitleSearch::kColumns[RESULT_TITLE].width;
+    const int folder = CTitleSearch::kColumns[RESULT_FOLDER].width;
+    // Room for the frame of the scrolled list.
+    int room = area->width - 4;
+    int titleWidth = title, folderWidth = folder;
+    if (room < title + folder && room > 0) {
+        titleWidth = room * title / (title + folder);
+        folderWidth = room - titleWidth;
+    }
+    GtkTreeView* view = GTK_TREE_VIEW(pane->m_pResults);
+    gtk_tree_view_column_set_fixed_width(gtk_tree_view_get_column(view, RESULT_TITLE), titleWidth);
+    gtk_tree_view_column_set_fixed_width(gtk_tree_view_get_column(view, RESULT_FOLDER), folderWidth);
 }
 
 // The widgets went with the window; the store is ours.

@@ -40,6 +40,7 @@ private:
     static gboolean OnResultKey(GtkWidget* view, GdkEventKey* event, gpointer self);
     int TakeRow(GtkTreePath* path) const;
     static gboolean OnOpenIdle(gpointer self);
+    static void OnResultsAllocate(GtkWidget*, GdkRectangle* area, gpointer self);
 
     CTitleSearch& m_search;
     std::function<void()> m_hide;
@@ -50,4 +51,5 @@ private:
     // A click opens its row once the view has selected it.
     guint m_openIdle = 0;
     int m_nOpenRow = -1;
+    int m_nResultsWidth = -1;
 };

@@ -267,7 +267,10 @@ void CTagPageBuilder::AppendEntry(const CTagPageContext& context, RNode* folder,
     out += u"</DIV><DIV class=colct><A href=\"krv:urlnode?href=";
     CHtmlEscape::Append(out, link, CHtmlEscape::Link);
     out += u"\">";
-    CHtmlEscape::Append(out, link, CHtmlEscape::Text);
+    // The link keeps its backslashes; the user reads a path as the desktop writes it.
+    std::u16string shown = link;
+    std::replace(shown.begin(), shown.end(), u'\\', u'/');
+    CHtmlEscape::Append(out, shown, CHtmlEscape::Text);
     out += u"</A></DIV>";
 }
 

@@ -338,6 +338,20 @@ class Program:
                 return False
         return wait(f'the page to show "{text}"', lambda: find_all(self.document(), has, 1))
 
+    def tags_window(self, title):
+        """Waits for the tags window showing the page so titled; gives it the keyboard."""
+        w = wait(f'the tags window "{title}"', lambda: next(
+            (w for w in self.windows() if role(w) == "frame" and w != self.frame and w.name == title), None))
+        def shown():
+            named = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid), "--name",
+                                    f"^{title}$"], capture_output=True, text=True).stdout.split()
+            return next((i for i in self.xwindows() if i in named and i != self.xid), None)
+        self.tags_xid = wait("the tags window on the display", shown)
+        self.tags = w
+        self.focus(self.tags_xid)
+        return wait("the tags page loaded", lambda: find_all(w, lambda n: role(n) == "document web" and n.name == title
+                                                             and not n.getState().contains(pyatspi.STATE_BUSY), 1)[0])
+
     def wait_title(self, part):
         return wait(f'a window title with "{part}"', lambda: part in self.frame.name)
 

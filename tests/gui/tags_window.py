@@ -49,21 +49,6 @@ def expect_file_tags(name, want):
              lambda: os.getxattr(os.path.join(folder, name), "user.xdg.tags").decode() == want)
 
 
-def tags_window(title):
-    """Waits for the tags window showing the page so titled; gives it the keyboard."""
-    w = wait(f'the tags window "{title}"', lambda: next(
-        (w for w in p.windows() if role(w) == "frame" and w != p.frame and w.name == title), None))
-    def shown():
-        named = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(p.proc.pid), "--name",
-                                f"^{title}$"], capture_output=True, text=True).stdout.split()
-        return next((i for i in p.xwindows() if i in named and i != p.xid), None)
-    p.tags_xid = wait("the tags window on the display", shown)
-    p.tags = w
-    p.focus(p.tags_xid)
-    return wait("the tags page loaded", lambda: find_all(w, lambda n: role(n) == "document web" and n.name == title
-                                                         and not n.getState().contains(pyatspi.STATE_BUSY), 1)[0])
-
-
 def tag_it(doc):
     """The tag-it form with its tags field ready for the keyboard."""
     wait("the tags field focused", lambda: find_all(doc, lambda n: role(n) == "entry" and n.name == "Tags" and
@@ -122,7 +107,7 @@ for n, text in enumerate(("First page", "Second page"), 1):
 # The tag-it form of the second page: the tags field has the focus, the
 # description is above it.
 main_key("ctrl+t")
-tag_it(tags_window("Tag pages"))
+tag_it(p.tags_window("Tag pages"))
 geometry = subprocess.run(["xdotool", "getwindowgeometry", p.tags_xid], capture_output=True, text=True).stdout
 "Position: 256,185" in geometry and "Geometry: 768x614" in geometry or \
     fail(f"the tags window is not placed by default: {geometry}")
@@ -139,7 +124,7 @@ expect_file_tags("Untitled-2.htm", "news,tech")
 # The first page.
 select("Untitled-1")
 main_key("ctrl+t")
-tag_it(tags_window("Tag pages"))
+tag_it(p.tags_window("Tag pages"))
 type_text("news travel")
 key("Return")
 tags_hidden("the second tag-it form to close its window")
@@ -151,11 +136,11 @@ expect_file_tags("Untitled-1.htm", "news,travel")
 # The recently tagged pages with the cloud, then a search by two tags in
 # the page's own field: one result.
 main_key("ctrl+r")
-doc = tags_window(SEARCH)
+doc = p.tags_window(SEARCH)
 wait("the cloud", lambda: find(doc, "link", "travel"))
 shot("gui_tags_cloud")
 search(doc, "news tech")
-wait("the search result", lambda: find(tags_window(SEARCH), "link", "Untitled-2")
+wait("the search result", lambda: find(p.tags_window(SEARCH), "link", "Untitled-2")
      and not find(p.tags, "link", "Untitled-1"))
 shot("gui_tags_search")
 p.no_dialog("search")
@@ -166,7 +151,7 @@ xdo("windowmove", "--sync", p.tags_xid, 100, 80)
 click(find(p.tags, "link", "Untitled-2"))
 tags_hidden("following a result to close the window")
 main_key("ctrl+r")
-doc = tags_window(SEARCH)
+doc = p.tags_window(SEARCH)
 wait("the window where it was left", lambda: "Position: 100,80" in subprocess.run(
     ["xdotool", "getwindowgeometry", p.tags_xid], capture_output=True, text=True).stdout)
 # With the keep-open box ticked (its script sends the command), following a
@@ -192,7 +177,7 @@ expect_file_tags("Untitled-2.htm", "news,technology")
 
 # Delete: an unknown tag is refused and the dialog stays; then "travel".
 p.focus(p.tags_xid)
-click(wait("the delete link", lambda: find(tags_window(SEARCH), "link", "(delete tag)")))
+click(wait("the delete link", lambda: find(p.tags_window(SEARCH), "link", "(delete tag)")))
 delete = p.dialog()
 type_text("nosuch")
 key("Return")
@@ -215,7 +200,7 @@ p.no_dialog("after delete")
 # send a command, and so show a dialog, if it ran.
 select("Untitled-2")
 main_key("ctrl+t")
-tag_it(tags_window("Tag pages"))
+tag_it(p.tags_window("Tag pages"))
 key("ctrl+a")
 type_text("news <img/src=x/onerror=location.href='krv:edittag?delete'> "
           "<script>location.href='krv:edittag?rename'</script>")
@@ -243,19 +228,19 @@ p = start(os.path.join(PROJECTS, "Alpha.zand"))
 click(p.folder("Folder1"))
 click(p.row("<img src=x onerror=\"location.href='krv:edittag?delete'\"><b>Bold</b>"))
 main_key("ctrl+t")
-tag_it(tags_window("Tag pages"))
+tag_it(p.tags_window("Tag pages"))
 p.no_dialog("markup in the tag-it form")
 shot("gui_tags_markup_form")
 # The other page: markup in the description and the tags field.
 select("Untitled-2")
 main_key("ctrl+t")
-tag_it(tags_window("Tag pages"))
+tag_it(p.tags_window("Tag pages"))
 p.no_dialog("markup in the other tag-it form")
 shot("gui_tags_markup_form2")
 main_key("ctrl+r")
-doc = tags_window(SEARCH)
+doc = p.tags_window(SEARCH)
 search(doc, "news")
-wait("the search results", lambda: find(tags_window(SEARCH), "link", "Untitled-2"))
+wait("the search results", lambda: find(p.tags_window(SEARCH), "link", "Untitled-2"))
 p.no_dialog("markup in the search page")
 shot("gui_tags_markup")
 sums() == before or fail("the markup changed files")

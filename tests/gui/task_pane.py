@@ -48,7 +48,7 @@ pane = hide.parent
 wait("both reports found", lambda: find(pane, "table cell", "Cherry report"))
 shot("gui_task_pane")
 click(find(pane, "table cell", "Apple report"))
-wait("the result's folder shown", lambda: p.title() == "Folder1")
+p.wait_title("Apple report \u2014 Folder1 \u2014 Alpha")
 shot("gui_task_pane_open")
 
 # The pane's own hide control takes it away as Ctrl+E does, and the

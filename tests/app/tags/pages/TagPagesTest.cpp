@@ -205,7 +205,7 @@ TEST_F(TagPagesTest, HostileNamesStayText)
         EXPECT_NE(form.find(want), std::string::npos) << want;
     for (const char* want : {"<LI class=post><H4 class=desc><A href=\"krv:urlnode?href=Notes\\Home\\100%25 %231.htm\" rel=nofollow>"
                              "&lt;script&gt;krv()&lt;/script&gt;&quot;'</A></H4><P class=notes>&lt;b onclick=&quot;x&quot;&gt;",
-                             "<A href=\"krv:urlnode?href=Notes\\Home\\100%25 %231.htm\">Notes\\Home\\100% #1.htm</A>"})
+                             "<A href=\"krv:urlnode?href=Notes\\Home\\100%25 %231.htm\">Notes/Home/100% #1.htm</A>"})
         EXPECT_NE(page.find(want), std::string::npos) << want;
 }
 
