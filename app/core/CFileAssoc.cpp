@@ -99,6 +99,7 @@ bool CFileAssoc::Register(const std::u16string& programPath)
     std::string entry = "[Desktop Entry]\n"
                         "Type=Application\n"
                         "Name=" + typeName + "\n"
+                        "Icon=" + Utf8(kAppId) + "\n"
                         "Exec=" + Utf8(exec) + " %f\n"
                         "MimeType=" + mimeType + ";\n"
                         "Terminal=false\n";

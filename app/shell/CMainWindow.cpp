@@ -498,11 +498,9 @@ void CMainWindow::OnCommand(int id)
     case CCommandTable::ID_STATISTICS:
         ShowStatistics();
         return;
-    case CCommandTable::ID_ABOUT: {
-        const CMenuEntry* entry = CCommandTable::Find(id);
-        UIPort().MessageBox(CCommandTable::GetVersionText(), entry ? CUnicodeTool::FromUtf8(CMenuText::ToPlainLabel(entry->caption)) : u"Zandrel", MB_OK, IDOK);
+    case CCommandTable::ID_ABOUT:
+        RunAboutDialog(GetWindow());
         return;
-    }
     default:
         if (!RunSelectionCommand(id) && !RunRecentProjectCommand(id))
             RunEditCommand(id);

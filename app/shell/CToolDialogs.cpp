@@ -1,6 +1,8 @@
 #include "app/shell/CToolDialogs.h"
 
 #include "app/core/CAppSettings.h"
+#include "app/core/CCommandTable.h"
+#include "app/core/CFileAssoc.h"
 #include "app/core/COptions.h"
 #include "app/core/CProjectStats.h"
 #include "app/shell/CGtkText.h"
@@ -161,6 +163,26 @@ void RunStatisticsDialog(GtkWindow* parent, const std::u16string& name, const CP
     }
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), grid, TRUE, TRUE, 0);
     gtk_widget_show_all(dialog);
+    gtk_dialog_run(GTK_DIALOG(dialog));
+    gtk_widget_destroy(dialog);
+}
+
+void RunAboutDialog(GtkWindow* parent)
+{
+    GtkWidget* dialog = gtk_about_dialog_new();
+    GtkAboutDialog* about = GTK_ABOUT_DIALOG(dialog);
+    gtk_window_set_transient_for(GTK_WINDOW(dialog), parent);
+    gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+    gtk_window_set_destroy_with_parent(GTK_WINDOW(dialog), TRUE);
+    gtk_about_dialog_set_program_name(about, "Zandrel");
+    gtk_about_dialog_set_logo_icon_name(about, U8(CFileAssoc::kAppId).c_str());
+    gtk_about_dialog_set_version(about, U8(CCommandTable::GetVersionText()).c_str());
+    gtk_about_dialog_set_comments(about, "A desktop organiser for saved web pages and notes.");
+    std::string site = U8(CCommandTable::GetWebSite());
+    gtk_about_dialog_set_website(about, site.c_str());
+    gtk_about_dialog_set_website_label(about, site.c_str());
+    gtk_about_dialog_set_license_type(about, GTK_LICENSE_GPL_3_0);
+    // Close and Escape both answer with a response, which ends the run.
     gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);
 }

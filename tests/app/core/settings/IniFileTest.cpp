@@ -82,10 +82,10 @@ TEST(FirstRunTest, RegistersTheProjectFileType)
     EXPECT_TRUE(CFileAssoc::RegisterFirstRun(registry, u"/opt/Korvel Zandrel/Zandrel", 1267625109));
     EXPECT_TRUE(registry.KeyExists());
     EXPECT_EQ(ReadBytes(share / "Zandrel/registry.ini"), "[Software\\Zandrel]\nVersion=2.0.0\nFirstTime=1267625109\n");
-    EXPECT_EQ(ReadBytes(share / "applications/zandrel.desktop"),
-              "[Desktop Entry]\nType=Application\nName=Korvel Zandrel\nExec=\"/opt/Korvel Zandrel/Zandrel\" %f\n"
-              "MimeType=application/x-zandrel-project;\nTerminal=false\n");
-    std::string package = ReadBytes(share / "mime/packages/zandrel.xml");
+    EXPECT_EQ(ReadBytes(share / "applications/org.zandrel.Zandrel.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Korvel Zandrel\nIcon=org.zandrel.Zandrel\n"
+              "Exec=\"/opt/Korvel Zandrel/Zandrel\" %f\nMimeType=application/x-zandrel-project;\nTerminal=false\n");
+    std::string package = ReadBytes(share / "mime/packages/org.zandrel.Zandrel.xml");
     EXPECT_NE(package.find("<mime-type type=\"application/x-zandrel-project\">"), std::string::npos);
     EXPECT_NE(package.find("<glob pattern=\"*.zand\"/>"), std::string::npos);
     EXPECT_EQ(ReadBytes(calls), "desktop " + (share / "applications").string() + "\nmime " + (share / "mime").string() + "\n");
