@@ -581,27 +581,37 @@ bool CFolderTreeMgr::IsFolderInside(RNode* folder, bool tell) const
     return IsInsideContent(GetDirectoryPath(folder), tell);
 }
 
+bool CFolderTreeMgr::SavePending()
+{
+    if (!m_pRoot)
+        return true;
+    // Changes that were not written when they were made (times of pages
+    // shown, failed writes); each failure is shown, the others still tried.
+    bool written = true;
+    for (RNode* folder : FoldersOf(m_pRoot)) {
+        CColctNode* colct = FolderOf(folder)->GetColctNode();
+        if (colct && colct->HasNewData())
+            written = SaveColct(colct, GetColctFile(folder), false) && written;
+    }
+    if (m_bDirty)
+        written = SaveFolderTree() && written;
+    if (!GetContentPath().empty() && m_tags.IsDirty())
+        written = SaveTags() && written;
+    return written;
+}
+
+void CFolderTreeMgr::NotifyPathChange(const CPathChange& change) const
+{
+    for (const PathChangeHook& hook : m_pathHooks)
+        hook(change);
+}
+
 bool CFolderTreeMgr::CloseTree()
 {
-    bool written = true;
-    if (m_pRoot) {
-        // Changes that were not written when they were made; each failure
-        // is shown, and the others are still tried.
-        for (RNode* folder : FoldersOf(m_pRoot)) {
-            CColctNode* colct = FolderOf(folder)->GetColctNode();
-            if (colct && colct->HasNewData())
-                written = SaveColct(colct, GetColctFile(folder), false) && written;
-        }
-        if (m_bDirty)
-            written = SaveFolderTree() && written;
-        const CUserFolder& user = CAppSettings::Get()->GetUserFolder();
-        if (!GetContentPath().empty()) {
-            m_recent.Save(user.GetRecentColctFile(), [this](CFolderNode* folder) {
-                return GetRelativePath(folder->GetRNode());
-            });
-            if (m_tags.IsDirty())
-                written = SaveTags() && written;
-        }
+    bool written = SavePending();
+    if (m_pRoot && !GetContentPath().empty()) {
+        m_recent.Save(CAppSettings::Get()->GetUserFolder().GetRecentColctFile(),
+                      [this](CFolderNode* folder) { return GetRelativePath(folder->GetRNode()); });
     }
     ReleaseTree(m_pRoot);
     m_pRoot = m_pCurrent = nullptr;
@@ -765,6 +775,7 @@ bool CFolderTreeMgr::RenameFolder(RNode* folder, const std::u16string& newName)
     }
     if (folder == m_pCurrent)
         UIPort().SetWindowTitle(newName);
+    NotifyPathChange({oldRelative, newRelative, nullptr});
     return true;
 }
 
@@ -822,6 +833,8 @@ bool CFolderTreeMgr::MoveFolder(RNode* folder, RNode* target, bool asChild)
         RewindTreeFile(treeSaved, wasDirty);
         return false;
     }
+    if (newParent != oldParent)
+        NotifyPathChange({oldRelative, newRelative, nullptr});
     return true;
 }
 
@@ -839,11 +852,19 @@ bool CFolderTreeMgr::RemoveFolder(RNode* folder)
     // The page being edited may belong to the folder that goes.
     if (!LeaveCurrentPage())
         return false;
+    // The collection files stay with the directory, which may be taken
+    // over again: what they still lack (times of pages shown) goes in.
+    for (RNode* gone : FoldersOf(folder)) {
+        CColctNode* colct = FolderOf(gone)->GetColctNode();
+        if (colct && colct->HasNewData())
+            static_cast<void>(SaveColct(colct, GetColctFile(gone), false));
+    }
     COperation operation(*this);
     bool wasDirty = m_bDirty;
     CProjectTags::CSnapshot tags = m_tags.TakeSnapshot();
     std::u16string relative;
-    bool tagsGone = GetRelativePath(folder, &relative) && m_tags.RemovePathsUnder(relative) > 0;
+    bool hasPath = GetRelativePath(folder, &relative);
+    bool tagsGone = hasPath && m_tags.RemovePathsUnder(relative) > 0;
     RNode* oldNext = folder->GetNext();
     RNTool::RemoveOneChild(parent, folder);
     bool treeSaved = SaveFolderTree();
@@ -863,6 +884,8 @@ bool CFolderTreeMgr::RemoveFolder(RNode* folder)
     for (RNode* gone : FoldersOf(folder))
         m_recent.ForgetFolder(FolderOf(gone));
     ReleaseTree(folder);
+    if (hasPath)
+        NotifyPathChange({relative, std::u16string(), nullptr});
     UIPort().ShowTree(m_pRoot, m_pCurrent);
     if (currentGone) {
         UIPort().ClearPageView();

@@ -3,6 +3,7 @@
 // The project's folder tree: folders are directories under the content
 // folder, each may hold a collection of pages in its ".zandrel" folder.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,25 @@ public:
     // collections, the tag store and the recent collections list. False
     // when something pending could not be written (shown).
     bool CloseTree();
+
+    // Writes the collections with unsaved changes, the tree when dirty and
+    // the tags when changed; false when one was not written (shown).
+    bool SavePending();
+
+    // Page paths that changed once an operation was written: the page at
+    // `oldPath` (every page under it, for a folder path ending in "/") is
+    // at `newPath` now, or gone when `newPath` is empty. `item` is the page
+    // renamed or moved, null for a folder.
+    struct CPathChange {
+        std::u16string oldPath;
+        std::u16string newPath;
+        const CUrlNode* item = nullptr;
+    };
+    using PathChangeHook = std::function<void(const CPathChange& change)>;
+    // Lists that name pages by path (the recent pages) follow them, as the
+    // tag store does.
+    void AddPathChangeHook(PathChangeHook hook) { m_pathHooks.push_back(std::move(hook)); }
+    void NotifyPathChange(const CPathChange& change) const;
 
     // A change that waits for the next write (or the close).
     void SetDirty() { m_bDirty = true; }
@@ -178,6 +198,7 @@ private:
     RNode* m_pCurrent = nullptr;
     CProjectTags m_tags;
     CRecentColcts m_recent;
+    std::vector<PathChangeHook> m_pathHooks;
     bool m_bDirty = false;
     bool m_bWarnReadOnly = true;
     int m_nOperations = 0;

@@ -205,6 +205,10 @@ bool CPageMgr::Show(CColctNode* colct, CUrlNode* item)
     }
     m_tree.RememberShownItem(colct, item);
     SetCurrent(colct, item);
+    // Not worth a write of its own: it goes with the collection's next
+    // write, at the latest when the project closes.
+    item->GetNodeStat()->SetStatTime(0, 0, static_cast<long>(std::time(nullptr)), CNodeStat::STAT_VISITED);
+    colct->SetHasNewData(true);
     if (file.empty())
         UIPort().ShowEmptyPage();
     else
@@ -448,9 +452,17 @@ int CPageMgr::SavePage(CUrlNode* item)
         bytes.swap(utf8);
     }
     bool existed = CFileSys::Exists(file);
+    // Saving the same bytes again changes nothing worth a time.
+    std::string before;
+    bool changed = first || !existed || !ReadWholeFile(file, &before) || before != bytes;
     if (!WritePageFile(file, bytes))
         return SAVE_FAILED;
     WriteKeywords(file, item);
+    CNodeStat* stat = item->GetNodeStat();
+    long oldModified = 0;
+    stat->GetStatTime(nullptr, &oldModified, nullptr);
+    if (changed)
+        stat->SetStatTime(0, static_cast<long>(std::time(nullptr)), 0, CNodeStat::STAT_MODIFIED);
     if (first) {
         CFolderTreeMgr::COperation operation(m_tree);
         CFolderNode* data = FolderData(folder);
@@ -461,6 +473,7 @@ int CPageMgr::SavePage(CUrlNode* item)
         if (!colctSaved || (!hadPage && !m_tree.SaveFolderTree())) {
             // The page stays unsaved, as its collection file knows it.
             item->SetUrl(nullptr);
+            stat->SetStatTime(0, oldModified, 0, CNodeStat::STAT_MODIFIED);
             data->SetHasPage(hadPage);
             if (!existed)
                 CFileSys::RemoveFile(file);
@@ -469,7 +482,13 @@ int CPageMgr::SavePage(CUrlNode* item)
             return SAVE_FAILED;
         }
         AddTagPaths(item, folder);
+    } else if (changed && !m_tree.SaveColct(colct)) {
+        // The page itself is saved; its time waits for the next write of
+        // the collection (the user heard why this one failed).
+        colct->SetHasNewData(true);
     }
+    if (changed)
+        UIPort().RefreshItem(item);
     return SAVE_DONE;
 }
 
@@ -611,6 +630,7 @@ bool CPageMgr::RenamePage(CUrlNode* item, const std::u16string& typed)
         }
         if (movedAssets)
             RewriteAssetLinks(item, newFile, oldAssets, newAssets);
+        m_tree.NotifyPathChange({oldPath, m_tree.GetPageRelativePath(folder, item), item});
     }
     UIPort().RefreshItem(item);
     if (IsCurrent(item)) {
@@ -814,6 +834,8 @@ bool CPageMgr::MovePage(CUrlNode* item, RNode* target)
     // The pictures follow the assets folder when its name changed.
     if (movedAssets && CFileSys::NameOf(oldAssets) != CFileSys::NameOf(newAssets))
         RewriteAssetLinks(item, newFile, oldAssets, newAssets);
+    if (hasFile)
+        m_tree.NotifyPathChange({oldPath, m_tree.GetPageRelativePath(target, item), item});
     UIPort().ShowTree(m_tree.GetRoot(), m_tree.GetCurrentFolder());
     if (wasCurrent) {
         ForgetCurrent();
@@ -850,12 +872,13 @@ bool CPageMgr::DeletePage(CUrlNode* item)
     CProjectTags::CSnapshot tags = store.TakeSnapshot();
     CFolderNode* data = FolderData(folder);
     const bool hadPage = data->HasPage();
+    const std::u16string path = file.empty() ? std::u16string() : m_tree.GetPageRelativePath(folder, item);
     RNode* record = item->GetRNode();
     RNode* oldNext = record->GetNext();
     RNTool::RemoveOneChild(colct->GetLocRNodeRoot(), record);
     if (!colct->GetFirstRNode())
         data->SetHasPage(false);
-    bool tagsGone = !file.empty() && store.RemovePath(m_tree.GetPageRelativePath(folder, item)) > 0;
+    bool tagsGone = !path.empty() && store.RemovePath(path) > 0;
     bool colctSaved = m_tree.SaveColct(colct);
     bool tagsSaved = colctSaved && (!tagsGone || m_tree.SaveTags());
     if (!tagsSaved || (hadPage != data->HasPage() && !m_tree.SaveFolderTree())) {
@@ -878,6 +901,8 @@ bool CPageMgr::DeletePage(CUrlNode* item)
     }
     if (!file.empty() && CFileSys::Exists(file) && m_trashPage)
         m_trashPage(file);
+    if (!path.empty())
+        m_tree.NotifyPathChange({path, std::u16string(), item});
     RNode::Delete(record);
     item->SetRNode(nullptr);
     m_deleted.push_back(item);

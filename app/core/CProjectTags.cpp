@@ -8,28 +8,6 @@
 #include "base/tools/CSysString.h"
 #include "base/xml/CTagsXML.h"
 
-namespace {
-
-// Paths compare without letter case, as the store compares its addresses;
-// sibling folders never differ in case only.
-bool SameText(std::u16string_view a, std::u16string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (CStringTool::FoldCase(a[i]) != CStringTool::FoldCase(b[i]))
-            return false;
-    }
-    return true;
-}
-
-bool HasPrefix(const std::u16string& path, const std::u16string& prefix)
-{
-    return path.size() > prefix.size() && SameText(std::u16string_view(path).substr(0, prefix.size()), prefix);
-}
-
-}  // namespace
-
 CProjectTags::~CProjectTags()
 {
     Release();
@@ -241,7 +219,7 @@ int CProjectTags::RewritePaths(const std::u16string& oldPrefix, const std::u16st
     for (RTagItem* r = m_pStore->GetTagItemHead(); r; r = r->GetNext()) {
         for (RBstrItem* u = r->GetData()->GetUrlList(); u; u = u->GetNext()) {
             std::u16string page = NormalizePath(u->GetData());
-            if (!HasPrefix(page, oldPrefix))
+            if (!IsUnder(page, oldPrefix))
                 continue;
             char16_t* moved = CSysString::Alloc((newPrefix + page.substr(oldPrefix.size())).c_str());
             if (!moved)
@@ -267,7 +245,7 @@ int CProjectTags::RemovePathsUnder(const std::u16string& prefix)
         CTagItem* tag = r->GetData();
         for (RBstrItem* u = tag->GetUrlList(); u;) {
             RBstrItem* next = u->GetNext();
-            if (HasPrefix(NormalizePath(u->GetData()), prefix)) {
+            if (IsUnder(NormalizePath(u->GetData()), prefix)) {
                 tag->DeleteUrlItem(u);
                 ++removed;
             }
@@ -291,7 +269,7 @@ int CProjectTags::RemovePath(const std::u16string& path)
     for (RTagItem* r = m_pStore->GetTagItemHead(); r; r = r->GetNext()) {
         CTagItem* tag = r->GetData();
         for (RBstrItem* u = tag->GetUrlList(); u; u = u->GetNext()) {
-            if (SameText(NormalizePath(u->GetData()), page)) {
+            if (SamePath(NormalizePath(u->GetData()), page)) {
                 tag->DeleteUrlItem(u);
                 touched.push_back(tag);
                 break;
@@ -320,4 +298,21 @@ std::u16string CProjectTags::NormalizePath(const char16_t* path)
     std::u16string text = path ? path : u"";
     std::replace(text.begin(), text.end(), u'\\', u'/');
     return text;
+}
+
+bool CProjectTags::SamePath(std::u16string_view a, std::u16string_view b)
+{
+    // Sibling folders never differ in case only.
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (CStringTool::FoldCase(a[i]) != CStringTool::FoldCase(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool CProjectTags::IsUnder(std::u16string_view path, std::u16string_view prefix)
+{
+    return path.size() > prefix.size() && SamePath(path.substr(0, prefix.size()), prefix);
 }

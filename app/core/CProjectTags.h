@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -72,6 +73,11 @@ public:
 
     // "\" becomes "/", as paths are compared.
     static std::u16string NormalizePath(const char16_t* path);
+    // Page paths compare without letter case, as the store compares its
+    // addresses; both are taken as normalized.
+    static bool SamePath(std::u16string_view a, std::u16string_view b);
+    // True when `path` lies under the folder path `prefix` (ending in "/").
+    static bool IsUnder(std::u16string_view path, std::u16string_view prefix);
 
 private:
     void RebuildIndex();

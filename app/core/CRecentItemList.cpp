@@ -50,7 +50,10 @@ void CRecentItemList::Load()
     int count = 0;
     for (RNode* entry = from ? from->GetChild() : nullptr; entry && count < m_nMax;) {
         RNode* next = entry->GetNext();
-        if (entry->GetType() == NT_URL) {
+        // Files of older versions may list a page twice.
+        if (entry->GetType() == NT_URL && Find(GetItem(entry)->GetUrl())) {
+            m_bDirty = true;
+        } else if (entry->GetType() == NT_URL) {
             RNTool::RemoveOneChild(from, entry);
             RNTool::InsertAsChild(m_pRoot, entry);
             ++count;
@@ -107,6 +110,24 @@ void CRecentItemList::Remove(RNode* entry)
         return;
     DeleteEntry(entry);
     m_bDirty = true;
+}
+
+bool CRecentItemList::RemoveDuplicates()
+{
+    bool removed = false;
+    for (RNode* entry = GetFirst(); entry;) {
+        RNode* next = entry->GetNext();
+        CUrlNode* item = GetItem(entry);
+        RNode* first = item ? Find(item->GetUrl()) : nullptr;
+        if (first && first != entry) {
+            DeleteEntry(entry);
+            removed = true;
+        }
+        entry = next;
+    }
+    if (removed)
+        m_bDirty = true;
+    return removed;
 }
 
 void CRecentItemList::Clear()

@@ -20,7 +20,9 @@ public:
     const std::u16string& GetFile() const { return m_file; }
 
     // Replaces the list with the items of the file, at most the maximum; a
-    // missing or unreadable file gives an empty list. Not changed afterwards.
+    // missing or unreadable file gives an empty list. An address listed
+    // again (letter case aside) is dropped, the newest entry kept; the list
+    // counts as changed then, and as unchanged otherwise.
     void Load();
     // Writes the list when it changed since the last write; false when a
     // needed write failed (it stays changed, so a later write tries again).
@@ -32,6 +34,9 @@ public:
     bool AddFirst(CUrlNode* item);
     // Removes one entry (a child of GetRoot).
     void Remove(RNode* entry);
+    // Drops each entry whose address (letter case aside) a newer one has;
+    // true when any went.
+    bool RemoveDuplicates();
     // Empties the list without marking it changed.
     void Clear();
 

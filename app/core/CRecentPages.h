@@ -6,9 +6,9 @@
 // project. Read when first needed, written when the project closes. The
 // recently tagged pages are kept the same way in a file of their own.
 
+#include "app/core/CFolderTreeMgr.h"
 #include "app/core/CRecentItemList.h"
 
-class CFolderTreeMgr;
 class CUserFolder;
 class CUrlNode;
 class RNode;
@@ -32,8 +32,18 @@ public:
     // before its first use). Pages without a file, and pages whose path
     // cannot be formed, are not listed.
     void Add(CFolderTreeMgr& tree, RNode* folder, CUrlNode* item);
+    // Pages renamed, moved or gone: their entries follow (the list is read
+    // first when it was not yet), taking the page's new title; one entry
+    // stays per path, the newest.
+    void OnPathChange(const CFolderTreeMgr::CPathChange& change);
+    // Drops the entry of the page at `path`; false when none was listed.
+    bool Forget(const std::u16string& path);
+    // An entry was chosen whose page is no longer found: tells the user
+    // and drops it.
+    void OnPageGone(const std::u16string& path);
     // Reads the open project's list, replacing what is held; empty when
-    // no project is open or the file does not read.
+    // no project is open or the file does not read. Entries of pages not
+    // found stay: their collections may not be read yet.
     void Load();
     // Writes the list when it changed; false when a needed write failed.
     bool Save();

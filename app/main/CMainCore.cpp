@@ -32,6 +32,11 @@ CMainCore::CMainCore()
         m_pRecentPages->Close();
         m_pTags->OnProjectClosed();
     });
+    // Both recent lists name pages by path, as the tag store does.
+    m_pTree->AddPathChangeHook([this](const CFolderTreeMgr::CPathChange& change) {
+        m_pRecentPages->OnPathChange(change);
+        m_pTags->GetRecentTagged().OnPathChange(change);
+    });
     CKrvActions& actions = m_krv.GetActions();
     actions.newProject = [this] { m_pProjects->NewProjectCommand(); };
     actions.openProjectDialog = [this] { m_pProjects->OpenProjectCommand(); };
@@ -81,7 +86,14 @@ bool CMainCore::CloseProjectForExit()
 {
     if (m_pProjects->CloseProject())
         return true;
-    return ++m_nRefusedCloses >= kMaxRefusedCloses;
+    if (++m_nRefusedCloses < kMaxRefusedCloses)
+        return false;
+    // The project stays open as the window goes; what only waited for
+    // the close (times of pages shown, the recent lists) is written still.
+    m_pTree->SavePending();
+    m_pRecentPages->Save();
+    m_pTags->GetRecentTagged().Save();
+    return true;
 }
 
 void CMainCore::SaveSettingsForExit(const CQVRect& normalRect)

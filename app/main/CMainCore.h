@@ -63,7 +63,8 @@ public:
     bool RunStartupProjectStep(const std::u16string& commandLineProject, long now);
 
     // The first step of a close request: closes the project. False while the
-    // window must stay open; the third refusal lets it close regardless.
+    // window must stay open; the third refusal lets it close regardless,
+    // with what waited for the close written.
     bool CloseProjectForExit();
     // Keeps the window's normal rectangle and writes the settings file.
     void SaveSettingsForExit(const CQVRect& normalRect);

@@ -576,7 +576,13 @@ bool CMainWindow::OpenRecentPage(int place)
     for (int i = 0; entry && i < place; ++i)
         entry = entry->GetNext();
     CUrlNode* recent = entry ? CRecentPages::GetItem(entry) : nullptr;
-    return recent && recent->GetUrl() && OpenPageAt(recent->GetUrl()) == OPEN_SHOWN;
+    if (!recent || !recent->GetUrl())
+        return false;
+    std::u16string path = recent->GetUrl();
+    tagOPENRESULT result = OpenPageAt(path);
+    if (result == OPEN_GONE)
+        m_core.GetRecentPages().OnPageGone(path);
+    return result == OPEN_SHOWN;
 }
 
 // A page by its path in the project: its folder, then the page.

@@ -406,6 +406,8 @@ void CTagsWindowMgr::OnOpenPage(const std::u16string& data)
                          : nullptr;
     if (!item) {
         ShowMessage(kNoPageText + data);
+        if (link.compare(0, prefix.size(), prefix) == 0)
+            m_recent.Forget(link.substr(prefix.size()));
         return;
     }
     if (m_showItem)

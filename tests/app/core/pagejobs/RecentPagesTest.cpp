@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "app/core/CPageMgr.h"
+#include "app/tags/CTagsWindowMgr.h"
 #include "base/xml/CReadBkmarkXML.h"
 #include "tests/app/core/pagejobs/PageJobsTest.h"
 
@@ -67,4 +69,51 @@ TEST_F(PageJobsTest, RecentPagesKeepTheTenNewestAndAreReadBackInOrder)
     ASSERT_TRUE(projects.CloseProject());
     EXPECT_FALSE(fs::exists(file));
     EXPECT_TRUE(ui.messages.empty());
+}
+
+// Both lists follow pages and folders renamed, moved and removed, one entry
+// a page; a list not read yet is read for a change. A file of an older
+// version may list a page twice: the newest entry stays.
+TEST_F(PageJobsTest, RecentListsFollowRenamesMovesAndRemovals)
+{
+    CRecentPages& opened = core->GetRecentPages();
+    CRecentPages& tagged = core->GetTagsMgr().GetRecentTagged();
+    RNode* a = AddFolder(tree.GetRoot(), u"A");
+    RNode* b = AddFolder(tree.GetRoot(), u"B");
+    RNode* sub = AddFolder(b, u"Sub");
+    auto add = [&](RNode* folder, const std::u16string& title, const std::u16string& url = u"") {
+        CUrlNode* item = AddPage(folder, title, ITEM_NOTE, url);
+        WriteBytes(Utf8(tree.GetPageFilePath(folder, item)), "x");
+        for (CRecentPages* list : {&opened, &tagged})
+            list->Add(tree, folder, item);
+        return item;
+    };
+    add(sub, u"Q");
+    CUrlNode* three = add(a, u"Three");
+    CUrlNode* two = add(a, u"Two");
+    fs::remove(Utf8(tree.GetPageFilePath(b, add(b, u"Gone", u"two.HTM"))));  // where Two goes
+    CUrlNode* one = add(a, u"One");
+    ui.confirmations = {true, true};
+    ASSERT_TRUE(core->GetPageMgr().RenamePage(one, u"First") && core->GetPageMgr().MovePage(two, b) &&
+                core->GetPageMgr().DeletePage(three));
+    for (CRecentPages* list : {&opened, &tagged})
+        EXPECT_EQ(Urls(*list), (Texts{"A/First.htm", "B/Two.htm", "B/Sub/Q.htm"}));
+    EXPECT_EQ(Utf8(CRecentPages::GetItem(tagged.GetFirst()->GetNext())->GetName()), "Two");
+    ASSERT_TRUE(tree.RenameFolder(b, u"C") && tree.MoveFolder(b, a, true) && tree.RemoveFolder(sub));
+    for (CRecentPages* list : {&opened, &tagged})
+        EXPECT_EQ(Urls(*list), (Texts{"A/First.htm", "A/C/Two.htm"}));
+    ASSERT_TRUE(projects.CloseProject() && projects.OpenProject(projectFile));
+    ASSERT_TRUE(tree.RenameFolder(tree.GetRoot()->GetChild(), u"Z"));
+    EXPECT_EQ(Urls(tagged), (Texts{"Z/First.htm", "Z/C/Two.htm"}));
+    opened.OnPageGone(u"z/c/Two.htm");
+    EXPECT_EQ(Urls(opened), Texts{"Z/First.htm"});
+    EXPECT_EQ(ui.MessageTexts().back(), "This page is no longer in the project:\r\nz/c/Two.htm");
+    CRecentItemList old(u"Recently opened pages", CRecentPages::kMaxEntries);
+    old.SetFile(opened.GetFile());
+    for (const char16_t* url : {u"A/x.htm", u"gone.htm", u"a/X.HTM"})
+        AddPageItem(old.GetRoot(), url, url);
+    old.SetDirty();
+    ASSERT_TRUE(old.Write());
+    opened.Load();
+    EXPECT_EQ(Urls(opened), (Texts{"A/x.htm", "gone.htm"}));
 }

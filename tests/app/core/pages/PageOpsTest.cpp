@@ -6,6 +6,7 @@
 #include <sys/xattr.h>
 
 #include "app/core/CPageTitle.h"
+#include "base/tools/CBaseTool.h"
 #include "tests/app/core/pages/PageTestUtil.h"
 
 namespace {
@@ -151,6 +152,31 @@ TEST_F(PageOpsTest, AFailedSaveLeavesTheOldFileWholeAndLeavingAsks)
     std::string question = "Can not save current Page\r\nP.htm\r\nDo you want to discard the modification?";
     EXPECT_EQ(ui.MessageTexts()[1], question);
     EXPECT_EQ(ui.MessageTexts()[3], question);
+}
+
+// A save that changes the page dates it in the list and the collection
+// file, a failed one does not; a show dates the visit, written with it.
+TEST_F(PageOpsTest, SaveAndShowSetThePageTimes)
+{
+    CUrlNode* page = AddPage(root, u"P", "old");
+    page->GetNodeStat()->SetStatTime(0, 1000, 1000, CNodeStat::STAT_MODIFIED | CNodeStat::STAT_VISITED);
+    const long start = static_cast<long>(std::time(nullptr));
+    ASSERT_TRUE(pages->ShowItem(Colct(root), page));
+    fs::permissions(content / "P.htm", fs::perms::owner_read);
+    ui.pageHtml = "new";
+    EXPECT_EQ(pages->SavePage(page), CPageMgr::SAVE_FAILED);
+    long modified = 0, visited = 0;
+    page->GetNodeStat()->GetStatTime(nullptr, &modified, &visited);
+    EXPECT_TRUE(modified == 1000 && visited >= start && Colct(root)->HasNewData());
+    fs::permissions(content / "P.htm", fs::perms::owner_all);
+    EXPECT_EQ(pages->SavePage(page), CPageMgr::SAVE_DONE);
+    page->GetNodeStat()->GetStatTime(nullptr, &modified, nullptr);
+    char16_t date[64] = {};
+    ASSERT_TRUE(modified >= start && CBaseTool::GetPubDate(modified, date, 64));
+    std::string file = ReadBytes(ColctFile(content));
+    EXPECT_TRUE(Contains(file, "<pubDate>" + Utf8(date) + "</pubDate>"));
+    EXPECT_TRUE(Contains(file, "lastVisited=\"" + std::to_string(visited) + "\""));
+    EXPECT_EQ(ui.refreshedItems, std::vector<CUrlNode*>{page});
 }
 
 TEST_F(PageOpsTest, TitleRulesWhileTypingAndWhenTaken)
