@@ -94,9 +94,9 @@ constexpr RawEntry kEntries[] = {
 
     // The captions in their order take the identifiers in theirs: 32776 to
     // 32785, 32849 to 32851, 32820 to 32822, then 32817.
-    Cmd(MENU_FORMAT, T::ID_BOLD, u"Bold", OP_ENGINE, kAny),
-    Cmd(MENU_FORMAT, T::ID_ITALIC, u"Italic", OP_ENGINE, kAny),
-    Cmd(MENU_FORMAT, T::ID_UNDERLINE, u"Underline", OP_ENGINE, kAny),
+    Cmd(MENU_FORMAT, T::ID_BOLD, u"Bold\tCtrl+B", OP_ENGINE, kAny),
+    Cmd(MENU_FORMAT, T::ID_ITALIC, u"Italic\tCtrl+I", OP_ENGINE, kAny),
+    Cmd(MENU_FORMAT, T::ID_UNDERLINE, u"Underline\tCtrl+U", OP_ENGINE, kAny),
     Cmd(MENU_FORMAT, T::ID_STRIKE, u"Strike through", OP_ENGINE, kAny),
     Sep(MENU_FORMAT),
     Cmd(MENU_FORMAT, T::ID_SUPERSCRIPT, u"Superscript", OP_ENGINE, kAny),

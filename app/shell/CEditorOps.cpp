@@ -124,6 +124,154 @@ document.addEventListener('drop', function(e) {
 }, true);
 })();)JS";
 
+// Table editing in the page. window.zandrelTable(op, fromMenu) works on the
+// cell of the caret, or with fromMenu on the cell the context menu was
+// opened on; it answers '' outside a table, '1' when the caret moved and
+// '2' when the table changed. Tab is handled in the page, after the keys
+// typed before it, so text never lands in the wrong cell. A context menu
+// tells the window whether it was opened on a cell before the menu shows.
+constexpr char kTableScript[] = R"JS((function() {
+function cellOf(n) {
+  if (n && n.nodeType !== 1) n = n.parentElement;
+  n = n && n.closest('td, th');
+  return n && document.body.contains(n) ? n : null;
+}
+function blank(like, keepSpan) {
+  var c = like.cloneNode(false);
+  c.removeAttribute('id');
+  c.removeAttribute('rowspan');
+  if (!keepSpan) c.removeAttribute('colspan');
+  c.appendChild(document.createTextNode('\u00a0'));
+  return c;
+}
+function rowLike(row) {
+  var r = row.cloneNode(false);
+  r.removeAttribute('id');
+  for (var i = 0; i < row.cells.length; ++i) r.appendChild(blank(row.cells[i], true));
+  return r;
+}
+// Typing replaces what the cell holds, as in other editors.
+function go(cell, select) {
+  var r = document.createRange();
+  r.selectNodeContents(cell);
+  if (!select) r.collapse(true);
+  var s = window.getSelection();
+  s.removeAllRanges();
+  s.addRange(r);
+}
+function near(row, index) {
+  return row.cells[Math.min(index, row.cells.length - 1)];
+}
+function dropTable(table) {
+  var r = document.createRange();
+  r.setStartBefore(table);
+  table.remove();
+  var s = window.getSelection();
+  s.removeAllRanges();
+  s.addRange(r);
+  return '2';
+}
+window.zandrelTable = function(op, fromMenu) {
+  var s = window.getSelection();
+  var cell = fromMenu ? cellOf(window.zandrelMenuCell) : null;
+  if (!cell && s.rangeCount) cell = cellOf(s.getRangeAt(0).startContainer);
+  if (op === 'first') {
+    // The table Insert Table just put before the caret.
+    var at = s.rangeCount ? s.getRangeAt(0) : null;
+    var t = at && at.startContainer.childNodes[at.startOffset - 1];
+    if (!t || t.tagName !== 'TABLE' || !t.rows.length || !t.rows[0].cells.length) return '';
+    go(t.rows[0].cells[0], true);
+    return '1';
+  }
+  if (!cell) return '';
+  var row = cell.parentElement, table = row.closest('table'), column = cell.cellIndex, i;
+  var cells = [];
+  for (i = 0; i < table.rows.length; ++i)
+    cells.push.apply(cells, table.rows[i].cells);
+  var index = cells.indexOf(cell), last = table.rows[table.rows.length - 1];
+  switch (op) {
+  case 'next':
+    if (index + 1 < cells.length) { go(cells[index + 1], true); return '1'; }
+    var added = rowLike(last);
+    last.parentNode.insertBefore(added, last.nextSibling);
+    go(added.cells[0], true);
+    return '2';
+  case 'previous':
+    if (index > 0) go(cells[index - 1], true);
+    return '1';
+  case 'rowAbove':
+  case 'rowBelow':
+    var fresh = rowLike(row);
+    row.parentNode.insertBefore(fresh, op === 'rowAbove' ? row : row.nextSibling);
+    go(near(fresh, column), true);
+    return '2';
+  case 'columnLeft':
+  case 'columnRight':
+    var mine = null;
+    for (i = 0; i < table.rows.length; ++i) {
+      var r = table.rows[i];
+      if (!r.cells.length) continue;
+      // A shorter row gets its cell at the end.
+      var ref = r.cells[column] || null;
+      var c = blank(ref || r.cells[r.cells.length - 1], false);
+      r.insertBefore(c, !ref ? null : op === 'columnLeft' ? ref : ref.nextSibling);
+      if (r === row) mine = c;
+    }
+    if (mine) go(mine, true);
+    return '2';
+  case 'deleteRow':
+    if (table.rows.length === 1) return dropTable(table);
+    var stay = table.rows[row.rowIndex + 1] || table.rows[row.rowIndex - 1];
+    row.remove();
+    go(near(stay, column), false);
+    return '2';
+  case 'deleteColumn':
+    var rows = Array.prototype.slice.call(table.rows);
+    for (i = 0; i < rows.length; ++i) {
+      if (column < rows[i].cells.length) rows[i].cells[column].remove();
+      if (!rows[i].cells.length) rows[i].remove();
+    }
+    if (!table.rows.length) return dropTable(table);
+    go(near(row.parentNode ? row : table.rows[0], column), false);
+    return '2';
+  case 'deleteTable':
+    return dropTable(table);
+  }
+  return '';
+};
+document.addEventListener('keydown', function(e) {
+  // Shift+Tab may come as another key than 'Tab', with the same code.
+  if ((e.key !== 'Tab' && e.keyCode !== 9) || e.ctrlKey || e.altKey || e.metaKey) return;
+  if (!document.body.isContentEditable) return;
+  var done = window.zandrelTable(e.shiftKey ? 'previous' : 'next', false);
+  if (!done) return;
+  e.preventDefault();
+  if (done === '2') window.webkit.messageHandlers.zandrelTable.postMessage('edited');
+}, true);
+document.addEventListener('contextmenu', function(e) {
+  window.zandrelMenuCell = cellOf(e.target);
+  window.webkit.messageHandlers.zandrelTable.postMessage(window.zandrelMenuCell ? 'cell' : 'nocell');
+}, true);
+})();)JS";
+
+// After a paste the caret is inside the last pasted element, perhaps a
+// list item: it moves after the pasted block, the child of the nearest
+// element that holds blocks, so a note added there follows the block.
+constexpr char kAfterBlockScript[] = R"JS((function() {
+  var s = window.getSelection();
+  if (!s.rangeCount) return;
+  var holder = /^(BODY|TD|TH|DIV|BLOCKQUOTE|SECTION|ARTICLE|MAIN|ASIDE|HEADER|FOOTER|NAV|FIGURE|DD|FORM|FIELDSET|CENTER)$/;
+  var n = s.getRangeAt(0).endContainer;
+  if (n.nodeType === 1 && holder.test(n.tagName)) return;
+  while (n.parentNode && !(n.parentNode.nodeType === 1 && holder.test(n.parentNode.tagName)))
+    n = n.parentNode;
+  if (!n.parentNode) return;
+  var r = document.createRange();
+  r.setStartAfter(n);
+  s.removeAllRanges();
+  s.addRange(r);
+})())JS";
+
 // Puts a fragment of the program's own in place of the selection as it is
 // written, with the caret after it; the engine's insertHTML would restyle
 // it. False without a selection.
@@ -147,6 +295,23 @@ std::string InsertScript(std::u16string_view html)
 })()JS" + CHtmlEscape::ScriptString(html) + ")";
 }
 
+// The context menu's entries on a table cell, each an operation of
+// kTableScript; null splits the groups.
+struct STableEntry {
+    const char* label;
+    const char* op;
+};
+constexpr STableEntry kTableEntries[] = {
+    {"Insert Row Above", "rowAbove"},
+    {"Insert Row Below", "rowBelow"},
+    {"Insert Column Left", "columnLeft"},
+    {"Insert Column Right", "columnRight"},
+    {nullptr, nullptr},
+    {"Delete Row", "deleteRow"},
+    {"Delete Column", "deleteColumn"},
+    {"Delete Table", "deleteTable"},
+};
+
 std::string Replace(std::string text, const std::string& key, const std::string& value)
 {
     size_t at = text.find(key);
@@ -164,13 +329,20 @@ CEditorOps::CEditorOps(CMainCore& core, GtkWindow* parent, WebKitWebView* view, 
     g_object_ref(m_pContent);
     webkit_user_content_manager_register_script_message_handler(m_pContent, "zandrelDrop");
     g_signal_connect(m_pContent, "script-message-received::zandrelDrop", G_CALLBACK(&CEditorOps::OnDropMessage), this);
-    WebKitUserScript* script = webkit_user_script_new(kDropScript, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-                                                      WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
-    webkit_user_content_manager_add_script(m_pContent, script);
-    webkit_user_script_unref(script);
+    webkit_user_content_manager_register_script_message_handler(m_pContent, "zandrelTable");
+    g_signal_connect(m_pContent, "script-message-received::zandrelTable", G_CALLBACK(&CEditorOps::OnTableMessage),
+                     this);
+    for (const char* source : {kDropScript, kTableScript}) {
+        WebKitUserScript* script = webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                          WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
+        webkit_user_content_manager_add_script(m_pContent, script);
+        webkit_user_script_unref(script);
+    }
     g_signal_connect(m_pView, "key-press-event", G_CALLBACK(&CEditorOps::OnKeyPress), this);
     m_pPasteAction = g_simple_action_new("zandrel-paste", nullptr);
     g_signal_connect(m_pPasteAction, "activate", G_CALLBACK(&CEditorOps::OnPasteAction), this);
+    m_pTableAction = g_simple_action_new("zandrel-table", G_VARIANT_TYPE_STRING);
+    g_signal_connect(m_pTableAction, "activate", G_CALLBACK(&CEditorOps::OnTableAction), this);
 }
 
 CEditorOps::~CEditorOps()
@@ -178,10 +350,13 @@ CEditorOps::~CEditorOps()
     g_signal_handlers_disconnect_by_data(m_pContent, this);
     g_signal_handlers_disconnect_by_data(m_pView, this);
     g_signal_handlers_disconnect_by_data(m_pPasteAction, this);
+    g_signal_handlers_disconnect_by_data(m_pTableAction, this);
     webkit_user_content_manager_unregister_script_message_handler(m_pContent, "zandrelDrop");
+    webkit_user_content_manager_unregister_script_message_handler(m_pContent, "zandrelTable");
     if (m_pBorderStyle)
         webkit_user_style_sheet_unref(m_pBorderStyle);
     g_object_unref(m_pPasteAction);
+    g_object_unref(m_pTableAction);
     g_object_unref(m_pContent);
 }
 
@@ -313,10 +488,12 @@ void CEditorOps::Paste()
     std::u16string fragment = CEditorMarkup::DecodeClipboardText(*html);
     std::optional<std::u16string> note = CEditorText::GetSourceNote(CEditorMarkup::BuildHtmlFormat(fragment, source));
     // The copied HTML goes through the engine's paste, which cleans it up;
-    // the note follows at the caret that left.
+    // the note follows the pasted block.
     EvaluateLater("document.execCommand('insertHTML', false, " + CHtmlEscape::ScriptString(fragment) + ");");
-    if (note)
+    if (note) {
+        EvaluateLater(kAfterBlockScript);
         EvaluateLater(InsertScript(*note));
+    }
     m_host.edited();
 }
 
@@ -341,6 +518,43 @@ void CEditorOps::AdjustContextMenu(WebKitContextMenu* menu)
                                    position);
         break;
     }
+    if (!m_bMenuOnCell || !m_host.isUserPage())
+        return;
+    webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+    for (const STableEntry& entry : kTableEntries) {
+        WebKitContextMenuItem* item =
+            entry.label ? webkit_context_menu_item_new_from_gaction(G_ACTION(m_pTableAction), entry.label,
+                                                                    g_variant_new_string(entry.op))
+                        : webkit_context_menu_item_new_separator();
+        webkit_context_menu_append(menu, item);
+    }
+}
+
+void CEditorOps::OnTableMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
+{
+    auto* ops = static_cast<CEditorOps*>(self);
+    JSCValue* value = webkit_javascript_result_get_js_value(result);
+    if (!jsc_value_is_string(value))
+        return;
+    char* text = jsc_value_to_string(value);
+    std::string message = text ? text : "";
+    g_free(text);
+    // The page's message about a context menu comes before the menu.
+    if (message == "cell" || message == "nocell")
+        ops->m_bMenuOnCell = message == "cell";
+    else if (message == "edited" && ops->m_host.isUserPage())
+        ops->m_host.edited();
+}
+
+void CEditorOps::OnTableAction(GSimpleAction*, GVariant* parameter, gpointer self)
+{
+    auto* ops = static_cast<CEditorOps*>(self);
+    std::string op = g_variant_get_string(parameter, nullptr);
+    if (!ops->m_host.isUserPage())
+        return;
+    ops->EvaluateLater("window.zandrelTable && window.zandrelTable(" + CHtmlEscape::ScriptString(U16(op.c_str())) +
+                       ", true);");
+    ops->m_host.edited();
 }
 
 // --- preformatted text
@@ -489,7 +703,9 @@ void CEditorOps::ShowAtPageFile()
 
 void CEditorOps::InsertTable()
 {
+    gtk_widget_grab_focus(GTK_WIDGET(m_pView));
     InsertHtml(CEditorMarkup::BuildTableHtml(CEditorText::kTableRows, CEditorText::kTableColumns));
+    EvaluateLater("window.zandrelTable && window.zandrelTable('first', false);");
 }
 
 // A style of the view only: the document, and so the saved page, never

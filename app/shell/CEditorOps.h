@@ -1,9 +1,10 @@
 #pragma once
 
 // What the program adds to the page view's own editing: a paste that notes
-// its source, preformatted text and Enter inside it, images, tables, table
-// borders, dropped links, and the guard that keeps another document from
-// replacing the page. The texts come from CEditorText; this class reads
+// its source, preformatted text and Enter inside it, images, tables and
+// their editing (Tab between cells, rows and columns from the context
+// menu), table borders, dropped links, and the guard that keeps another
+// document from replacing the page. The texts come from CEditorText; this class reads
 // the desktop and drives the view.
 
 #include <gtk/gtk.h>
@@ -75,6 +76,8 @@ private:
     static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
     static void OnDropMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
     static void OnPasteAction(GSimpleAction*, GVariant*, gpointer self);
+    static void OnTableMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+    static void OnTableAction(GSimpleAction*, GVariant* parameter, gpointer self);
 
     CMainCore& m_core;
     GtkWindow* m_pParent;
@@ -83,6 +86,10 @@ private:
     WebKitUserContentManager* m_pContent = nullptr;
     WebKitUserStyleSheet* m_pBorderStyle = nullptr;
     GSimpleAction* m_pPasteAction = nullptr;
+    // The context menu's table entries; their parameter names the operation.
+    GSimpleAction* m_pTableAction = nullptr;
+    // The page said the coming context menu was opened on a table cell.
+    bool m_bMenuOnCell = false;
     bool m_bBorders = false;
     // The view's top document is loading: addresses other than the page's
     // are its frames.

@@ -126,8 +126,9 @@ bool CImageDialog::Run(GtkWindow* parent, const std::u16string& path, CEditorTex
     GtkWidget* align = gtk_combo_box_text_new();
     for (const char16_t* entry : CEditorText::kAlignmentNames)
         gtk_combo_box_text_append_text(GTK_COMBO_BOX_TEXT(align), U8(entry).c_str());
-    if (image->alignment >= 0 && image->alignment < CEditorText::kAlignmentCount)
-        gtk_combo_box_set_active(GTK_COMBO_BOX(align), image->alignment);
+    // "None" unless the caller chose one, so OK works at once.
+    bool chosen = image->alignment >= 0 && image->alignment < CEditorText::kAlignmentCount;
+    gtk_combo_box_set_active(GTK_COMBO_BOX(align), chosen ? image->alignment : 0);
     AddRow(GTK_GRID(grid), row++, "_Alignment:", align);
     // The image's own size unless the caller chose one.
     if (image->width.empty() && readable)

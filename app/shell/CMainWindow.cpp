@@ -21,6 +21,7 @@
 #include "app/shell/CEditorOps.h"
 #include "app/shell/CFlagColumn.h"
 #include "app/shell/CFolderChooser.h"
+#include "app/shell/CFormatBar.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CPageCommands.h"
@@ -140,6 +141,7 @@ CMainWindow::~CMainWindow()
         g_source_remove(m_placeIdle);
     if (m_startTimer)
         g_source_remove(m_startTimer);
+    m_pFormatBar.reset();
     m_pPageCommands.reset();
     m_pEditorOps.reset();
     if (m_pWindow)
@@ -273,6 +275,11 @@ void CMainWindow::BuildWidgets()
     gtk_stack_add_named(GTK_STACK(m_pViews), GTK_WIDGET(m_pPage), "page");
     gtk_box_pack_start(GTK_BOX(pageBox), m_pViews, TRUE, TRUE, 0);
     gtk_box_pack_end(GTK_BOX(pageBox), m_pTagBar->GetWidget(), FALSE, FALSE, 0);
+    // The formatting toolbar sits above the page view.
+    m_pFormatBar = std::make_unique<CFormatBar>(m_pPage, GTK_STACK(m_pViews), *m_pPageCommands,
+                                                [this](int id) { OnCommand(id); });
+    gtk_box_pack_start(GTK_BOX(pageBox), m_pFormatBar->GetWidget(), FALSE, FALSE, 0);
+    gtk_box_reorder_child(GTK_BOX(pageBox), m_pFormatBar->GetWidget(), 0);
     m_panes[CPaneLayout::PANE_PAGE] = pageBox;
 
     m_pTaskPane = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);

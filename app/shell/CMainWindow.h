@@ -18,6 +18,7 @@
 class CColctNode;
 class CEditorOps;
 class CFlagColumn;
+class CFormatBar;
 class CMainCore;
 class CPageCommands;
 class CShutdownWait;
@@ -166,6 +167,7 @@ private:
     std::unique_ptr<CTaskPane> m_pTaskSearch;
     std::unique_ptr<CFlagColumn> m_pFlagColumn;
     std::unique_ptr<CTagBar> m_pTagBar;
+    std::unique_ptr<CFormatBar> m_pFormatBar;
     GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};
     std::vector<std::unique_ptr<SCommand>> m_commands;
     CPaneLayout m_layout;

@@ -120,6 +120,15 @@ bool CPageCommands::Run(int id, bool editable)
     return true;
 }
 
+void CPageCommands::RunEditing(const char* command, const char* argument)
+{
+    if (argument)
+        webkit_web_view_execute_editing_command_with_argument(m_pView, command, argument);
+    else
+        webkit_web_view_execute_editing_command(m_pView, command);
+    m_edited();
+}
+
 bool CPageCommands::ChooseColour(const char* title, std::string* colour)
 {
     GtkWidget* dialog = gtk_color_chooser_dialog_new(title, m_pParent);

@@ -24,6 +24,11 @@ public:
     // the view shows a page the user may change. False for other commands.
     bool Run(int id, bool editable);
 
+    // An engine command that no menu entry carries (the toolbar's heading
+    // levels and clear formatting), with `argument` or null; the page is
+    // then changed. Only for a page the user may change.
+    void RunEditing(const char* command, const char* argument);
+
     // The editing command for a plain formatting entry, or null.
     static const char* GetEditingCommand(int id);
     // "#rrggbb" for a colour.

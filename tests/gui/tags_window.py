@@ -219,8 +219,11 @@ with open(colct, "w", encoding="utf-8") as f:
 
 
 def sums():
-    return [hashlib.md5(read(f, "rb") or b"").hexdigest()
-            for f in (tags_file, colct, os.path.join(PROJECTS, "Alpha", ".zandrel", "krv_rectags.xml"))]
+    # Showing a page stamps its visited time, which rewrites the collection:
+    # its pages' titles, tags and descriptions must stay as they were.
+    items = [(i.findtext("title"), item_of(i.findtext("title"))) for i in ET.parse(colct).getroot().iter("item")]
+    return [items] + [hashlib.md5(read(f, "rb") or b"").hexdigest()
+                      for f in (tags_file, os.path.join(PROJECTS, "Alpha", ".zandrel", "krv_rectags.xml"))]
 
 
 before = sums()
