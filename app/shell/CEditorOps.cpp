@@ -530,19 +530,27 @@ void CEditorOps::AdjustContextMenu(WebKitContextMenu* menu)
     }
 }
 
-void CEditorOps::OnTableMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
+std::optional<std::string> CEditorOps::MessageText(WebKitJavascriptResult* result)
 {
-    auto* ops = static_cast<CEditorOps*>(self);
     JSCValue* value = webkit_javascript_result_get_js_value(result);
     if (!jsc_value_is_string(value))
-        return;
+        return std::nullopt;
     char* text = jsc_value_to_string(value);
     std::string message = text ? text : "";
     g_free(text);
+    return message;
+}
+
+void CEditorOps::OnTableMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
+{
+    auto* ops = static_cast<CEditorOps*>(self);
+    std::optional<std::string> message = MessageText(result);
+    if (!message)
+        return;
     // The page's message about a context menu comes before the menu.
-    if (message == "cell" || message == "nocell")
-        ops->m_bMenuOnCell = message == "cell";
-    else if (message == "edited" && ops->m_host.isUserPage())
+    if (*message == "cell" || *message == "nocell")
+        ops->m_bMenuOnCell = *message == "cell";
+    else if (*message == "edited" && ops->m_host.isUserPage())
         ops->m_host.edited();
 }
 
@@ -724,14 +732,8 @@ void CEditorOps::ShowTableBorders(bool show)
 
 void CEditorOps::OnDropMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
 {
-    auto* ops = static_cast<CEditorOps*>(self);
-    JSCValue* value = webkit_javascript_result_get_js_value(result);
-    if (!jsc_value_is_string(value))
-        return;
-    char* text = jsc_value_to_string(value);
-    std::string message = text ? text : "";
-    g_free(text);
-    ops->OnDrop(message);
+    if (std::optional<std::string> message = MessageText(result))
+        static_cast<CEditorOps*>(self)->OnDrop(*message);
 }
 
 void CEditorOps::OnDrop(const std::string& message)

@@ -39,6 +39,10 @@ public:
     // other commands.
     bool Run(int id, bool focused);
 
+    // The text a page script posted to a message handler; none for
+    // another kind of value.
+    static std::optional<std::string> MessageText(WebKitJavascriptResult* result);
+
     // Before the window loads a document into the page view: whether it is
     // the user's page, whose loads the guard watches.
     void BeforeLoad(bool userPage);

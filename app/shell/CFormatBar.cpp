@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "app/core/CCommandTable.h"
+#include "app/shell/CEditorOps.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CPageCommands.h"
 
@@ -203,12 +204,8 @@ void CFormatBar::RequestState()
 
 void CFormatBar::OnStateMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
 {
-    JSCValue* value = webkit_javascript_result_get_js_value(result);
-    if (!jsc_value_is_string(value))
-        return;
-    char* text = jsc_value_to_string(value);
-    static_cast<CFormatBar*>(self)->ShowState(text ? text : "");
-    g_free(text);
+    if (std::optional<std::string> state = CEditorOps::MessageText(result))
+        static_cast<CFormatBar*>(self)->ShowState(*state);
 }
 
 // The controls follow the page without carrying out their commands.

@@ -197,6 +197,15 @@ class Drag:
         xdo("mouseup", 1)
 
 
+def clipboard(*args):
+    """Puts data on the clipboard the way a browser does."""
+    ready = os.path.join(WORK, "clipboard")
+    if os.path.exists(ready):
+        os.remove(ready)
+    background("/usr/bin/python3", os.path.join(FIXTURES, "clipboard_owner.py"), ready, *args)
+    wait("the clipboard owner", lambda: os.path.exists(ready))
+
+
 def drag(source, target):
     Drag(*centre(source)).glide(*centre(target)).release()
 

@@ -9,15 +9,6 @@ import re
 from e2e import *
 
 
-def clipboard(*args):
-    """Puts data on the clipboard the way a browser does."""
-    ready = os.path.join(WORK, "clipboard")
-    if os.path.exists(ready):
-        os.remove(ready)
-    background("/usr/bin/python3", os.path.join(FIXTURES, "clipboard_owner.py"), ready, *args)
-    wait("the clipboard owner", lambda: os.path.exists(ready))
-
-
 def saved(what, check):
     save(page, what, check)
 

@@ -46,10 +46,7 @@ p.popup("Heading 1")
 saved("a heading, bold from the toolbar, plain after Ctrl+B", r"<h1>Plain<b>Strong</b>Keyed</h1>")
 
 # A list pasted from a web page: the note follows the list.
-ready = os.path.join(WORK, "clipboard")
-background("/usr/bin/python3", os.path.join(FIXTURES, "clipboard_owner.py"), ready, "html",
-           "<ul><li>one</li><li>two</li></ul>", "https://example.com/list")
-wait("the clipboard owner", lambda: os.path.exists(ready))
+clipboard("html", "<ul><li>one</li><li>two</li></ul>", "https://example.com/list")
 key("Return", "ctrl+v")
 saved("the note after the list", r'<li>two</li></ul><p style="margin:0in;[^"]*">Pasted from &lt;'
       r'<a href="https://example.com/list">')
