@@ -31,6 +31,7 @@ namespace {
 constexpr char16_t kNoFileNameText[] = u"Can not get Page file name\n";
 constexpr char16_t kNoPathText[] = u"Can not resolve page file path.";
 constexpr char16_t kNoUtf8Text[] = u"Can not convert page to UTF-8 format.";
+constexpr char16_t kNoDocumentText[] = u"The editor did not hand over the page, so it was not saved.";
 constexpr char16_t kSameNameQuestion[] =
     u"An Item with the same name is already exists.\nIf you continue, we will create a new name for the Page\n"
     u"Do you want to continue?";
@@ -401,8 +402,14 @@ int CPageMgr::SavePage(CUrlNode* item)
         return SAVE_NOTHING;
     std::string bytes;
     int codePage = kCodePageUtf8;
-    if (!UIPort().GetPageDocument(&bytes, &codePage))
-        return SAVE_NOTHING;
+    if (!UIPort().GetPageDocument(&bytes, &codePage)) {
+        // Edits the editor did not hand over are not saved: leaving the
+        // page must ask, not drop them quietly.
+        if (!UIPort().IsPageModified())
+            return SAVE_NOTHING;
+        ShowMessage(kNoDocumentText);
+        return SAVE_FAILED;
+    }
 
     bool first = !item->HasUrl();
     std::u16string file;

@@ -152,6 +152,15 @@ TEST_F(PageOpsTest, AFailedSaveLeavesTheOldFileWholeAndLeavingAsks)
     std::string question = "Can not save current Page\r\nP.htm\r\nDo you want to discard the modification?";
     EXPECT_EQ(ui.MessageTexts()[1], question);
     EXPECT_EQ(ui.MessageTexts()[3], question);
+
+    // Edits the editor does not hand over are not dropped by leaving.
+    ui.messages.clear();
+    ui.hasDocument = false;
+    ui.pageModified = true;
+    ui.answers = {IDNO};
+    EXPECT_FALSE(pages->LeavePage());
+    EXPECT_TRUE(ui.pageModified);
+    EXPECT_EQ(ui.MessageTexts(), (Texts{"The editor did not hand over the page, so it was not saved.", question}));
 }
 
 // A save that changes the page dates it in the list and the collection
