@@ -23,6 +23,7 @@
 #include "app/shell/CFolderChooser.h"
 #include "app/shell/CFormatBar.h"
 #include "app/shell/CGtkText.h"
+#include "app/shell/CListFill.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CPageCommands.h"
 #include "app/shell/CTagBar.h"
@@ -1041,10 +1042,11 @@ bool CMainWindow::FillItemRow(GtkTreeIter* iter, CUrlNode* item)
 void CMainWindow::ShowCollection(CColctNode* colct)
 {
     m_bFilling = true;
-    gtk_list_store_clear(m_pListStore);
     m_pShownColct = colct;
-    if (colct) {
-        for (RNode* node = colct->GetFirstRNode(); node; node = node->GetNext()) {
+    {
+        CListFill fill(GTK_TREE_VIEW(m_pListView));
+        gtk_list_store_clear(m_pListStore);
+        for (RNode* node = colct ? colct->GetFirstRNode() : nullptr; node; node = node->GetNext()) {
             if (node->GetType() != NT_URL || !node->GetData())
                 continue;
             GtkTreeIter iter;

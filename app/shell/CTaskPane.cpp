@@ -2,6 +2,7 @@
 
 #include "app/core/CTitleSearch.h"
 #include "app/shell/CGtkText.h"
+#include "app/shell/CListFill.h"
 
 namespace {
 
@@ -117,6 +118,7 @@ void CTaskPane::Fill()
         g_source_remove(m_openIdle);
         m_openIdle = 0;
     }
+    CListFill fill(GTK_TREE_VIEW(m_pResults));
     gtk_list_store_clear(m_pStore);
     size_t count = m_search.GetResults().size();
     for (size_t row = 0; row < count; ++row) {
