@@ -121,33 +121,6 @@ std::u16string CEditorText::BuildPreformattedFragment(std::u16string_view text, 
            escaped + u"\r\n</PRE>" + u"</DIV>\r\n";
 }
 
-// ---- Enter inside a preformatted block ----
-
-std::optional<size_t> CEditorText::FindPreBlock(const std::vector<CElementInfo>& chain)
-{
-    for (size_t i = 0; i < chain.size(); ++i) {
-        if (chain[i].tagName != u"PRE" || chain[i].className != kPreClass)
-            continue;
-        // Only the innermost block counts; one without its wrapper is not ours.
-        if (i + 1 < chain.size() && chain[i + 1].tagName == u"DIV" &&
-            CStringTool::EqualNoCase(chain[i + 1].className.c_str(), kPreWrapClass))
-            return i;
-        return std::nullopt;
-    }
-    return std::nullopt;
-}
-
-std::optional<std::u16string> CEditorText::InsertLineBreakAtMark(std::u16string_view html)
-{
-    size_t mark = html.find(kInsertMark);
-    if (mark == std::u16string_view::npos)
-        return std::nullopt;
-    std::u16string out(html.substr(0, mark));
-    out += u"\r\n";
-    out += html.substr(mark);
-    return out;
-}
-
 // ---- insert image ----
 
 std::vector<CEditorText::CFileFilter> CEditorText::GetImageFilters()

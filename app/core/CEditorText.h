@@ -62,23 +62,6 @@ public:
     static std::u16string BuildPreformattedFragment(std::u16string_view text, std::u16string_view parentTag,
                                                     std::u16string_view parentClass);
 
-    // ---- Enter inside a preformatted block ----
-
-    static constexpr char16_t kInsertMark[] = u"KRV_INSERT_MARK";
-    static constexpr char16_t kLoadingText[] = u"Loading...";
-    struct CElementInfo {
-        std::u16string tagName;
-        std::u16string className;
-    };
-    // `chain` lists the selection's parent element and then its ancestors,
-    // inside out. The index of the first PRE of class "krv_pre" when the
-    // element right after it is a DIV of class "krv_pre_wrap"; none when
-    // Enter belongs to the component.
-    static std::optional<size_t> FindPreBlock(const std::vector<CElementInfo>& chain);
-    // The block's HTML with a line break put before the marker; none when
-    // the marker is missing.
-    static std::optional<std::u16string> InsertLineBreakAtMark(std::u16string_view html);
-
     // ---- insert image ----
 
     static constexpr char16_t kNoInsertPositionText[] = u"Please set the insert position on the page.";

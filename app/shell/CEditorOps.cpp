@@ -55,40 +55,31 @@ constexpr char kChainScript[] = R"JS((function() {
   return out.join('\x02');
 })())JS";
 
-// Marks the block `up` levels above the selection's parent element, puts
-// the marker in place of the selection and hands back the block's HTML.
-constexpr char kMarkScript[] = R"JS((function(up, mark) {
+// Enter inside one of our preformatted blocks breaks the line inside it.
+// The page decides and acts on the key itself, in turn with the keys typed
+// around it; asking from the window would let later keys overtake it.
+constexpr char kEnterScript[] = R"JS((function() {
+document.addEventListener('keydown', function(e) {
+  if (e.key !== 'Enter' || e.ctrlKey || e.isComposing || !document.body.isContentEditable) return;
   var s = window.getSelection();
-  if (!s.rangeCount) return '';
-  var e = s.getRangeAt(0).commonAncestorContainer;
-  if (e.nodeType !== 1) e = e.parentElement;
-  for (var i = 0; i < up && e; ++i) e = e.parentElement;
-  if (!e) return '';
-  window.zandrelBlock = e;
-  document.execCommand('insertText', false, mark);
-  return e.innerHTML;
-})(%UP%, "KRV_INSERT_MARK"))JS";
-
-// The block gets its new content; the marker goes and leaves the caret.
-constexpr char kLineScript[] = R"JS((function(html, mark) {
-  var e = window.zandrelBlock;
-  window.zandrelBlock = null;
-  if (!e) return;
-  e.innerHTML = html;
-  var walk = document.createTreeWalker(e, NodeFilter.SHOW_TEXT);
-  for (var t = walk.nextNode(); t; t = walk.nextNode()) {
-    var at = t.data.indexOf(mark);
-    if (at < 0) continue;
-    var r = document.createRange();
-    r.setStart(t, at);
-    r.setEnd(t, at + mark.length);
-    var s = window.getSelection();
-    s.removeAllRanges();
-    s.addRange(r);
-    document.execCommand('delete', false);
-    return;
-  }
-})(%HTML%, "KRV_INSERT_MARK"))JS";
+  if (!s.rangeCount) return;
+  var block = s.getRangeAt(0).commonAncestorContainer;
+  if (block.nodeType !== 1) block = block.parentElement;
+  while (block && !(block.tagName === 'PRE' && block.className === 'krv_pre')) block = block.parentElement;
+  var wrap = block && block.parentElement;
+  if (!wrap || wrap.tagName !== 'DIV' || String(wrap.className).toLowerCase() !== 'krv_pre_wrap') return;
+  e.preventDefault();
+  var r = s.getRangeAt(0);
+  r.deleteContents();
+  var line = document.createTextNode('\n');
+  r.insertNode(line);
+  r.setStartAfter(line);
+  r.collapse(true);
+  s.removeAllRanges();
+  s.addRange(r);
+  window.webkit.messageHandlers.zandrelTable.postMessage('edited');
+}, true);
+})();)JS";
 
 constexpr char kHasSelectionScript[] = R"JS((function() {
   var s = window.getSelection();
@@ -312,14 +303,6 @@ constexpr STableEntry kTableEntries[] = {
     {"Delete Table", "deleteTable"},
 };
 
-std::string Replace(std::string text, const std::string& key, const std::string& value)
-{
-    size_t at = text.find(key);
-    if (at != std::string::npos)
-        text.replace(at, key.size(), value);
-    return text;
-}
-
 }  // namespace
 
 CEditorOps::CEditorOps(CMainCore& core, GtkWindow* parent, WebKitWebView* view, CHost host)
@@ -332,13 +315,12 @@ CEditorOps::CEditorOps(CMainCore& core, GtkWindow* parent, WebKitWebView* view, 
     webkit_user_content_manager_register_script_message_handler(m_pContent, "zandrelTable");
     g_signal_connect(m_pContent, "script-message-received::zandrelTable", G_CALLBACK(&CEditorOps::OnTableMessage),
                      this);
-    for (const char* source : {kDropScript, kTableScript}) {
+    for (const char* source : {kDropScript, kTableScript, kEnterScript}) {
         WebKitUserScript* script = webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                                           WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
         webkit_user_content_manager_add_script(m_pContent, script);
         webkit_user_script_unref(script);
     }
-    g_signal_connect(m_pView, "key-press-event", G_CALLBACK(&CEditorOps::OnKeyPress), this);
     m_pPasteAction = g_simple_action_new("zandrel-paste", nullptr);
     g_signal_connect(m_pPasteAction, "activate", G_CALLBACK(&CEditorOps::OnPasteAction), this);
     m_pTableAction = g_simple_action_new("zandrel-table", G_VARIANT_TYPE_STRING);
@@ -582,49 +564,6 @@ void CEditorOps::PastePreformatted()
         className = parent.size() > 1 ? parent[1] : "";
     }
     InsertHtml(CEditorText::BuildPreformattedFragment(content, U16(tag.c_str()), U16(className.c_str())));
-}
-
-gboolean CEditorOps::OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self)
-{
-    auto* ops = static_cast<CEditorOps*>(self);
-    if ((event->keyval != GDK_KEY_Return && event->keyval != GDK_KEY_KP_Enter) || (event->state & GDK_CONTROL_MASK))
-        return FALSE;
-    if (!ops->m_host.isUserPage())
-        return FALSE;
-    return ops->OnEnter() ? TRUE : FALSE;
-}
-
-bool CEditorOps::OnEnter()
-{
-    // Keys that come while the page is asked wait their turn with the engine.
-    if (m_bBusy)
-        return false;
-    m_bBusy = true;
-    bool taken = TakeEnter();
-    m_bBusy = false;
-    return taken;
-}
-
-bool CEditorOps::TakeEnter()
-{
-    std::optional<std::string> chain = Evaluate(kChainScript);
-    if (!chain || chain->empty())
-        return false;
-    std::vector<CEditorText::CElementInfo> elements;
-    for (const std::string& item : Split(*chain, kItemMark)) {
-        std::vector<std::string> fields = Split(item, kFieldMark);
-        elements.push_back({U16(fields[0].c_str()), fields.size() > 1 ? U16(fields[1].c_str()) : u""});
-    }
-    std::optional<size_t> block = CEditorText::FindPreBlock(elements);
-    if (!block)
-        return false;
-    std::optional<std::string> html = Evaluate(Replace(kMarkScript, "%UP%", std::to_string(*block)));
-    std::optional<std::u16string> content = html ? CEditorText::InsertLineBreakAtMark(U16(html->c_str())) : std::nullopt;
-    // Without the marker the block is left as the marking made it.
-    if (content)
-        EvaluateLater(Replace(kLineScript, "%HTML%", CHtmlEscape::ScriptString(*content)));
-    m_host.edited();
-    return true;
 }
 
 // --- image, table, borders, drops

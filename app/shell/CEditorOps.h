@@ -62,9 +62,6 @@ public:
 private:
     void Paste();
     void PastePreformatted();
-    // True when Enter was taken for a line inside a preformatted block.
-    bool OnEnter();
-    bool TakeEnter();
     void InsertImage();
     void ShowAtPageFile();
     void InsertTable();
@@ -77,7 +74,6 @@ private:
     // The clipboard's bytes in `target`; none when it has none.
     std::optional<std::string> ReadClipboard(const char* target);
 
-    static gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer self);
     static void OnDropMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
     static void OnPasteAction(GSimpleAction*, GVariant*, gpointer self);
     static void OnTableMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
@@ -99,6 +95,4 @@ private:
     // are its frames.
     bool m_bLoading = false;
     bool m_bUserPage = false;
-    // An Enter is being handled.
-    bool m_bBusy = false;
 };

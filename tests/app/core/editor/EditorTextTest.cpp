@@ -64,22 +64,6 @@ TEST(EditorTextTest, PreformattedFragmentDependsOnTheEnclosingBlock)
     EXPECT_EQ(Utf8(CEditorText::BuildPreformattedFragment(u"a<b>&c", u"P", u"")), block);
 }
 
-TEST(EditorTextTest, EnterIsOursOnlyInsideAWrappedBlock)
-{
-    using Chain = std::vector<CEditorText::CElementInfo>;
-    Chain wrapped = {{u"SPAN", u""}, {u"PRE", u"krv_pre"}, {u"DIV", u"KRV_Pre_Wrap"}, {u"BODY", u""}};
-    EXPECT_EQ(CEditorText::FindPreBlock(wrapped), std::optional<size_t>(1));
-    EXPECT_FALSE(CEditorText::FindPreBlock({{u"PRE", u"krv_pre"}, {u"DIV", u"other"}, {u"DIV", u"krv_pre_wrap"}}));
-    EXPECT_FALSE(CEditorText::FindPreBlock({{u"PRE", u"krv_pre"}}));
-    EXPECT_FALSE(CEditorText::FindPreBlock({{u"PRE", u"code"}, {u"DIV", u"krv_pre_wrap"}}));
-    // An ordinary PRE inside one of ours: the outer block takes the line.
-    EXPECT_EQ(CEditorText::FindPreBlock({{u"PRE", u""}, {u"PRE", u"krv_pre"}, {u"DIV", u"krv_pre_wrap"}}),
-              std::optional<size_t>(1));
-
-    EXPECT_EQ(Text(CEditorText::InsertLineBreakAtMark(u"ab<b>KRV_INSERT_MARK</b>c")), "ab<b>\r\nKRV_INSERT_MARK</b>c");
-    EXPECT_FALSE(CEditorText::InsertLineBreakAtMark(u"ab krv_insert_mark"));
-}
-
 TEST(EditorTextTest, ImageNamesTakeTheFirstFreeNumber)
 {
     std::set<std::u16string> taken = {u"photo.png", u"photo[1].png", u"my.photo.png", u"README", u".png", u"x."};
