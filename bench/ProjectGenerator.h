@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/BenchPairs.h"
@@ -37,6 +38,16 @@ constexpr int kFolders = 1000;
 constexpr int kPages = 20000;
 constexpr int kFanOut = 6;  // children per folder: 1 + 6 + 36 + 216 + 741
 constexpr size_t kTags = 40;
+
+// The size of a project other than the benchmarks' own: `pages` pages,
+// twenty to a folder, plus one folder of `bigFolderPages` pages (none when
+// 0) as the first below the top; in `home` when given, which is then kept.
+struct Shape {
+    int pages = kPages;
+    int bigFolderPages = 0;
+    std::string home;
+};
+constexpr char kBigFolderName[] = "Big folder";
 
 
 // The quiet port, with every message on the error output.
@@ -104,13 +115,18 @@ struct Project {
     bool ok = false;
     size_t tagCount;
     int skew;
+    Shape shape;
 
-    explicit Project(size_t tags = kTags, int tagSkew = 1) : tagCount(tags), skew(tagSkew)
+    explicit Project(size_t tags = kTags, int tagSkew = 1, Shape projectShape = {})
+        : tagCount(tags), skew(tagSkew), shape(std::move(projectShape))
     {
         std::string pattern = "/tmp/zandrel-bench-" + std::to_string(tagCount) + "tags-XXXXXX";
-        if (!mkdtemp(pattern.data()))
+        if (!shape.home.empty())
+            home = shape.home;
+        else if (mkdtemp(pattern.data()))
+            home = pattern;
+        else
             return;
-        home = pattern;
         setenv("HOME", home.c_str(), 1);
         setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
@@ -122,7 +138,8 @@ struct Project {
     ~Project()
     {
         std::error_code ignored;
-        fs::remove_all(home, ignored);
+        if (shape.home.empty())
+            fs::remove_all(home, ignored);
     }
 
     bool Generate()
@@ -133,8 +150,9 @@ struct Project {
         std::vector<RNode*> folders{root};
         std::vector<fs::path> directories{content};
         // Breadth first, so the tree fills level by level.
-        for (size_t parent = 0; folders.size() < kFolders; ++parent) {
-            for (int k = 0; k < kFanOut && folders.size() < kFolders; ++k) {
+        const size_t folderCount = static_cast<size_t>(std::max(1, shape.pages / (kPages / kFolders)));
+        for (size_t parent = 0; folders.size() < folderCount; ++parent) {
+            for (int k = 0; k < kFanOut && folders.size() < folderCount; ++k) {
                 CFolderNode* folder = CFolderNode::New();
                 std::string name = Words(random, 2) + " " + std::to_string(folders.size());
                 folder->SetName(W(name).c_str());
@@ -143,6 +161,13 @@ struct Project {
                 folders.push_back(rnode);
                 directories.push_back(directories[parent] / name);
             }
+        }
+        if (shape.bigFolderPages > 0) {
+            RNode* big = RNode::New2(CFolderNode::New(), NT_FOLDER);
+            big->GetData()->SetName(W(kBigFolderName).c_str());
+            RNTool::InsertAsHeadChild(root, big);
+            folders.push_back(big);
+            directories.push_back(content / kBigFolderName);
         }
         CTagStore* tags = CTagStore::CreateTagStore();
         std::vector<CTagItem*> tagItems;
@@ -159,7 +184,8 @@ struct Project {
             relative = relative == "." ? "" : relative + "/";
             CColctNode* colct = CColctNode::New();
             colct->SetLocRNodeRoot(RNode::New2(CFolderNode::New(), NT_FOLDER));
-            for (int p = 0; p < perFolder; ++p) {
+            const bool bigOne = shape.bigFolderPages > 0 && f + 1 == folders.size();
+            for (int p = 0; p < (bigOne ? shape.bigFolderPages : perFolder); ++p) {
                 CUrlNode* item = CUrlNode::New();
                 std::string title = Words(random, 2 + random.Below(4)) + " " + std::to_string(p);
                 item->SetName(W(title).c_str());

@@ -1,5 +1,6 @@
 #include "app/shell/CMainWindow.h"
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <set>
@@ -18,6 +19,7 @@
 #include "app/core/CRecentPages.h"
 #include "app/core/CUIPort.h"
 #include "app/core/CWindowPlacement.h"
+#include "app/core/CTiming.h"
 #include "app/shell/CEditorOps.h"
 #include "app/shell/CFlagColumn.h"
 #include "app/shell/CFolderChooser.h"
@@ -107,6 +109,31 @@ GtkCellRenderer* AddTextColumn(GtkWidget* view, const char* title, int column, b
     return cell;
 }
 
+// Fixed widths for the item list's columns, so that the view measures
+// one row instead of each of thousands after every fill: the title takes
+// the room left, the others fit their heading or widest text.
+void FixColumnWidths(GtkTreeView* view)
+{
+    static const char* const kWidest[] = {"", "", "0000-00-00 00:00", "0000-00-00 00:00"};
+    GList* list = gtk_tree_view_get_columns(view);
+    int column = 0;
+    for (GList* c = list; c; c = c->next, ++column) {
+        auto* col = static_cast<GtkTreeViewColumn*>(c->data);
+        int width = 0;
+        for (const char* text : {gtk_tree_view_column_get_title(col), column < 4 ? kWidest[column] : ""}) {
+            PangoLayout* layout = gtk_widget_create_pango_layout(GTK_WIDGET(view), text);
+            int textWidth = 0;
+            pango_layout_get_pixel_size(layout, &textWidth, nullptr);
+            g_object_unref(layout);
+            width = std::max(width, textWidth + 16);
+        }
+        gtk_tree_view_column_set_sizing(col, GTK_TREE_VIEW_COLUMN_FIXED);
+        gtk_tree_view_column_set_fixed_width(col, column == 0 ? 200 : width);
+    }
+    g_list_free(list);
+    gtk_tree_view_set_fixed_height_mode(view, TRUE);
+}
+
 void AddTreeLevel(GtkTreeStore* store, GtkTreeIter* parent, RNode* node, RNode* selected, GtkTreeIter* found,
                   bool* hasFound)
 {
@@ -161,11 +188,14 @@ void CMainWindow::Open(const std::u16string& project)
     m_layout.LoadSizes(CAppSettings::Get()->GetLayout());
     PlaceWindow();
     gtk_widget_show_all(m_pWindow);
+    CTiming("window after-launch", CTiming::SinceLaunch{});  // printed at once
     // The task pane and hidden sliders follow the layout, not show_all.
     m_layout.Refresh();
     SetProjectState(false);
 
     m_core.RunStartupProjectStep(project, static_cast<long>(std::time(nullptr)));
+    if (CTiming::IsOn())
+        CTiming::PrintWhenIdle(new CTiming("idle after-launch", CTiming::SinceLaunch{}));
     m_startTimer = g_timeout_add_seconds(kStartPageDelaySeconds, &CMainWindow::OnStartPageTimer, this);
 }
 
@@ -205,8 +235,7 @@ void CMainWindow::BuildWidgets()
     m_panes[CPaneLayout::PANE_TREE] = Scrolled(m_pTreeView);
 
     // Item list of the current collection.
-    m_pListStore = gtk_list_store_new(LIST_COLUMNS, G_TYPE_STRING, G_TYPE_INT, G_TYPE_STRING, G_TYPE_STRING,
-                                      G_TYPE_POINTER);
+    m_pListStore = NewItemStore();
     m_pListView = gtk_tree_view_new_with_model(GTK_TREE_MODEL(m_pListStore));
     m_pTitleCell = AddTextColumn(m_pListView, "Title", LIST_TITLE, true);
     g_signal_connect(m_pTitleCell, "edited", G_CALLBACK(&CMainWindow::OnTitleEdited), this);
@@ -217,6 +246,7 @@ void CMainWindow::BuildWidgets()
         [this](CUrlNode* item, int flag) { m_core.GetPageMgr().SetFlag(item, flag); });
     AddTextColumn(m_pListView, "Added", LIST_ADDED, false);
     AddTextColumn(m_pListView, "Modified", LIST_MODIFIED, false);
+    FixColumnWidths(GTK_TREE_VIEW(m_pListView));
     g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pListView)), "changed",
                      G_CALLBACK(&CMainWindow::OnListSelection), this);
     m_panes[CPaneLayout::PANE_LIST] = Scrolled(m_pListView);
@@ -763,7 +793,7 @@ void CMainWindow::OnTitleEdited(GtkCellRendererText* cell, gchar* path, gchar* t
     if (!item)
         return;
     window->m_core.GetPageMgr().RenamePage(static_cast<CUrlNode*>(item), U16(text));
-    window->FillItemRow(&iter, static_cast<CUrlNode*>(item));
+    FillItemRow(window->m_pListStore, &iter, static_cast<CUrlNode*>(item));
 }
 
 // The edit commands reach the focused text field or the page view.
@@ -1028,35 +1058,51 @@ void CMainWindow::ShowTree(RNode* root, RNode* selected)
     m_bFilling = false;
 }
 
-bool CMainWindow::FillItemRow(GtkTreeIter* iter, CUrlNode* item)
+GtkListStore* CMainWindow::NewItemStore()
+{
+    return gtk_list_store_new(LIST_COLUMNS, G_TYPE_STRING, G_TYPE_INT, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_POINTER);
+}
+
+void CMainWindow::FillItemList(GtkListStore* store, CColctNode* colct)
+{
+    gtk_list_store_clear(store);
+    for (RNode* node = colct ? colct->GetFirstRNode() : nullptr; node; node = node->GetNext()) {
+        if (node->GetType() != NT_URL || !node->GetData())
+            continue;
+        GtkTreeIter iter;
+        gtk_list_store_append(store, &iter);
+        FillItemRow(store, &iter, static_cast<CUrlNode*>(node->GetData()));
+    }
+}
+
+void CMainWindow::FillItemRow(GtkListStore* store, GtkTreeIter* iter, CUrlNode* item)
 {
     const char16_t* name = item->GetName();
     long added = 0, modified = 0;
     item->GetNodeStat()->GetStatTime(&added, &modified, nullptr);
-    gtk_list_store_set(m_pListStore, iter, LIST_TITLE, name ? U8(name).c_str() : "", LIST_FLAG,
+    gtk_list_store_set(store, iter, LIST_TITLE, name ? U8(name).c_str() : "", LIST_FLAG,
                        item->GetNodeStat()->GetFlag(), LIST_ADDED, FormatTime(added).c_str(), LIST_MODIFIED,
                        FormatTime(modified).c_str(), LIST_ITEM, item, -1);
-    return true;
 }
 
 void CMainWindow::ShowCollection(CColctNode* colct)
 {
+    CTiming timing("show-collection");
+    // Until the loop is idle again, for the view's own work on the rows.
+    CTiming* untilIdle = CTiming::IsOn() ? new CTiming("show-collection idle") : nullptr;
     m_bFilling = true;
     m_pShownColct = colct;
     {
         CListFill fill(GTK_TREE_VIEW(m_pListView));
-        gtk_list_store_clear(m_pListStore);
-        for (RNode* node = colct ? colct->GetFirstRNode() : nullptr; node; node = node->GetNext()) {
-            if (node->GetType() != NT_URL || !node->GetData())
-                continue;
-            GtkTreeIter iter;
-            gtk_list_store_append(m_pListStore, &iter);
-            FillItemRow(&iter, static_cast<CUrlNode*>(node->GetData()));
-        }
+        FillItemList(m_pListStore, colct);
     }
     m_bFilling = false;
     // The folder page on show speaks of the list as it is now.
-    bool withPages = gtk_tree_model_iter_n_children(GTK_TREE_MODEL(m_pListStore), nullptr) > 0;
+    int rows = gtk_tree_model_iter_n_children(GTK_TREE_MODEL(m_pListStore), nullptr);
+    timing.Note("rows", rows);
+    if (untilIdle)
+        CTiming::PrintWhenIdle(untilIdle);
+    bool withPages = rows > 0;
     if (m_viewKind == VIEW_FOLDER && m_bProjectOpen && withPages != m_bFolderWithPages)
         ShowFolderPage();
 }
@@ -1081,7 +1127,7 @@ void CMainWindow::RefreshItem(CUrlNode* item)
     }
     GtkTreeIter iter;
     if (item && FindItemRow(item, &iter)) {
-        FillItemRow(&iter, item);
+        FillItemRow(m_pListStore, &iter, item);
         return;
     }
     // A new item of the shown collection: show the list again.

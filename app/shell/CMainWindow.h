@@ -69,6 +69,10 @@ public:
     void SelectFolderRow(RNode* folder);
     // Drag and drop between the item list and the folder tree.
     CTreeDrag* GetTreeDrag() const { return m_pTreeDrag.get(); }
+    // The item list's model, and its rows for the items of `colct` (null
+    // for none), filled without a window.
+    static GtkListStore* NewItemStore();
+    static void FillItemList(GtkListStore* store, CColctNode* colct);
 
 private:
     struct SCommand;
@@ -99,7 +103,7 @@ private:
     void LoadFile(const std::u16string& file, bool editable);
     void ShowBlankText();
     bool RunEditCommand(int id);
-    bool FillItemRow(GtkTreeIter* iter, CUrlNode* item);
+    static void FillItemRow(GtkListStore* store, GtkTreeIter* iter, CUrlNode* item);
     bool FindItemRow(CUrlNode* item, GtkTreeIter* iter);
     void FinishClose();
     // The title typed in the title box becomes the current page's.

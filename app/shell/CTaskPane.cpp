@@ -1,6 +1,7 @@
 #include "app/shell/CTaskPane.h"
 
 #include "app/core/CTitleSearch.h"
+#include "app/core/CTiming.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CListFill.h"
 
@@ -53,6 +54,9 @@ CTaskPane::CTaskPane(GtkWidget* box, CTitleSearch& search, std::function<void()>
         gtk_tree_view_column_set_resizable(col, TRUE);
         gtk_tree_view_append_column(GTK_TREE_VIEW(m_pResults), col);
     }
+    // Every column has its width and every row is one line, so the view
+    // measures one row instead of each of thousands after a search.
+    gtk_tree_view_set_fixed_height_mode(GTK_TREE_VIEW(m_pResults), TRUE);
     g_signal_connect(m_pResults, "button-press-event", G_CALLBACK(&CTaskPane::OnResultButton), this);
     g_signal_connect(m_pResults, "key-press-event", G_CALLBACK(&CTaskPane::OnResultKey), this);
     GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
@@ -96,8 +100,16 @@ CTaskPane::~CTaskPane()
 
 void CTaskPane::Search()
 {
-    m_search.Search(U16(gtk_entry_get_text(GTK_ENTRY(m_pEntry))), true);
+    // Until the loop is idle again, for the view's own work on the rows.
+    CTiming* untilIdle = CTiming::IsOn() ? new CTiming("title-search idle") : nullptr;
+    {
+        CTiming timing("title-search");
+        m_search.Search(U16(gtk_entry_get_text(GTK_ENTRY(m_pEntry))), true);
+        timing.Note("hits", static_cast<long long>(m_search.GetResults().size()));
+    }
     Fill();
+    if (untilIdle)
+        CTiming::PrintWhenIdle(untilIdle);
 }
 
 void CTaskPane::Clear()
@@ -118,9 +130,11 @@ void CTaskPane::Fill()
         g_source_remove(m_openIdle);
         m_openIdle = 0;
     }
+    size_t count = m_search.GetResults().size();
+    CTiming timing("search-fill");
+    timing.Note("rows", static_cast<long long>(count));
     CListFill fill(GTK_TREE_VIEW(m_pResults));
     gtk_list_store_clear(m_pStore);
-    size_t count = m_search.GetResults().size();
     for (size_t row = 0; row < count; ++row) {
         CTitleRow texts = m_search.GetRow(row);
         GtkTreeIter iter;

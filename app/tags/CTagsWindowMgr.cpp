@@ -6,6 +6,7 @@
 #include "app/core/CKrvCommands.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CProjectMgr.h"
+#include "app/core/CTiming.h"
 #include "app/core/CUIPort.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
@@ -172,10 +173,12 @@ bool CTagsWindowMgr::TagIt()
 
 bool CTagsWindowMgr::ShowTags()
 {
+    CTiming timing("tag-cloud");
     std::u16string html;
     if (!m_builder.BuildRecentPage(MakeContext(), &html))
         return false;
     m_nMode = MODE_SEARCH;
+    timing.Note("bytes", static_cast<long long>(html.size()));
     ShowPage(html);
     return true;
 }
@@ -207,6 +210,7 @@ void CTagsWindowMgr::OnWindowReady()
 {
     m_bReady = true;
     if (m_pending) {
+        CTiming timing("tags-page-load");
         std::u16string html = std::move(*m_pending);
         m_pending.reset();
         UIPort().LoadTagsPage(html);
