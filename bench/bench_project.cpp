@@ -25,7 +25,7 @@ namespace {
 
 using namespace bench;
 
-constexpr double kTarget = 1.5;
+constexpr double kTarget = 1.2;
 constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
 
 Pairs g_open;

@@ -309,21 +309,24 @@ std::u16string CFileSys::FindLinkOutside(const std::u16string& path, const std::
     // runs for every collection a project loads.
     std::string realTop;
     // Each existing part in turn: a link is judged by where it really
-    // leads, so a link to another place inside keeps working.
+    // leads, so a link to another place inside keeps working. Each part is
+    // looked at in place, cut off at its slash, without a copy.
     for (size_t start = top == "/" ? 1 : top.size() + 1; start <= native.size();) {
         size_t slash = native.find('/', start);
-        std::string part = native.substr(0, slash);
-        if (::lstat(part.c_str(), &st) != 0)
-            break;  // what does not exist yet follows no link
-        if (S_ISLNK(st.st_mode)) {
+        if (slash != std::string::npos)
+            native[slash] = '\0';
+        bool exists = ::lstat(native.c_str(), &st) == 0;
+        if (exists && S_ISLNK(st.st_mode)) {
+            std::string part = native.substr(0, slash);
             if (realTop.empty() && (realTop = RealPath(top)).empty())
                 return {};  // no folder yet, so nothing below it to follow
             std::string real = RealPath(part);
             if (real.empty() || !IsBelow(real, realTop))
                 return FromNative(part);
         }
-        if (slash == std::string::npos)
-            break;
+        if (slash == std::string::npos || !exists)
+            break;  // what does not exist yet follows no link
+        native[slash] = '/';
         start = slash + 1;
     }
     return {};

@@ -321,10 +321,21 @@ void CUnicodeTool::AppendUtf8(std::u16string_view text, std::string& out)
 
 void CUnicodeTool::AppendUtf16(std::string_view bytes, std::u16string& out)
 {
+    // One pass: no byte gives more than one UTF-16 unit, so room for as
+    // many units as bytes is enough. The ASCII part, most of what files
+    // hold, is widened in place (appending the bytes as a range would
+    // build a temporary string first).
     auto* input = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t ascii = 0;
+    while (ascii < bytes.size() && input[ascii] < 0x80)
+        ++ascii;
     size_t start = out.size();
-    out.resize(start + DecodeUtf8(input, bytes.size(), nullptr));
-    DecodeUtf8(input, bytes.size(), out.data() + start);
+    out.resize(start + bytes.size());
+    char16_t* to = out.data() + start;
+    for (size_t i = 0; i < ascii; ++i)
+        to[i] = input[i];
+    if (ascii < bytes.size())
+        out.resize(start + ascii + DecodeUtf8(input + ascii, bytes.size() - ascii, to + ascii));
 }
 
 std::u16string CUnicodeTool::FromUtf8(std::string_view bytes)

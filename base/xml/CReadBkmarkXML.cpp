@@ -62,17 +62,10 @@ bool Is(const char* name, const char (&expected)[N])
     return true;
 }
 
-// Appends the UTF-16 form of a NUL-terminated UTF-8 text. Element and
-// attribute texts are mostly ASCII, which is widened directly; the rest
-// goes through the full converter.
+// Appends the UTF-16 form of a NUL-terminated UTF-8 text.
 void AppendUtf16(const xmlChar* bytes, std::u16string& out)
 {
-    size_t ascii = 0;
-    while (bytes[ascii] && bytes[ascii] < 0x80)
-        ++ascii;
-    out.append(bytes, bytes + ascii);
-    if (bytes[ascii])
-        CUnicodeTool::AppendUtf16(reinterpret_cast<const char*>(bytes + ascii), out);
+    CUnicodeTool::AppendUtf16(reinterpret_cast<const char*>(bytes), out);
 }
 
 size_t CopyCost(CUrlNode* item)

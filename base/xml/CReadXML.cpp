@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "base/model/CNodeStat.h"
@@ -17,7 +19,9 @@ namespace {
 
 // No network, no entity substitution, no DTD loading, no huge-document
 // mode: libxml2's default limits then refuse entity bombs and deep trees.
-constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+// Short texts (numbers, flags) are kept inside their nodes: the readers
+// only read the tree, and most attribute values then cost no allocation.
+constexpr int kParseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT;
 
 // Text taken from entity references may not grow beyond this, and entities
 // may not nest deeper.
@@ -45,15 +49,16 @@ bool CReadXML::LoadFile(const char16_t* path)
         m_errorReason = "the file is too large";
         return false;
     }
-    char* bytes = nullptr;
-    long length = 0;
-    if (!file.ReadToBuffer(&bytes, &length)) {
+    // The file was just opened at its start: one read of the size taken,
+    // with no second look at the file (this runs for every collection).
+    std::unique_ptr<char[]> bytes(size > 0 ? new (std::nothrow) char[static_cast<size_t>(size) + 1] : nullptr);
+    long length = bytes ? file.ReadToBuffer(bytes.get(), size) : 0;
+    if (length <= 0) {
         m_errorReason = "cannot read the file";
         return false;
     }
-    bool ok = Parse(bytes, length, nullptr, CUnicodeTool::ToUtf8(path).c_str());
-    CUnicodeTool::DeleteBuffer(bytes);
-    return ok;
+    bytes[length] = '\0';
+    return Parse(bytes.get(), length, nullptr, CUnicodeTool::ToUtf8(path).c_str());
 }
 
 bool CReadXML::LoadXML(const void* bytes, long length)
@@ -192,12 +197,24 @@ std::u16string CParseXML::GetText(const XMLNode* node)
     return out;
 }
 
+const std::u16string& CParseXML::ReadText(const XMLNode* node)
+{
+    m_text.clear();
+    if (node && !AppendText(node, m_text, 0)) {
+        FailWalk();
+        m_text.clear();
+    }
+    return m_text;
+}
+
 void CParseXML::ForEachAttribute(const XMLNode* node,
                                  const std::function<void(const char*, const std::u16string&)>& visit)
 {
     if (!IsElement(node))
         return;
     std::string qname;
+    // One buffer serves every value; `visit` only reads it during the call.
+    std::u16string value;
     for (const xmlAttr* attr = node->properties; attr && !m_bWalkFailed; attr = attr->next) {
         const char* name = reinterpret_cast<const char*>(attr->name);
         if (attr->ns && attr->ns->prefix) {
@@ -206,9 +223,12 @@ void CParseXML::ForEachAttribute(const XMLNode* node,
             qname += name;
             name = qname.c_str();
         }
-        std::u16string value = GetText(reinterpret_cast<const xmlNode*>(attr));
-        if (!m_bWalkFailed)
-            visit(name, value);
+        value.clear();
+        if (!AppendText(reinterpret_cast<const xmlNode*>(attr), value, 0)) {
+            FailWalk();
+            return;
+        }
+        visit(name, value);
     }
 }
 

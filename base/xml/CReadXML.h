@@ -85,6 +85,9 @@ protected:
     static bool IsElement(const XMLNode* node);
     // The concatenated text below `node`, entity references resolved.
     std::u16string GetText(const XMLNode* node);
+    // The same in a buffer of the walker's, valid until the next call: for
+    // hot paths that only copy the text on.
+    const std::u16string& ReadText(const XMLNode* node);
     // Calls `visit` with the qualified name and the value of each attribute
     // in document order.
     void ForEachAttribute(const XMLNode* node,
@@ -102,4 +105,5 @@ private:
 
     bool m_bWalkFailed = false;
     size_t m_entityText = 0;
+    std::u16string m_text;
 };

@@ -70,7 +70,7 @@ void CReadTagsXML::ProcessElementNode(XMLNode* node)
     } else if (m_nScope == SCOPE_TAG && IsName(node, "url")) {
         m_nScope = SCOPE_URL;
         if (m_pTag)
-            m_pTag->AddUrlItem(GetText(node).c_str(), false);
+            m_pTag->AddUrlItem(ReadText(node).c_str(), false);
     }
 }
 

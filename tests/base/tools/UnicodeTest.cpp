@@ -74,8 +74,12 @@ TEST(UnicodeTest, IllFormedUtf8BecomesOneReplacementPerMaximalPart)
         {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
          u"\u0080\u07FF\u0800\uD7FF\uE000\U00010000\U0010FFFF"},
     };
-    for (const auto& [bytes, expected] : cases)
+    for (const auto& [bytes, expected] : cases) {
         EXPECT_EQ(FromBytes(bytes), expected) << testing::PrintToString(bytes);
+        std::u16string out = u"x";  // appended after text already there
+        CUnicodeTool::AppendUtf16("ab" + bytes, out);
+        EXPECT_EQ(out, u"xab" + expected) << testing::PrintToString(bytes);
+    }
 }
 
 TEST(UnicodeTest, EveryScalarValueRoundTrips)
