@@ -291,11 +291,11 @@ std::u16string CFileSys::NameOf(const std::u16string& path)
     return slash == std::u16string::npos ? path : path.substr(slash + 1);
 }
 
-bool CFileSys::IsPlainName(const std::u16string& name)
+bool CFileSys::IsPlainName(std::u16string_view name)
 {
     if (name.empty() || name == u"." || name == u"..")
         return false;
-    return name.find_first_of(std::u16string(u"/\\\0", 3)) == std::u16string::npos;
+    return name.find_first_of(std::u16string_view(u"/\\\0", 3)) == std::u16string_view::npos;
 }
 
 std::u16string CFileSys::FindLinkOutside(const std::u16string& path, const std::u16string& root)

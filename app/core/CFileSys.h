@@ -4,6 +4,7 @@
 // end in "/". Failures report errno through the optional error argument.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class CFileSys {
@@ -68,5 +69,5 @@ public:
 
     // A single file or folder name that stays where it is put: not empty,
     // not "." or "..", without "/", "\" or NUL.
-    static bool IsPlainName(const std::u16string& name);
+    static bool IsPlainName(std::u16string_view name);
 };

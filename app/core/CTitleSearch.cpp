@@ -21,15 +21,6 @@ CFolderNode* FolderOf(RNode* rnode)
     return rnode && rnode->GetType() == NT_FOLDER ? static_cast<CFolderNode*>(rnode->GetData()) : nullptr;
 }
 
-// `text` folded into `buffer`, which keeps its storage from text to text.
-std::u16string_view FoldInto(const char16_t* text, std::u16string& buffer)
-{
-    buffer.clear();
-    for (; *text; ++text)
-        buffer.push_back(CStringTool::FoldCase(*text));
-    return buffer;
-}
-
 // Calls `visit` for every folder record of the tree in document order.
 template <typename Visit>
 void WalkFolders(RNode* root, Visit visit)
@@ -66,7 +57,8 @@ size_t CTitleSearch::Search(const std::u16string& text, bool allColcts)
     if (text.empty())
         return 0;
     m_query = CStringTool::ToLower(text.c_str());
-    m_colcts.clear();
+    // Every text below keeps its storage from search to search.
+    m_nColcts = 0;
     std::u16string content = CAppSettings::Get()->GetUserFolder().GetCurrentContentPath();
     if (!content.empty())
         content = CFileSys::WithSlash(content);
@@ -74,34 +66,46 @@ size_t CTitleSearch::Search(const std::u16string& text, bool allColcts)
     auto add = [&](RNode* folder, const std::u16string* relative) {
         CFolderNode* data = FolderOf(folder);
         // A folder without pages has no collection to load.
-        if (data && (data->GetColctNode() || data->HasPage())) {
-            if (CColctNode* colct = m_tree.LoadColct(folder, false))
-                m_colcts.push_back({folder, colct, relative && !content.empty() ? content + *relative : u""});
-        }
+        if (!data || !(data->GetColctNode() || data->HasPage()))
+            return;
+        CColctNode* colct = m_tree.LoadColct(folder, false);
+        if (!colct)
+            return;
+        if (m_nColcts == m_colcts.size())
+            m_colcts.emplace_back();
+        Colct& entry = m_colcts[m_nColcts++];
+        entry.folder = folder;
+        entry.colct = colct;
+        if (relative && !content.empty())
+            entry.directory.assign(content).append(*relative);
+        else
+            entry.directory.clear();
     };
     if (allColcts) {
         // The tree's rule for a folder's place (every name below the root a
         // plain file name), built once per level on the way down rather
-        // than from the root for each folder.
-        struct Level {
-            RNode* folder;
-            std::u16string relative;
-            bool usable;
-        };
-        std::vector<Level> levels;
+        // than from the root for each folder. m_levels[0, depth) are the
+        // folders above the one visited.
+        size_t depth = 0;
         WalkFolders(m_tree.GetRoot(), [&](RNode* folder) {
-            while (!levels.empty() && levels.back().folder != folder->GetParent())
-                levels.pop_back();
-            Level level{folder, {}, true};
-            if (!levels.empty()) {
+            while (depth && m_levels[depth - 1].folder != folder->GetParent())
+                --depth;
+            if (depth == m_levels.size())
+                m_levels.emplace_back();
+            Level& level = m_levels[depth];
+            level.folder = folder;
+            level.usable = true;
+            level.relative.clear();
+            if (depth) {
+                const Level& up = m_levels[depth - 1];
                 const char16_t* name = folder->GetData() ? folder->GetData()->GetName() : nullptr;
-                std::u16string plain = name ? name : u"";
-                level.usable = levels.back().usable && CFileSys::IsPlainName(plain);
+                std::u16string_view plain = name ? name : u"";
+                level.usable = up.usable && CFileSys::IsPlainName(plain);
                 if (level.usable)
-                    level.relative = levels.back().relative + plain + u'/';
+                    level.relative.assign(up.relative).append(plain).push_back(u'/');
             }
             add(folder, level.usable ? &level.relative : nullptr);
-            levels.push_back(std::move(level));
+            ++depth;
         });
     } else {
         std::u16string relative;
@@ -109,25 +113,26 @@ size_t CTitleSearch::Search(const std::u16string& text, bool allColcts)
         bool usable = FolderOf(folder) && m_tree.GetRelativePath(folder, &relative);
         add(folder, usable ? &relative : nullptr);
     }
-    for (size_t first = 0; first < m_colcts.size(); first += kLanes) {
-        size_t count = std::min(kLanes, m_colcts.size() - first);
-        GatherItems(&m_colcts[first], count);
-        for (size_t lane = 0; lane < count; ++lane)
-            SearchItems(m_colcts[first + lane], m_lanes[lane]);
+    // A few collections at a time, so that their nodes are still at hand
+    // when they are tested.
+    for (size_t first = 0; first < m_nColcts; first += kLanes) {
+        GatherItems(first, std::min(kLanes, m_nColcts - first));
+        MatchItems();
+        MakeResults();
     }
     return m_nResults;
 }
 
 // Items lie scattered in memory, and each record is known only once the
 // one before it has been read, so walking one collection waits on every
-// record. Several collections are walked side by side instead, so their
-// waits overlap, and each item's first lines, which hold its texts, are
-// asked for on the way.
-void CTitleSearch::GatherItems(const Colct* colcts, size_t count)
+// record. Several collections are walked side by side instead, so that
+// their waits overlap, and each item's node is asked for on the way.
+void CTitleSearch::GatherItems(size_t first, size_t count)
 {
+    m_items.clear();
     RNode* cursors[kLanes] = {};
     for (size_t lane = 0; lane < count; ++lane) {
-        cursors[lane] = colcts[lane].colct->GetFirstRNode();
+        cursors[lane] = m_colcts[first + lane].colct->GetFirstRNode();
         m_lanes[lane].clear();
     }
     for (bool more = true; more;) {
@@ -138,55 +143,77 @@ void CTitleSearch::GatherItems(const Colct* colcts, size_t count)
                 continue;
             more = true;
             if (record->GetType() == NT_URL && record->GetData()) {
-                const char* data = reinterpret_cast<const char*>(record->GetData());
-                __builtin_prefetch(data);
-                __builtin_prefetch(data + 64);
+                // Its texts lie in the node's first lines.
+                const char* node = reinterpret_cast<const char*>(record->GetData());
+                __builtin_prefetch(node);
+                __builtin_prefetch(node + 64);
                 m_lanes[lane].push_back(static_cast<CUrlNode*>(record->GetData()));
             }
             cursors[lane] = record->GetNext();
         }
     }
+    for (size_t lane = 0; lane < count; ++lane) {
+        for (CUrlNode* item : m_lanes[lane])
+            m_items.push_back({item, first + lane});
+    }
 }
 
-void CTitleSearch::SearchItems(const Colct& where, const std::vector<CUrlNode*>& items)
+// Each item's texts are asked for some items ahead of the test, so that
+// the waits overlap here too.
+void CTitleSearch::MatchItems()
 {
-    // The texts are asked for a few items ahead of the test.
-    constexpr size_t kAhead = 4;
-    const std::u16string& directory = where.directory;
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i + kAhead < items.size()) {
-            const CUrlNode* ahead = items[i + kAhead];
-            for (const char16_t* text : {ahead->GetName(), ahead->GetDescription()}) {
-                if (text) {
-                    __builtin_prefetch(text);
-                    __builtin_prefetch(text + 32);  // the next line
-                }
-            }
+    constexpr size_t kAhead = 8;
+    m_found.clear();
+    for (size_t i = 0; i < m_items.size(); ++i) {
+        if (i + kAhead < m_items.size()) {
+            // Both folded texts lie in one block, read a line at a time.
+            const CUrlNode* ahead = m_items[i + kAhead].node;
+            std::u16string_view description = ahead->GetFoldedDescription();
+            for (const char16_t* at = ahead->GetFoldedName().data(); at < description.data() + description.size();
+                 at += 32)
+                __builtin_prefetch(at);
         }
-        CUrlNode* item = items[i];
-        const char16_t* name = item->GetName() ? item->GetName() : u"";
-        const char16_t* description = item->GetDescription();
-        bool match = FoldInto(name, m_lower).find(m_query) != std::u16string_view::npos;
-        if (!match && *description)
-            match = FoldInto(description, m_lower).find(m_query) != std::u16string_view::npos;
-        // The type sits apart from the texts: looked at only for a match.
-        if (!match || item->GetItemType() != ITEM_NOTE)
-            continue;
+        const CUrlNode* item = m_items[i].node;
+        // The texts were folded when set; only the query is folded here.
+        if (item->GetFoldedName().find(m_query) != std::u16string_view::npos ||
+            item->GetFoldedDescription().find(m_query) != std::u16string_view::npos)
+            m_found.push_back(m_items[i]);
+    }
+}
 
+// The rest of a match's node and its texts are read only to make its
+// record, so they too are asked for ahead, the node first.
+void CTitleSearch::MakeResults()
+{
+    constexpr size_t kAhead = 8;
+    for (size_t i = 0; i < m_found.size(); ++i) {
+        if (i + kAhead < m_found.size()) {
+            const char* node = reinterpret_cast<const char*>(m_found[i + kAhead].node);
+            for (size_t at = 0; at < sizeof(CUrlNode); at += 64)
+                __builtin_prefetch(node + at);
+        }
+        if (i + kAhead / 2 < m_found.size()) {
+            const CUrlNode* ahead = m_found[i + kAhead / 2].node;
+            __builtin_prefetch(ahead->GetName());
+            __builtin_prefetch(ahead->GetUrl());
+        }
+        CUrlNode* item = m_found[i].node;
+        if (item->GetItemType() != ITEM_NOTE)
+            continue;
+        const Colct& where = m_colcts[m_found[i].colct];
         if (m_nResults == m_results.size())
             m_results.emplace_back();
         CTitleResult& result = m_results[m_nResults++];
         CFolderNode* host = where.colct->GetHostFolderNode();
         result.host = host ? host : FolderOf(where.folder);
         // Only a plain file name stays inside the folder.
-        const char16_t* url = item->GetUrl();
-        m_url.assign(url ? url : u"");
-        if (!directory.empty() && CFileSys::IsPlainName(m_url))
-            result.pagePath.assign(directory).append(m_url);
+        std::u16string_view url = item->GetUrl() ? item->GetUrl() : u"";
+        if (!where.directory.empty() && CFileSys::IsPlainName(url))
+            result.pagePath.assign(where.directory).append(url);
         else
             result.pagePath.clear();
         result.item = item;
-        result.title.assign(name);
+        result.title.assign(item->GetName() ? item->GetName() : u"");
         const char16_t* uuid = item->GetUUID();
         size_t k = 0;
         for (; k + 1 < result.uuid.size() && uuid[k]; ++k)

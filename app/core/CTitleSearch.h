@@ -78,9 +78,13 @@ private:
     // Collections walked side by side.
     static constexpr size_t kLanes = 8;
 
-    // The items at the first level of each collection into m_lanes.
-    void GatherItems(const Colct* colcts, size_t count);
-    void SearchItems(const Colct& where, const std::vector<CUrlNode*>& items);
+    // The items at the first level of the collections
+    // m_colcts[first, first + count) into m_items.
+    void GatherItems(size_t first, size_t count);
+    // The items of m_items whose texts hold the query into m_found.
+    void MatchItems();
+    // A record for each page of m_found.
+    void MakeResults();
     // The folder record holding `host` in the current tree, or null.
     RNode* FindFolder(const CFolderNode* host) const;
 
@@ -92,8 +96,20 @@ private:
     std::vector<CTitleResult> m_results;
     size_t m_nResults = 0;
     // Reused from search to search.
-    std::u16string m_lower;  // each text searched, folded
-    std::u16string m_url;    // each address
-    std::vector<Colct> m_colcts;                         // to search, in tree order
-    std::array<std::vector<CUrlNode*>, kLanes> m_lanes;  // their items
+    struct Level {
+        RNode* folder = nullptr;
+        std::u16string relative;  // its place below the project's content folder
+        bool usable = true;       // false when it has none
+    };
+    std::vector<Level> m_levels;  // the folders above the one visited
+    // The first m_nColcts are to search, in tree order.
+    std::vector<Colct> m_colcts;
+    size_t m_nColcts = 0;
+    std::array<std::vector<CUrlNode*>, kLanes> m_lanes;  // items of the collections walked side by side
+    struct Item {
+        CUrlNode* node;
+        size_t colct;  // in m_colcts
+    };
+    std::vector<Item> m_items;  // of those collections, in order
+    std::vector<Item> m_found;  // the matches among them
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "base/ZandrelExport.h"
 #include "base/model/CNodeStat.h"
 #include "base/tools/CStringTool.h"
@@ -18,11 +21,19 @@ public:
     static void Delete(CBaseNode* node);
 
     // Null leaves no name; GetName then returns null.
-    void SetName(const char16_t* name) { m_name = OptTextFrom(name); }
+    void SetName(const char16_t* name);
     const char16_t* GetName() const { return OptTextPtr(m_name); }
     // Null stores the empty text; never returns null.
-    void SetDescription(const char16_t* text) { m_description = text ? text : u""; }
+    void SetDescription(const char16_t* text);
     const char16_t* GetDescription() const { return m_description.c_str(); }
+    // The name and the description folded by CStringTool::FoldCase, made
+    // when they are set so that case-insensitive searches do not fold them
+    // again; "" for no name.
+    std::u16string_view GetFoldedName() const { return {m_folded.data(), m_foldedNameLength}; }
+    std::u16string_view GetFoldedDescription() const
+    {
+        return std::u16string_view(m_folded).substr(m_foldedNameLength + 1);
+    }
 
     // Keeps at most the first 36 characters; null or "" empties it.
     void SetUUID(const char16_t* uuid);
@@ -66,6 +77,11 @@ protected:
     void CopyFrom(const CBaseNode& source);
 
 private:
+    // Both folded texts, the name first, a NUL between them: one block to
+    // read when a search goes through many nodes, and first in the node so
+    // that it lies in the node's first cache line.
+    std::u16string m_folded = std::u16string(1, u'\0');
+    size_t m_foldedNameLength = 0;
     RNode* m_pRNode = nullptr;
     OptText m_name = std::u16string();
     std::u16string m_description;

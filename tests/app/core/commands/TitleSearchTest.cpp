@@ -147,6 +147,21 @@ TEST_F(TitleSearchTest, GroupedPagesAndStrayAddresses)
     EXPECT_EQ(Open(0), (std::pair<bool, Texts>{true, {}}));
 }
 
+// A page is found by its texts as they are now; a rename keeps the new
+// description.
+TEST_F(TitleSearchTest, FindsChangedTextsAndNotTheOldOnes)
+{
+    ASSERT_EQ(search.Search(u"report", true), 5u);
+    CUrlNode* minutes = search.GetResults()[1].item;
+    search.GetResults()[3].item->SetName(u"Renamed Page");
+    minutes->SetDescription(u"Weekly NOTES");
+    minutes->SetName(u"Agenda");
+    EXPECT_EQ(search.Search(u"report", true), 3u);
+    EXPECT_EQ(search.Search(u"RENAMED", true), 1u);
+    EXPECT_EQ(search.Search(u"weekly notes", true), 1u);
+    EXPECT_EQ(Titles(), Texts{"Agenda"});
+}
+
 TEST_F(TitleSearchTest, OpeningAResultShowsItsPageAndIsTraced)
 {
     fs::path log = home.Root() / "trace.log";
