@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchMain.h"
 #include "bench/BenchPairs.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
@@ -300,12 +301,9 @@ BENCHMARK(BM_WriteColct)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTim
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     xmlInitParser();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    if (!bench::RunBenchmarks(&argc, argv))
+        return 1;
     if (g_read.ours.empty() && g_write.ours.empty())
         return 0;  // filtered out
     std::printf("collection: %d items, %.1f MB; saved again after loading it %s\n", kItems,

@@ -16,6 +16,7 @@
 
 #include "app/shell/CMainWindow.h"
 #include "base/model/CColctNode.h"
+#include "bench/BenchMain.h"
 #include "bench/ProjectGenerator.h"
 
 namespace {
@@ -151,15 +152,12 @@ BENCHMARK(BM_ListFill)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     if (!gtk_init_check(&argc, &argv)) {
         std::printf("bench_listfill: skipped, no display (run it under tests/gui/with_display.sh)\n");
         return 0;
     }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    if (!bench::RunBenchmarks(&argc, argv))
+        return 1;
     if (g_fill.ours.empty())
         return 0;  // filtered out, or failed
     std::printf("list fill of %d rows zandrel: %.2f ms, bare GtkListStore: %.2f ms (median CPU time of %zu pairs)\n",

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/tools/CMD5Digest.h"
+#include "bench/BenchMain.h"
 
 extern char** environ;
 
@@ -216,11 +217,8 @@ BENCHMARK(BM_MD5_OpensslCommand)->UseManualTime()->Unit(benchmark::kMillisecond)
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     RemoveTempFile();
 
     if (!g_ours.done || !g_openssl.done) {

@@ -19,6 +19,7 @@
 #include "app/core/CAppSettings.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CUIPort.h"
+#include "bench/BenchMain.h"
 #include "bench/ProjectGenerator.h"
 
 namespace {
@@ -104,12 +105,9 @@ BENCHMARK(BM_OpenProject)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTi
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     xmlInitParser();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    if (!bench::RunBenchmarks(&argc, argv))
+        return 1;
     if (g_open.ours.empty())
         return 0;  // filtered out, or failed
     Project& project = Data();

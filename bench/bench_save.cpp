@@ -22,6 +22,7 @@
 #include <string>
 
 #include "app/core/CSafeSave.h"
+#include "bench/BenchMain.h"
 #include "bench/BenchPairs.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
@@ -195,11 +196,8 @@ BENCHMARK(BM_SaveColct)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     if (g_pairs.ours.empty())
         return 0;  // filtered out
     // Saves per second: the bare side's time over ours is our rate over its.

@@ -17,6 +17,7 @@
 #include "app/core/CTitleSearch.h"
 #include "app/core/CUIPort.h"
 #include "base/tools/CStringTool.h"
+#include "bench/BenchMain.h"
 #include "bench/ProjectGenerator.h"
 
 namespace {
@@ -138,11 +139,8 @@ BENCHMARK(BM_TitleSearch)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTi
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     if (g_search.ours.empty())
         return 0;  // filtered out, or failed
     std::printf("project: %d folders, %d pages; %zu queries finding %zu pages in all\n", kFolders, kPages,

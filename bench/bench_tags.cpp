@@ -16,6 +16,7 @@
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CUIPort.h"
 #include "app/tags/CTagPageBuilder.h"
+#include "bench/BenchMain.h"
 #include "bench/ProjectGenerator.h"
 
 namespace {
@@ -173,11 +174,8 @@ BENCHMARK(BM_TagSortByName)->UseManualTime()->Unit(benchmark::kMillisecond)->Min
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (!bench::RunBenchmarks(&argc, argv))
         return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
     std::printf("project: %d folders, %d pages, %zu tags\n", kFolders, kPages, kTagCount);
     if (g_found.size() == 2 && g_tagPages.size() == 3)
         std::printf("tags 0, 1, 2 on %d, %d, %d pages; pages carrying tags 0 and 1: %zu; tags 0, 1 and 2: %zu\n",
