@@ -1,10 +1,16 @@
 #include "base/model/CBaseNode.h"
 
+#include "base/model/CModelStamp.h"
 #include "base/tools/CBaseTool.h"
 
 void CBaseNode::Delete(CBaseNode* node)
 {
     delete node;
+}
+
+CBaseNode::~CBaseNode()
+{
+    CModelStamp::Bump();
 }
 
 namespace {
@@ -20,6 +26,7 @@ void AppendFolded(std::u16string& out, std::u16string_view text)
 
 void CBaseNode::SetName(const char16_t* name)
 {
+    CModelStamp::Bump();
     m_name = OptTextFrom(name);
     // The new folded name, then the NUL and the folded description kept.
     std::u16string_view rest = std::u16string_view(m_folded).substr(m_foldedNameLength);
@@ -34,6 +41,7 @@ void CBaseNode::SetName(const char16_t* name)
 
 void CBaseNode::SetDescription(const char16_t* text)
 {
+    CModelStamp::Bump();
     m_description = text ? text : u"";
     m_folded.resize(m_foldedNameLength + 1);
     AppendFolded(m_folded, m_description);
@@ -41,6 +49,7 @@ void CBaseNode::SetDescription(const char16_t* text)
 
 void CBaseNode::SetUUID(const char16_t* uuid)
 {
+    CModelStamp::Bump();
     int n = 0;
     if (uuid) {
         for (; n < kUUIDLength && uuid[n]; ++n)

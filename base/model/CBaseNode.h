@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/ZandrelExport.h"
+#include "base/model/CModelStamp.h"
 #include "base/model/CNodeStat.h"
 #include "base/tools/CStringTool.h"
 
@@ -69,7 +70,7 @@ public:
 
 protected:
     CBaseNode() = default;
-    virtual ~CBaseNode() = default;
+    virtual ~CBaseNode();
     CBaseNode(const CBaseNode&) = delete;
     CBaseNode& operator=(const CBaseNode&) = delete;
 

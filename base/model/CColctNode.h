@@ -24,7 +24,11 @@ public:
     // below it; null is allowed.
     static void DeleteAll(CColctNode* colct);
 
-    void SetLocRNodeRoot(RNode* root) { m_pLocRoot = root; }
+    void SetLocRNodeRoot(RNode* root)
+    {
+        m_pLocRoot = root;
+        CModelStamp::Bump();
+    }
     RNode* GetLocRNodeRoot() const { return m_pLocRoot; }
     // The first record under the local root; null without root or items.
     RNode* GetFirstRNode() const;
@@ -33,7 +37,11 @@ public:
     // memory runs out (the item then stays the caller's).
     RNode* AddNewUrlNode(CUrlNode* item, bool unused = false);
 
-    void SetHostFolderNode(CFolderNode* folder) { m_pHostFolder = folder; }
+    void SetHostFolderNode(CFolderNode* folder)
+    {
+        m_pHostFolder = folder;
+        CModelStamp::Bump();
+    }
     CFolderNode* GetHostFolderNode() const { return m_pHostFolder; }
     void SetHasNewData(bool has) { m_bHasNewData = has; }
     bool HasNewData() const { return m_bHasNewData; }

@@ -33,6 +33,7 @@ CFolderNode::~CFolderNode()
 
 void CFolderNode::SetColctNode(CColctNode* colct)
 {
+    CModelStamp::Bump();
     if (m_pColct && m_pColct != colct)
         CBaseNode::Delete(DetachColctNode());
     m_pColct = colct;
@@ -42,6 +43,7 @@ void CFolderNode::SetColctNode(CColctNode* colct)
 
 CColctNode* CFolderNode::DetachColctNode()
 {
+    CModelStamp::Bump();
     CColctNode* colct = m_pColct;
     m_pColct = nullptr;
     return colct;

@@ -22,7 +22,11 @@ public:
     // Hands the collection to the caller without destroying it.
     CColctNode* DetachColctNode();
 
-    void SetHasPage(bool has) { m_bHasPage = has; }
+    void SetHasPage(bool has)
+    {
+        m_bHasPage = has;
+        CModelStamp::Bump();
+    }
     bool HasPage() const { return m_bHasPage; }
     void SetHasTag(bool has) { m_bHasTag = has; }
     bool HasTag() const { return m_bHasTag; }

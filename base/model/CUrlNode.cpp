@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "base/model/CModelStamp.h"
 #include "base/model/CUrlProp.h"
 
 namespace {
@@ -39,7 +40,7 @@ CUrlNode* CUrlNode::New(CUrlNode* source)
 
 void CUrlNode::CopyFrom(const CUrlNode& source)
 {
-    CBaseNode::CopyFrom(source);
+    CBaseNode::CopyFrom(source);  // counts as a change
     m_url = source.m_url;
     m_author = source.m_author;
     m_relationUrl = source.m_relationUrl;
@@ -52,6 +53,7 @@ bool CUrlNode::SetUrl(const char16_t* url)
 {
     if (url && CStringTool::Length(url) > kMaxUrlLength)
         return false;
+    CModelStamp::Bump();
     m_url = OptTextFrom(url);
     return true;
 }

@@ -36,7 +36,11 @@ public:
     void SetRelationUrl(const char16_t* text);
     const char16_t* GetRelationUrl() const { return OptTextPtr(m_relationUrl); }
 
-    void SetItemType(tagKRVITEMTYPE type) { m_itemType = type; }
+    void SetItemType(tagKRVITEMTYPE type)
+    {
+        m_itemType = type;
+        CModelStamp::Bump();
+    }
     tagKRVITEMTYPE GetItemType() const { return m_itemType; }
 
     // The properties, made empty on first call; null only when memory runs out.

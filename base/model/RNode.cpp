@@ -4,7 +4,14 @@
 
 #include "base/model/CBaseNode.h"
 
+std::atomic<unsigned long> CModelStamp::s_count{0};
+
 RNode::RNode(CBaseNode* data, tagNODETYPE type) : m_pPrev(this), m_pData(data), m_type(type) {}
+
+RNode::~RNode()
+{
+    CModelStamp::Bump();
+}
 
 RNode* RNode::New(CBaseNode* data, tagNODETYPE type)
 {

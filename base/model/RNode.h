@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ZandrelExport.h"
+#include "base/model/CModelStamp.h"
 
 class CBaseNode;
 
@@ -24,9 +25,9 @@ public:
     static void Delete(RNode* rnode);
 
     CBaseNode* GetData() const { return m_pData; }
-    void SetData(CBaseNode* data) { m_pData = data; }
+    void SetData(CBaseNode* data) { m_pData = data; CModelStamp::Bump(); }
     tagNODETYPE GetType() const { return m_type; }
-    void SetType(tagNODETYPE type) { m_type = type; }
+    void SetType(tagNODETYPE type) { m_type = type; CModelStamp::Bump(); }
 
     // Marks laid on a tree during a walk.
     void SetExtData(unsigned long data) { m_ulExtData = data; }
@@ -34,17 +35,17 @@ public:
 
     // Raw links; RNTool keeps them consistent.
     RNode* GetParent() const { return m_pParent; }
-    void SetParent(RNode* parent) { m_pParent = parent; }
+    void SetParent(RNode* parent) { m_pParent = parent; CModelStamp::Bump(); }
     RNode* GetChild() const { return m_pChild; }
-    void SetChild(RNode* child) { m_pChild = child; }
+    void SetChild(RNode* child) { m_pChild = child; CModelStamp::Bump(); }
     RNode* GetPrev() const { return m_pPrev; }
-    void SetPrev(RNode* prev) { m_pPrev = prev; }
+    void SetPrev(RNode* prev) { m_pPrev = prev; CModelStamp::Bump(); }
     RNode* GetNext() const { return m_pNext; }
-    void SetNext(RNode* next) { m_pNext = next; }
+    void SetNext(RNode* next) { m_pNext = next; CModelStamp::Bump(); }
 
 protected:
     RNode(CBaseNode* data, tagNODETYPE type);
-    virtual ~RNode() = default;
+    virtual ~RNode();
     RNode(const RNode&) = delete;
     RNode& operator=(const RNode&) = delete;
 
