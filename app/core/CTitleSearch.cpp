@@ -1,6 +1,8 @@
 #include "app/core/CTitleSearch.h"
 
 #include <algorithm>
+#include <chrono>
+#include <limits>
 #include <string_view>
 
 #include "app/core/CAppSettings.h"
@@ -10,6 +12,7 @@
 #include "app/core/CUIPort.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
+#include "base/model/CModelStamp.h"
 #include "base/model/CUrlNode.h"
 #include "base/model/RNode.h"
 #include "base/tools/CStringTool.h"
@@ -49,194 +52,210 @@ void CTitleSearch::Clear()
 {
     m_query.clear();
     m_nResults = 0;
+    m_bRunning = false;
 }
 
 size_t CTitleSearch::Search(const std::u16string& text, bool allColcts)
 {
-    Clear();
-    if (text.empty())
-        return 0;
-    m_query = CStringTool::ToLower(text.c_str());
-    // Every text below keeps its storage from search to search.
-    m_nColcts = 0;
-    std::u16string content = CAppSettings::Get()->GetUserFolder().GetCurrentContentPath();
-    if (!content.empty())
-        content = CFileSys::WithSlash(content);
-    // `relative` is null for a folder that has no place on disk.
-    auto add = [&](RNode* folder, const std::u16string* relative) {
-        CFolderNode* data = FolderOf(folder);
-        // A folder without pages has no collection to load.
-        if (!data || !(data->GetColctNode() || data->HasPage()))
-            return;
-        CColctNode* colct = m_tree.LoadColct(folder, false);
-        if (!colct)
-            return;
-        if (m_nColcts == m_colcts.size())
-            m_colcts.emplace_back();
-        Colct& entry = m_colcts[m_nColcts++];
-        entry.folder = folder;
-        entry.colct = colct;
-        if (relative && !content.empty())
-            entry.directory.assign(content).append(*relative);
-        else
-            entry.directory.clear();
-    };
-    if (allColcts) {
-        // The tree's rule for a folder's place (every name below the root a
-        // plain file name), built once per level on the way down rather
-        // than from the root for each folder. m_levels[0, depth) are the
-        // folders above the one visited.
-        size_t depth = 0;
-        WalkFolders(m_tree.GetRoot(), [&](RNode* folder) {
-            while (depth && m_levels[depth - 1].folder != folder->GetParent())
-                --depth;
-            if (depth == m_levels.size())
-                m_levels.emplace_back();
-            Level& level = m_levels[depth];
-            level.folder = folder;
-            level.usable = true;
-            level.relative.clear();
-            if (depth) {
-                const Level& up = m_levels[depth - 1];
-                const char16_t* name = folder->GetData() ? folder->GetData()->GetName() : nullptr;
-                std::u16string_view plain = name ? name : u"";
-                level.usable = up.usable && CFileSys::IsPlainName(plain);
-                if (level.usable)
-                    level.relative.assign(up.relative).append(plain).push_back(u'/');
-            }
-            add(folder, level.usable ? &level.relative : nullptr);
-            ++depth;
-        });
-    } else {
-        std::u16string relative;
-        RNode* folder = m_tree.GetCurrentFolder();
-        bool usable = FolderOf(folder) && m_tree.GetRelativePath(folder, &relative);
-        add(folder, usable ? &relative : nullptr);
-    }
-    // A few collections at a time, so that their nodes are still at hand
-    // when they are tested.
-    for (size_t first = 0; first < m_nColcts; first += kLanes) {
-        GatherItems(first, std::min(kLanes, m_nColcts - first));
-        MatchItems();
-        MakeResults();
+    Begin(text, allColcts);
+    while (!Step(std::numeric_limits<double>::infinity())) {
     }
     return m_nResults;
 }
 
-// Items lie scattered in memory, and each record is known only once the
-// one before it has been read, so walking one collection waits on every
-// record. Several collections are walked side by side instead, so that
-// their waits overlap, and each item's node is asked for on the way.
-void CTitleSearch::GatherItems(size_t first, size_t count)
+void CTitleSearch::Begin(const std::u16string& text, bool allColcts)
 {
-    m_items.clear();
-    RNode* cursors[kLanes] = {};
-    for (size_t lane = 0; lane < count; ++lane) {
-        cursors[lane] = m_colcts[first + lane].colct->GetFirstRNode();
-        m_lanes[lane].clear();
+    Clear();
+    if (text.empty())
+        return;
+    m_query = CStringTool::ToLower(text.c_str());
+    // The index's NULs part the notes; a query cannot reach across them.
+    m_query.resize(std::min(m_query.size(), m_query.find(u'\0')));
+    if (allColcts != m_bIndexAll || !allColcts)
+        ResetIndex();  // the current folder's changes with the current folder
+    m_bIndexAll = allColcts;
+    m_bRunning = true;
+}
+
+void CTitleSearch::ResetIndex()
+{
+    m_bWalked = false;
+    m_nIndexed = 0;
+    m_colcts.clear();
+    m_texts.clear();
+    m_textEnds.clear();
+    m_notes.clear();
+    m_uuids.clear();
+}
+
+bool CTitleSearch::Step(double seconds)
+{
+    if (!m_bRunning)
+        return true;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    // Anything changed in between may have freed what the index points at.
+    if (CModelStamp::Get() != m_nStamp)
+        ResetIndex();
+    if (!m_bWalked) {
+        ListColcts(m_bIndexAll);
+        m_bWalked = true;
     }
-    for (bool more = true; more;) {
-        more = false;
-        for (size_t lane = 0; lane < count; ++lane) {
-            RNode* record = cursors[lane];
-            if (!record)
+    while (m_nIndexed < m_colcts.size()) {
+        IndexNext();
+        if (m_nIndexed < m_colcts.size() && std::chrono::duration<double>(Clock::now() - start).count() >= seconds) {
+            m_nStamp = CModelStamp::Get();  // our own loads are no change
+            return false;
+        }
+    }
+    Match();
+    m_nStamp = CModelStamp::Get();
+    m_bRunning = false;
+    return true;
+}
+
+double CTitleSearch::GetProgress() const
+{
+    if (!m_bRunning)
+        return 1;
+    return m_colcts.empty() ? 0 : static_cast<double>(m_nIndexed) / static_cast<double>(m_colcts.size());
+}
+
+void CTitleSearch::ListColcts(bool allColcts)
+{
+    std::u16string content = CAppSettings::Get()->GetUserFolder().GetCurrentContentPath();
+    if (!content.empty())
+        content = CFileSys::WithSlash(content);
+    // `relative` is null for a folder that has no place on disk.
+    auto add = [&](RNode* folder, const std::u16string* relative, std::u16string folderText) {
+        CFolderNode* data = FolderOf(folder);
+        // A folder without pages has no collection to load.
+        if (!data || !(data->GetColctNode() || data->HasPage()))
+            return;
+        Colct& entry = m_colcts.emplace_back();
+        entry.folder = folder;
+        if (relative && !content.empty())
+            entry.directory.assign(content).append(*relative);
+        entry.folderText = std::move(folderText);
+    };
+    if (!allColcts) {
+        std::u16string relative;
+        RNode* folder = m_tree.GetCurrentFolder();
+        bool usable = FolderOf(folder) && m_tree.GetRelativePath(folder, &relative);
+        std::u16string folderText;
+        for (RNode* up = folder; up && up->GetParent(); up = up->GetParent()) {
+            const char16_t* name = up->GetData() ? up->GetData()->GetName() : nullptr;
+            folderText.insert(0, std::u16string(u"\\") + (name ? name : u""));
+        }
+        add(folder, usable ? &relative : nullptr, std::move(folderText));
+        return;
+    }
+    // The tree's rule for a folder's place (every name below the root a
+    // plain file name), built once per level on the way down rather than
+    // from the root for each folder.
+    struct Level {
+        RNode* folder;
+        std::u16string relative;  // its place below the project's content folder
+        std::u16string text;      // as a row shows it
+        bool usable;              // false when it has no place
+    };
+    std::vector<Level> levels;  // the folders above the one visited
+    WalkFolders(m_tree.GetRoot(), [&](RNode* folder) {
+        while (!levels.empty() && levels.back().folder != folder->GetParent())
+            levels.pop_back();
+        Level level{folder, u"", u"", true};
+        if (!levels.empty()) {
+            const Level& up = levels.back();
+            const char16_t* name = folder->GetData() ? folder->GetData()->GetName() : nullptr;
+            std::u16string_view plain = name ? name : u"";
+            level.usable = up.usable && CFileSys::IsPlainName(plain);
+            if (level.usable)
+                level.relative.assign(up.relative).append(plain).push_back(u'/');
+            level.text.assign(up.text).append(u"\\").append(plain);
+        }
+        add(folder, level.usable ? &level.relative : nullptr, level.text);
+        levels.push_back(std::move(level));
+    });
+}
+
+void CTitleSearch::IndexNext()
+{
+    Colct& entry = m_colcts[m_nIndexed++];
+    CColctNode* colct = m_tree.LoadColct(entry.folder, false);
+    if (colct) {
+        CFolderNode* host = colct->GetHostFolderNode();
+        entry.host = host ? host : FolderOf(entry.folder);
+        for (RNode* record = colct->GetFirstRNode(); record; record = record->GetNext()) {
+            if (record->GetType() != NT_URL || !record->GetData())
                 continue;
-            more = true;
-            if (record->GetType() == NT_URL && record->GetData()) {
-                // Its texts lie in the node's first lines.
-                const char* node = reinterpret_cast<const char*>(record->GetData());
-                __builtin_prefetch(node);
-                __builtin_prefetch(node + 64);
-                m_lanes[lane].push_back(static_cast<CUrlNode*>(record->GetData()));
-            }
-            cursors[lane] = record->GetNext();
+            auto* item = static_cast<CUrlNode*>(record->GetData());
+            if (item->GetItemType() != ITEM_NOTE)
+                continue;
+            // The texts were folded when set; only the query is folded here.
+            m_texts.append(item->GetFoldedName()).push_back(u'\0');
+            m_texts.append(item->GetFoldedDescription()).push_back(u'\0');
+            m_textEnds.push_back(m_texts.size());
+            m_notes.push_back(item);
+            std::array<char16_t, 37>& uuid = m_uuids.emplace_back();
+            const char16_t* id = item->GetUUID();
+            for (size_t k = 0; k + 1 < uuid.size() && id[k]; ++k)
+                uuid[k] = id[k];
         }
     }
-    for (size_t lane = 0; lane < count; ++lane) {
-        for (CUrlNode* item : m_lanes[lane])
-            m_items.push_back({item, first + lane});
-    }
+    entry.notesEnd = m_notes.size();
 }
 
-// Each item's texts are asked for some items ahead of the test, so that
-// the waits overlap here too.
-void CTitleSearch::MatchItems()
+void CTitleSearch::Match()
 {
-    constexpr size_t kAhead = 8;
-    m_found.clear();
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        if (i + kAhead < m_items.size()) {
-            // Both folded texts lie in one block, read a line at a time.
-            const CUrlNode* ahead = m_items[i + kAhead].node;
-            std::u16string_view description = ahead->GetFoldedDescription();
-            for (const char16_t* at = ahead->GetFoldedName().data(); at < description.data() + description.size();
-                 at += 32)
-                __builtin_prefetch(at);
-        }
-        const CUrlNode* item = m_items[i].node;
-        // The texts were folded when set; only the query is folded here.
-        if (item->GetFoldedName().find(m_query) != std::u16string_view::npos ||
-            item->GetFoldedDescription().find(m_query) != std::u16string_view::npos)
-            m_found.push_back(m_items[i]);
-    }
-}
-
-// The rest of a match's node and its texts are read only to make its
-// record, so they too are asked for ahead, the node first.
-void CTitleSearch::MakeResults()
-{
-    constexpr size_t kAhead = 8;
-    for (size_t i = 0; i < m_found.size(); ++i) {
-        if (i + kAhead < m_found.size()) {
-            const char* node = reinterpret_cast<const char*>(m_found[i + kAhead].node);
-            for (size_t at = 0; at < sizeof(CUrlNode); at += 64)
-                __builtin_prefetch(node + at);
-        }
-        if (i + kAhead / 2 < m_found.size()) {
-            const CUrlNode* ahead = m_found[i + kAhead / 2].node;
-            __builtin_prefetch(ahead->GetName());
-            __builtin_prefetch(ahead->GetUrl());
-        }
-        CUrlNode* item = m_found[i].node;
-        if (item->GetItemType() != ITEM_NOTE)
-            continue;
-        const Colct& where = m_colcts[m_found[i].colct];
+    m_nResults = 0;
+    if (m_query.empty())
+        return;
+    std::u16string_view texts = m_texts;
+    size_t note = 0, colct = 0;
+    for (size_t at = texts.find(m_query); at != std::u16string_view::npos; at = texts.find(m_query, at)) {
+        while (m_textEnds[note] <= at)
+            ++note;
+        while (m_colcts[colct].notesEnd <= note)
+            ++colct;
         if (m_nResults == m_results.size())
             m_results.emplace_back();
         CTitleResult& result = m_results[m_nResults++];
-        CFolderNode* host = where.colct->GetHostFolderNode();
-        result.host = host ? host : FolderOf(where.folder);
-        // Only a plain file name stays inside the folder.
-        std::u16string_view url = item->GetUrl() ? item->GetUrl() : u"";
-        if (!where.directory.empty() && CFileSys::IsPlainName(url))
-            result.pagePath.assign(where.directory).append(url);
-        else
-            result.pagePath.clear();
-        result.item = item;
-        result.title.assign(item->GetName() ? item->GetName() : u"");
-        const char16_t* uuid = item->GetUUID();
-        size_t k = 0;
-        for (; k + 1 < result.uuid.size() && uuid[k]; ++k)
-            result.uuid[k] = uuid[k];
-        std::fill(result.uuid.begin() + static_cast<std::ptrdiff_t>(k), result.uuid.end(), u'\0');
+        result.host = m_colcts[colct].host;
+        result.item = m_notes[note];
+        result.uuid = m_uuids[note];
+        result.colct = colct;
+        at = m_textEnds[note];  // one record a page, however often it matches
     }
+}
+
+const CTitleSearch::Colct* CTitleSearch::FreshColct(size_t row) const
+{
+    if (row >= m_nResults || m_bRunning || CModelStamp::Get() != m_nStamp)
+        return nullptr;
+    return &m_colcts[m_results[row].colct];
 }
 
 CTitleRow CTitleSearch::GetRow(size_t row) const
 {
     CTitleRow texts;
-    if (row >= m_nResults)
+    const Colct* colct = FreshColct(row);
+    if (!colct)
         return texts;
-    const CTitleResult& result = m_results[row];
-    texts.title = result.title;
-    RNode* folder = result.host ? result.host->GetRNode() : nullptr;
-    for (; folder && folder->GetParent(); folder = folder->GetParent()) {
-        const char16_t* name = folder->GetData() ? folder->GetData()->GetName() : nullptr;
-        texts.folder.insert(0, std::u16string(u"\\") + (name ? name : u""));
-    }
-    const char16_t* url = result.item ? result.item->GetUrl() : nullptr;
-    texts.file = url ? url : u"";
+    const CUrlNode* item = m_results[row].item;
+    texts.title = item->GetName() ? item->GetName() : u"";
+    texts.folder = colct->folderText;
+    texts.file = item->GetUrl() ? item->GetUrl() : u"";
     return texts;
+}
+
+std::u16string CTitleSearch::GetPagePath(size_t row) const
+{
+    const Colct* colct = FreshColct(row);
+    const char16_t* url = colct ? m_results[row].item->GetUrl() : nullptr;
+    // Only a plain file name stays inside the folder.
+    if (!url || colct->directory.empty() || !CFileSys::IsPlainName(url))
+        return u"";
+    return colct->directory + url;
 }
 
 RNode* CTitleSearch::FindFolder(const CFolderNode* host) const

@@ -20,12 +20,11 @@ class RNode;
 // them, so they are only looked at again after being found in the tree.
 struct CTitleResult {
     CFolderNode* host = nullptr;  // holds the page's collection
-    std::u16string pagePath;      // the folder's directory + the address; "" when not a plain name
     CUrlNode* item = nullptr;     // not owned
-    std::u16string title;
     // The item's identifier at search time, so a new item that took the
     // place of a deleted one is not taken for it.
     std::array<char16_t, 37> uuid{};
+    size_t colct = 0;  // the search's own record of the collection
 };
 
 // The three texts of a row of the result list.
@@ -51,65 +50,78 @@ public:
     // Shows a found page: its folder, its collection and the item.
     void SetShowItemHook(ShowItemHook hook) { m_showItem = std::move(hook); }
 
-    // Forgets the previous results, then looks for `text` (in any case) in
-    // the names and descriptions of the pages at the first level of every
-    // collection in tree order, or only of the current folder's; loads the
-    // collections not loaded yet. The number of matches; 0 for an empty
-    // text.
+    // Looks for `text` (in any case) in the names and descriptions of the
+    // pages at the first level of every collection in tree order, or only
+    // of the current folder's; loads the collections not loaded yet. The
+    // number of matches; 0 for an empty text.
     size_t Search(const std::u16string& text, bool allColcts);
+
+    // The same search a piece at a time, so that a window stays responsive
+    // while the collections are read: Begin forgets the previous results
+    // and any search under way; each Step goes on for about `seconds`
+    // (at least one collection) and says whether the results are ready.
+    void Begin(const std::u16string& text, bool allColcts);
+    bool Step(double seconds);
+    bool IsRunning() const { return m_bRunning; }
+    // The share of the collections read so far, from 0 to 1.
+    double GetProgress() const;
+
+    // Forgets the results and stops a search under way.
     void Clear();
 
     const std::u16string& GetQuery() const { return m_query; }
     std::span<const CTitleResult> GetResults() const { return {m_results.data(), m_nResults}; }
-    // The texts of a record's row; to be taken while the record is fresh,
-    // as the list is filled after a search.
+    // A record's row texts, and the page's file ("" when its address is
+    // not a plain name inside the folder). They are read from the project,
+    // so they are empty once anything in it changed after the search.
     CTitleRow GetRow(size_t row) const;
+    std::u16string GetPagePath(size_t row) const;
 
     // Shows the page of `row` when it is still in the project; otherwise
     // says it may have been removed. True when shown.
     bool OpenResult(size_t row);
 
 private:
+    // A collection to search, with what its rows and paths need. Its
+    // pointers hold while the model stays unchanged (CModelStamp).
     struct Colct {
-        RNode* folder;
-        CColctNode* colct;
-        std::u16string directory;  // "" when the folder has no place on disk
+        RNode* folder = nullptr;
+        CFolderNode* host = nullptr;
+        std::u16string directory;   // "" when the folder has no place on disk
+        std::u16string folderText;  // "\" + each folder name below the root
+        size_t notesEnd = 0;        // its notes are those before this one
     };
-    // Collections walked side by side.
-    static constexpr size_t kLanes = 8;
-
-    // The items at the first level of the collections
-    // m_colcts[first, first + count) into m_items.
-    void GatherItems(size_t first, size_t count);
-    // The items of m_items whose texts hold the query into m_found.
-    void MatchItems();
-    // A record for each page of m_found.
-    void MakeResults();
+    // The collections to search into m_colcts.
+    void ListColcts(bool allColcts);
+    // Loads the next collection and takes its notes into the index.
+    void IndexNext();
+    void ResetIndex();
+    // The notes whose texts hold the query into m_results.
+    void Match();
+    // The record of a result, when nothing changed since the search.
+    const Colct* FreshColct(size_t row) const;
     // The folder record holding `host` in the current tree, or null.
     RNode* FindFolder(const CFolderNode* host) const;
 
     CFolderTreeMgr& m_tree;
     ShowItemHook m_showItem;
     std::u16string m_query;
+    bool m_bRunning = false;
     // Records keep their storage from search to search; the first
     // m_nResults are the results.
     std::vector<CTitleResult> m_results;
     size_t m_nResults = 0;
-    // Reused from search to search.
-    struct Level {
-        RNode* folder = nullptr;
-        std::u16string relative;  // its place below the project's content folder
-        bool usable = true;       // false when it has none
-    };
-    std::vector<Level> m_levels;  // the folders above the one visited
-    // The first m_nColcts are to search, in tree order.
-    std::vector<Colct> m_colcts;
-    size_t m_nColcts = 0;
-    std::array<std::vector<CUrlNode*>, kLanes> m_lanes;  // items of the collections walked side by side
-    struct Item {
-        CUrlNode* node;
-        size_t colct;  // in m_colcts
-    };
-    std::vector<Item> m_items;  // of those collections, in order
-    std::vector<Item> m_found;  // the matches among them
+
+    // The index: the folded texts of the notes of the collections searched,
+    // kept from search to search while the model is unchanged, so that a
+    // search reads one block of memory instead of the scattered nodes.
+    unsigned long m_nStamp = 0;  // the model's count when last seen
+    bool m_bIndexAll = false;    // of every collection, or the current folder's
+    bool m_bWalked = false;
+    size_t m_nIndexed = 0;         // the collections of m_colcts taken in
+    std::vector<Colct> m_colcts;   // in tree order
+    std::u16string m_texts;        // "name\0description\0" of each note
+    std::vector<size_t> m_textEnds;  // where each note's texts end in m_texts
+    std::vector<CUrlNode*> m_notes;
+    std::vector<std::array<char16_t, 37>> m_uuids;
 };

@@ -9,6 +9,8 @@ namespace {
 
 constexpr char kSearchCaption[] = "Search Titles";
 constexpr char kHideCaption[] = "Hide the Task Pane";
+// A search that reads collections gives the window back this often.
+constexpr double kStepSeconds = 0.01;
 
 void Shrinkable(GtkWidget* button)
 {
@@ -35,12 +37,17 @@ CTaskPane::CTaskPane(GtkWidget* box, CTitleSearch& search, std::function<void()>
     m_pEntry = gtk_entry_new();
     gtk_entry_set_width_chars(GTK_ENTRY(m_pEntry), 4);
     g_signal_connect(m_pEntry, "activate", G_CALLBACK(&CTaskPane::OnActivate), this);
+    g_signal_connect(m_pEntry, "key-press-event", G_CALLBACK(&CTaskPane::OnEntryKey), this);
     gtk_box_pack_start(GTK_BOX(box), m_pEntry, FALSE, FALSE, 0);
     GtkWidget* searchButton = gtk_button_new_with_label(kSearchCaption);
     gtk_widget_set_halign(searchButton, GTK_ALIGN_START);
     Shrinkable(searchButton);
     g_signal_connect(searchButton, "clicked", G_CALLBACK(&CTaskPane::OnSearchClicked), this);
     gtk_box_pack_start(GTK_BOX(box), searchButton, FALSE, FALSE, 0);
+    // Shown while a search reads the project's collections.
+    m_pProgress = gtk_progress_bar_new();
+    gtk_widget_set_no_show_all(m_pProgress, TRUE);
+    gtk_box_pack_start(GTK_BOX(box), m_pProgress, FALSE, FALSE, 0);
 
     m_pStore = gtk_list_store_new(RESULT_COLUMNS, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_INT);
     m_pResults = gtk_tree_view_new_with_model(GTK_TREE_MODEL(m_pStore));
@@ -95,25 +102,72 @@ CTaskPane::~CTaskPane()
 {
     if (m_openIdle)
         g_source_remove(m_openIdle);
+    if (m_stepIdle)
+        g_source_remove(m_stepIdle);
     g_object_unref(m_pStore);
 }
 
 void CTaskPane::Search()
 {
-    // Until the loop is idle again, for the view's own work on the rows.
-    CTiming* untilIdle = CTiming::IsOn() ? new CTiming("title-search idle") : nullptr;
-    {
-        CTiming timing("title-search");
-        m_search.Search(U16(gtk_entry_get_text(GTK_ENTRY(m_pEntry))), true);
-        timing.Note("hits", static_cast<long long>(m_search.GetResults().size()));
+    StopSteps();
+    if (CTiming::IsOn()) {
+        m_pSearchTiming = std::make_unique<CTiming>("title-search");
+        // Until the loop is idle again, for the view's own work on the rows.
+        m_pUntilIdle = std::make_unique<CTiming>("title-search idle");
+    }
+    m_search.Begin(U16(gtk_entry_get_text(GTK_ENTRY(m_pEntry))), true);
+    m_nSteps = 1;
+    if (m_search.Step(kStepSeconds)) {
+        Finish();
+        return;
+    }
+    // The rows of the previous search no longer stand for its results.
+    Fill();
+    gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(m_pProgress), m_search.GetProgress());
+    gtk_widget_show(m_pProgress);
+    // Below input and drawing, so typing and the window go first.
+    m_stepIdle = g_idle_add_full(G_PRIORITY_DEFAULT_IDLE, &CTaskPane::OnStepIdle, this, nullptr);
+}
+
+gboolean CTaskPane::OnStepIdle(gpointer self)
+{
+    auto* pane = static_cast<CTaskPane*>(self);
+    ++pane->m_nSteps;
+    if (!pane->m_search.Step(kStepSeconds)) {
+        gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(pane->m_pProgress), pane->m_search.GetProgress());
+        return G_SOURCE_CONTINUE;
+    }
+    pane->m_stepIdle = 0;
+    pane->Finish();
+    return G_SOURCE_REMOVE;
+}
+
+void CTaskPane::Finish()
+{
+    if (m_pSearchTiming) {
+        m_pSearchTiming->Note("hits", static_cast<long long>(m_search.GetResults().size()));
+        m_pSearchTiming->Note("steps", m_nSteps);
+        m_pSearchTiming.reset();
     }
     Fill();
-    if (untilIdle)
-        CTiming::PrintWhenIdle(untilIdle);
+    if (m_pUntilIdle)
+        CTiming::PrintWhenIdle(m_pUntilIdle.release());
+    StopSteps();
+}
+
+void CTaskPane::StopSteps()
+{
+    if (m_stepIdle)
+        g_source_remove(m_stepIdle);
+    m_stepIdle = 0;
+    gtk_widget_hide(m_pProgress);
+    m_pSearchTiming.reset();
+    m_pUntilIdle.reset();
 }
 
 void CTaskPane::Clear()
 {
+    StopSteps();
     m_search.Clear();
     Fill();
 }
@@ -151,6 +205,16 @@ void CTaskPane::OpenRow(int row)
         return;
     if (m_search.OpenResult(static_cast<size_t>(row)) && m_opened)
         m_opened();
+}
+
+// Escape stops a search under way.
+gboolean CTaskPane::OnEntryKey(GtkWidget*, GdkEventKey* event, gpointer self)
+{
+    auto* pane = static_cast<CTaskPane*>(self);
+    if (event->keyval != GDK_KEY_Escape || !pane->m_search.IsRunning())
+        return FALSE;
+    pane->Clear();
+    return TRUE;
 }
 
 void CTaskPane::OnActivate(GtkEntry*, gpointer self)

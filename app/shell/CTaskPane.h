@@ -7,6 +7,9 @@
 #include <gtk/gtk.h>
 
 #include <functional>
+#include <memory>
+
+#include "app/core/CTiming.h"
 
 class CTitleSearch;
 
@@ -21,9 +24,11 @@ public:
     CTaskPane(const CTaskPane&) = delete;
     CTaskPane& operator=(const CTaskPane&) = delete;
 
-    // Searches the field's text; an empty text empties the list.
+    // Searches the field's text; an empty text empties the list. A search
+    // that reads collections goes on in steps while the window stays
+    // responsive; a newer one replaces it, Escape in the field stops it.
     void Search();
-    // Forgets the results: they point into the project.
+    // Forgets the results, they point into the project, and stops a search.
     void Clear();
 
     GtkWidget* GetEntry() const { return m_pEntry; }
@@ -32,6 +37,11 @@ public:
 private:
     void Fill();
     void OpenRow(int row);
+    // The search's results into the list, once it is done.
+    void Finish();
+    void StopSteps();
+    static gboolean OnStepIdle(gpointer self);
+    static gboolean OnEntryKey(GtkWidget*, GdkEventKey* event, gpointer self);
 
     static void OnActivate(GtkEntry*, gpointer self);
     static void OnSearchClicked(GtkButton*, gpointer self);
@@ -48,6 +58,12 @@ private:
     GtkWidget* m_pEntry = nullptr;
     GtkWidget* m_pResults = nullptr;
     GtkListStore* m_pStore = nullptr;
+    GtkWidget* m_pProgress = nullptr;
+    // Goes on with a search that reads collections, a step at a time.
+    guint m_stepIdle = 0;
+    int m_nSteps = 0;
+    std::unique_ptr<CTiming> m_pSearchTiming;
+    std::unique_ptr<CTiming> m_pUntilIdle;
     // A click opens its row once the view has selected it.
     guint m_openIdle = 0;
     int m_nOpenRow = -1;

@@ -71,8 +71,8 @@ protected:
     Texts Titles() const
     {
         Texts titles;
-        for (const CTitleResult& result : search.GetResults())
-            titles.push_back(Utf8(result.title));
+        for (size_t row = 0; row < search.GetResults().size(); ++row)
+            titles.push_back(Utf8(search.GetRow(row).title));
         return titles;
     }
     // Opens `row` and says whether it was shown, and the messages since.
@@ -107,8 +107,8 @@ TEST_F(TitleSearchTest, FindsPagesByNameOrDescriptionInTreeOrder)
 
     const CTitleResult& b = search.GetResults()[3];
     EXPECT_EQ(b.host, Folder(u"A/B")->GetData());
-    EXPECT_EQ(Utf8(b.pagePath), (content / "A" / "B" / "Report B.htm").string());
-    EXPECT_EQ(Utf8(search.GetResults()[0].pagePath), (content / "annual.htm").string());
+    EXPECT_EQ(Utf8(search.GetPagePath(3)), (content / "A" / "B" / "Report B.htm").string());
+    EXPECT_EQ(Utf8(search.GetPagePath(0)), (content / "annual.htm").string());
     CTitleRow row = search.GetRow(3);
     EXPECT_EQ(Utf8(row.title), "Report B");
     EXPECT_EQ(Utf8(row.folder), "\\A\\B");
@@ -142,7 +142,7 @@ TEST_F(TitleSearchTest, GroupedPagesAndStrayAddresses)
     AddItem(group, {u"odd inside", u"inside.htm", ITEM_NOTE, u""});
     AddItem(colct->GetLocRNodeRoot(), {u"Odd report", u"../../escape.htm", ITEM_NOTE, u""})->SetUUID(u"");
     ASSERT_EQ(search.Search(u"odd", true), 1u);
-    EXPECT_EQ(search.GetResults()[0].pagePath, u"");
+    EXPECT_EQ(search.GetPagePath(0), u"");
     EXPECT_EQ(Utf8(search.GetRow(0).file), "../../escape.htm");
     EXPECT_EQ(Open(0), (std::pair<bool, Texts>{true, {}}));
 }
@@ -204,6 +204,45 @@ TEST_F(TitleSearchTest, AResultWhosePageWentSaysSo)
     ASSERT_TRUE(projects.CloseProject());
     EXPECT_EQ(Open(0), (std::pair<bool, Texts>{false, kGone}));
     EXPECT_EQ(shown.size(), 1u);
+}
+
+// A search in steps reads a collection a step; a newer query replaces an
+// older one; a change to the project between steps starts the reading
+// again rather than following what the change freed.
+TEST_F(TitleSearchTest, SearchesInStepsAndStartsAgainAfterAChange)
+{
+    search.Begin(u"report", true);
+    EXPECT_FALSE(search.Step(0));
+    EXPECT_TRUE(search.IsRunning());
+    EXPECT_GT(search.GetProgress(), 0.0);
+    EXPECT_LT(search.GetProgress(), 1.0);
+    EXPECT_EQ(search.GetRow(0).title, u"");  // nothing yet
+
+    search.Begin(u"plans", true);
+    ui.confirmations = {true};
+    ASSERT_TRUE(tree.RemoveFolder(Folder(u"C")));
+    CColctNode* root = tree.LoadColct(tree.GetRoot(), false);
+    RNode* annual = root->GetFirstRNode();
+    ASSERT_TRUE(RNTool::RemoveOneChild(root->GetLocRNodeRoot(), annual));
+    CBaseNode::Delete(annual->GetData());
+    RNode::Delete(annual);
+    int steps = 1;
+    while (!search.Step(0))
+        ++steps;
+    EXPECT_GE(steps, 3);
+    EXPECT_EQ(Titles(), Texts{"Plans"});
+    EXPECT_EQ(Utf8(search.GetRow(0).folder), "\\A\\B");
+
+    // Gone pages and folders are not found, from the index kept either.
+    EXPECT_EQ(search.Search(u"report", true), 3u);
+    EXPECT_EQ(Titles(), (Texts{"Minutes", "Report A", "Report B"}));
+
+    // The texts of a row are only read while the project is as searched.
+    search.GetResults()[0].item->SetName(u"Changed");
+    EXPECT_EQ(search.GetRow(0).title, u"");
+    EXPECT_EQ(search.GetPagePath(0), u"");
+    search.Clear();
+    EXPECT_FALSE(search.IsRunning());
 }
 
 }  // namespace
