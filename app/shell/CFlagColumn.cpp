@@ -15,7 +15,6 @@ CFlagColumn::CFlagColumn(GtkTreeView* view, int flagColumn, int itemColumn, Choo
     gtk_tree_view_column_set_title(m_pColumn, "Flag");
     gtk_tree_view_column_pack_start(m_pColumn, m_pCell, FALSE);
     gtk_tree_view_column_set_cell_data_func(m_pColumn, m_pCell, &CFlagColumn::RenderCell, this, nullptr);
-    gtk_tree_view_column_set_sort_column_id(m_pColumn, flagColumn);
     gtk_tree_view_append_column(view, m_pColumn);
 
     m_pMenu = BuildMenu();

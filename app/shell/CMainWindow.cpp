@@ -26,6 +26,7 @@
 #include "app/shell/CFormatBar.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CListFill.h"
+#include "app/shell/CListSort.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CPageCommands.h"
 #include "app/shell/CTagBar.h"
@@ -104,7 +105,6 @@ GtkCellRenderer* AddTextColumn(GtkWidget* view, const char* title, int column, b
     GtkTreeViewColumn* col = gtk_tree_view_column_new_with_attributes(title, cell, "text", column, nullptr);
     gtk_tree_view_column_set_resizable(col, TRUE);
     gtk_tree_view_column_set_expand(col, expand);
-    gtk_tree_view_column_set_sort_column_id(col, column);
     gtk_tree_view_append_column(GTK_TREE_VIEW(view), col);
     return cell;
 }
@@ -247,6 +247,16 @@ void CMainWindow::BuildWidgets()
     AddTextColumn(m_pListView, "Added", LIST_ADDED, false);
     AddTextColumn(m_pListView, "Modified", LIST_MODIFIED, false);
     FixColumnWidths(GTK_TREE_VIEW(m_pListView));
+    m_pListSort = std::make_unique<CListSort>(m_pListStore);
+    {
+        const std::pair<int, CListSort::Kind> sorts[] = {{LIST_TITLE, CListSort::BY_LOCALE},
+                                                         {LIST_FLAG, CListSort::BY_INT},
+                                                         {LIST_ADDED, CListSort::BY_BYTES},
+                                                         {LIST_MODIFIED, CListSort::BY_BYTES}};
+        int index = 0;
+        for (auto [column, kind] : sorts)
+            m_pListSort->AddColumn(gtk_tree_view_get_column(GTK_TREE_VIEW(m_pListView), index++), column, kind);
+    }
     g_signal_connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(m_pListView)), "changed",
                      G_CALLBACK(&CMainWindow::OnListSelection), this);
     m_panes[CPaneLayout::PANE_LIST] = Scrolled(m_pListView);
@@ -794,6 +804,7 @@ void CMainWindow::OnTitleEdited(GtkCellRendererText* cell, gchar* path, gchar* t
         return;
     window->m_core.GetPageMgr().RenamePage(static_cast<CUrlNode*>(item), U16(text));
     FillItemRow(window->m_pListStore, &iter, static_cast<CUrlNode*>(item));
+    window->m_pListSort->Resort();
 }
 
 // The edit commands reach the focused text field or the page view.
@@ -1095,6 +1106,7 @@ void CMainWindow::ShowCollection(CColctNode* colct)
     {
         CListFill fill(GTK_TREE_VIEW(m_pListView));
         FillItemList(m_pListStore, colct);
+        m_pListSort->Resort();
     }
     m_bFilling = false;
     // The folder page on show speaks of the list as it is now.
@@ -1128,6 +1140,7 @@ void CMainWindow::RefreshItem(CUrlNode* item)
     GtkTreeIter iter;
     if (item && FindItemRow(item, &iter)) {
         FillItemRow(m_pListStore, &iter, item);
+        m_pListSort->Resort();
         return;
     }
     // A new item of the shown collection: show the list again.

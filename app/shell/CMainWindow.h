@@ -18,6 +18,7 @@
 class CColctNode;
 class CEditorOps;
 class CFlagColumn;
+class CListSort;
 class CFormatBar;
 class CMainCore;
 class CPageCommands;
@@ -170,6 +171,7 @@ private:
     GtkWidget* m_pTaskPane = nullptr;
     std::unique_ptr<CTaskPane> m_pTaskSearch;
     std::unique_ptr<CFlagColumn> m_pFlagColumn;
+    std::unique_ptr<CListSort> m_pListSort;
     std::unique_ptr<CTagBar> m_pTagBar;
     std::unique_ptr<CFormatBar> m_pFormatBar;
     GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
-"""Times and recent pages as a returning user finds them: saving a changed
-page sets its modified time, showing one its visited time; the Recent
-Pages menu follows a rename and a delete, and an entry whose page has gone
-says so and goes."""
+"""Times, sorting and recent pages as a returning user finds them: saving a
+changed page sets its modified time, showing one its visited time; a
+heading sorts the list; the Recent Pages menu follows a rename and a
+delete, and an entry whose page has gone says so and goes."""
 import re
 
 from e2e import *
@@ -63,6 +63,19 @@ table = p.item_list().queryTable()
 modified = table.getAccessibleAt(table.getRowAtIndex(row.getIndexInParent()), table.nColumns - 1)
 "2001" not in modified.name or fail(f"the Modified column still shows {modified.name}")
 
+
+def titles():
+    table = p.item_list().queryTable()
+    return [table.getAccessibleAt(r, 0).name for r in range(table.nRows)]
+
+
+# A heading sorts the list, a second click the other way round.
+heading = p.item_list().queryTable().getColumnHeader(0)
+click(heading)
+wait("the list sorted by title", lambda: titles() == ["Untitled-1", "Untitled-2"])
+click(heading)
+wait("the list sorted the other way", lambda: titles() == ["Untitled-2", "Untitled-1"])
+
 # A rename: the menu lists the new title once and the old one no more.
 click(p.row("Untitled-1"), 3)
 p.popup("Rename this Page")
@@ -70,6 +83,7 @@ key("ctrl+a")
 type_text("Renamed")
 key("Return")
 wait_file(os.path.join(notes, "Renamed.htm"))
+wait("the renamed page in its sorted place", lambda: titles() == ["Untitled-2", "Renamed"])
 names = recent_pages()
 names.count("Renamed") == 1 and "Untitled-1" not in names or fail(f"recent pages after the rename: {names}")
 # A delete: its entry goes.
