@@ -1514,7 +1514,9 @@ void CMainWindow::FillRecentProjects()
         CUrlNode* item = CRecentProjects::GetItem(entry);
         if (!item || !item->GetUrl())
             continue;
-        list += (list.empty() ? "" : ",") + CHtmlEscape::ScriptString(item->GetUrl());
+        if (!list.empty())
+            list += ',';
+        list += CHtmlEscape::ScriptString(item->GetUrl());
     }
     std::string script = "if (typeof setRecentProjects === 'function') setRecentProjects([" + list + "]);";
     webkit_web_view_evaluate_javascript(m_pOwnView, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
