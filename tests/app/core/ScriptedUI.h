@@ -12,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <ctime>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -26,6 +25,7 @@
 #include "base/model/CUrlNode.h"
 #include "base/model/RNTool.h"
 #include "base/tools/CUnicodeTool.h"
+#include "tests/ScopedEnv.h"
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
@@ -71,29 +71,6 @@ inline CUrlNode* AddPageItem(RNode* parent, const std::u16string& name, const st
     RNTool::InsertAsChild(parent, RNode::New2(item, NT_URL));
     return item;
 }
-
-// Sets an environment variable for the life of the object (TZ applies at once).
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value)
-        : m_name(name), m_had(std::getenv(name) != nullptr), m_old(m_had ? std::getenv(name) : "")
-    {
-        setenv(name, value.c_str(), 1);
-        tzset();
-    }
-    ~ScopedEnv()
-    {
-        m_had ? setenv(m_name.c_str(), m_old.c_str(), 1) : unsetenv(m_name.c_str());
-        tzset();
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string m_name;
-    bool m_had;
-    std::string m_old;
-};
 
 // A HOME and XDG folders of its own, so settings, documents and the user
 // data root are made afresh inside a temporary folder.

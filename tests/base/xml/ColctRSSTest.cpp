@@ -2,11 +2,8 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +16,7 @@
 #include "base/model/RNTool.h"
 #include "base/xml/CReadBkmarkXML.h"
 #include "base/xml/CWriteColctRSS.h"
+#include "tests/ScopedEnv.h"
 
 namespace {
 
@@ -158,22 +156,7 @@ std::vector<CUrlNode*> ItemsOf(RNode* parent)
 // five hours west of UTC.
 class ColctRSS : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (const char* tz = std::getenv("TZ"))
-            m_oldTZ = tz;
-        ::setenv("TZ", "EST5", 1);
-        ::tzset();
-    }
-    void TearDown() override
-    {
-        if (m_oldTZ)
-            ::setenv("TZ", m_oldTZ->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-        CProfExtra::s_iThisKRVVersion = m_oldVersion;
-    }
+    void TearDown() override { CProfExtra::s_iThisKRVVersion = m_oldVersion; }
 
     // Folders nested two deep, items at the root and in folders, and every
     // optional part both present and absent.
@@ -218,7 +201,7 @@ protected:
         return colct;
     }
 
-    std::optional<std::string> m_oldTZ;
+    ScopedEnv m_zone{"TZ", "EST5"};
     int m_oldVersion = CProfExtra::s_iThisKRVVersion;
 };
 

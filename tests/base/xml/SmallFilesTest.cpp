@@ -10,6 +10,7 @@
 #include "base/model/CTagStore.h"
 #include "base/xml/CColctExDataXML.h"
 #include "base/xml/CTagsXML.h"
+#include "tests/ScopedEnv.h"
 
 namespace {
 
@@ -181,7 +182,7 @@ TEST(RecentFile, FirstNonEmptyDefaultWinsAndBadFilesGiveNothing)
 
 TEST(ColctListFile, ListsOnlyNormalCollections)
 {
-    setenv("TZ", "UTC", 1);
+    ScopedEnv zone("TZ", "UTC");
     RColctItem* list = nullptr;
     for (int i = 0; i < 3; ++i) {
         CColctNode* colct = CColctNode::New();

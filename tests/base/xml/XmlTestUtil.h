@@ -76,3 +76,14 @@ inline std::string TakeText(char16_t* text)
     CSysString::Free(text);
     return out;
 }
+
+// A DOCTYPE for `root` whose entity &a7; expands to 400 MB, far past what
+// the readers take; the caller closes it with "]>" and a document.
+inline std::string EntityBomb(const std::string& root)
+{
+    std::string bomb = "<!DOCTYPE " + root + " [<!ENTITY a0 '0123456789012345678901234567890123456789'>";
+    for (int i = 1; i < 8; ++i)
+        for (int k = 0; k <= 10; ++k)
+            bomb += k == 0 ? "<!ENTITY a" + std::to_string(i) + " '" : k < 10 ? "&a" + std::to_string(i - 1) + ";" : "'>";
+    return bomb;
+}

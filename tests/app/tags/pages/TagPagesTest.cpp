@@ -6,16 +6,9 @@
 
 #include <cstdlib>
 
-#include "app/core/CAppSettings.h"
-#include "app/core/CFolderTreeMgr.h"
 #include "app/core/CRecentPages.h"
 #include "app/tags/CTagPageBuilder.h"
-#include "base/model/CColctNode.h"
-#include "base/model/CFolderNode.h"
-#include "base/model/CUrlNode.h"
-#include "base/model/CUrlProp.h"
-#include "base/model/RNTool.h"
-#include "tests/app/core/ScriptedUI.h"
+#include "tests/app/core/folders/FolderTestUtil.h"
 
 namespace {
 
@@ -23,23 +16,21 @@ const std::string kResources = ZANDREL_TEST_DATA "/../../resources/";
 
 // The project "Notes": pages in the root, Work, Work/Archive (51 notes
 // carrying tags of every cloud size) and Home, with fixed identifiers.
-class TagPagesTest : public ::testing::Test {
+class TagPagesTest : public FolderTest {
 protected:
     void SetUp() override
     {
-        CAppSettings::Release();
-        fs::create_directories(content / ".zandrel");
-        CAppSettings::Get()->GetUserFolder().SetCurrentContentPath(U16(content) + u"/");
+        FolderTest::SetUp();
         ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
         RNode* root = tree.GetRoot();
         work = AddFolder(root, u"Work");
         archive = AddFolder(work, u"Archive");
-        home = AddFolder(root, u"Home");
+        homeFolder = AddFolder(root, u"Home");
         zebra = AddPage(root, u"Zebra notes", u"zebra.htm", u"Linux pair", u"Stripes & more");
         AddPage(work, u"apple Pie", u"apple.htm", u"Linux it's caf\u00e9", u"");
         apple = AddPage(work, u"Apple", u"apple2.htm", u"Linux say\"hi\"", u"Quotes \"here\"\nand there");
-        AddPage(home, u"plan", u"plan.htm", u"linux", u"");
-        AddPage(home, u"plan B", u"planb.htm", u"pair", u"The other plan");
+        AddPage(homeFolder, u"plan", u"plan.htm", u"linux", u"");
+        AddPage(homeFolder, u"plan B", u"planb.htm", u"pair", u"The other plan");
         for (int n = 1; n <= 51; ++n) {
             std::u16string tags = u"busy";
             tags += n <= 50 ? u" fifty" : u"";
@@ -55,13 +46,6 @@ protected:
         context.projectName = u"Notes";
         context.recentTagged = &recent;
     }
-    void TearDown() override
-    {
-        tree.CloseTree();
-        CAppSettings::Get()->GetUserFolder().SetCurrentContentPath(u"");
-        CAppSettings::Release();
-    }
-
     RNode* AddFolder(RNode* parent, const char16_t* name)
     {
         RNode* rnode = RNode::New2(CFolderNode::New(), NT_FOLDER);
@@ -74,16 +58,12 @@ protected:
     CUrlNode* AddPage(RNode* folder, const std::u16string& name, const std::u16string& url, const char16_t* tags,
                       const char16_t* description)
     {
-        CUrlNode* item = CUrlNode::New();
-        item->SetName(name.c_str());
-        item->SetUrl(url.c_str());
-        item->SetItemType(ITEM_NOTE);
+        CUrlNode* item = AddPageItem(tree.EnsureColct(folder)->GetLocRNodeRoot(), name, url);
         item->SetDescription(description);
         item->SetUUID(Utf16("a0000000-0000-4000-8000-" + std::to_string(100000000000 + ++m_ids)).c_str());
         item->GetUrlProp()->SetTagsList(CUrlProp::GenerateRBstrItemList(tags));
         for (RBstrItem* t = item->GetUrlProp()->GetTagsHead(); t; t = t->GetNext())
             tree.GetProjectTags().AddTag(t->GetData(), tree.GetPageRelativePath(folder, item));
-        RNTool::InsertAsChild(tree.EnsureColct(folder)->GetLocRNodeRoot(), RNode::New2(item, NT_URL));
         return item;
     }
     CColctNode* Colct(RNode* folder) { return static_cast<CFolderNode*>(folder->GetData())->GetColctNode(); }
@@ -91,7 +71,7 @@ protected:
     void ExpectGolden(const std::string& name, const std::u16string& html)
     {
         std::string actual = Utf8(html);
-        EXPECT_EQ(actual.find(home_.Root().string()), std::string::npos) << "a scratch path leaked into " << name;
+        EXPECT_EQ(actual.find(home.Root().string()), std::string::npos) << "a scratch path leaked into " << name;
         fs::path path = fs::path(ZANDREL_TEST_DATA) / "tags" / name;
         if (const char* update = std::getenv("ZANDREL_UPDATE_GOLDEN"); update && std::string(update) == "1")
             WriteBytes(path, actual);
@@ -99,14 +79,10 @@ protected:
             EXPECT_EQ(ReadBytes(path), actual) << "golden file " << name << " differs";
     }
 
-    ScopedHome home_;
-    ScriptedUI ui;
-    fs::path content = home_.MyKorvel() / "Notes";
-    CFolderTreeMgr tree;
     CRecentPages recent = CRecentPages::ForTaggedPages();
     CTagPageContext context;
     CTagPageBuilder builder{Utf16(kResources)};
-    RNode *work = nullptr, *archive = nullptr, *home = nullptr;
+    RNode *work = nullptr, *archive = nullptr, *homeFolder = nullptr;
     CUrlNode *zebra = nullptr, *apple = nullptr, *note01 = nullptr;
     int m_ids = 0;
 };
@@ -126,9 +102,9 @@ TEST_F(TagPagesTest, PagesMatchTheirGoldenFiles)
     ExpectGolden("search_unknown.htm", html);
     context.plainSideList = context.keepOpen = false;
     // Newest first; a page moved since is left out.
-    CUrlNode* gone = AddPage(home, u"Gone", u"gone2.htm", u"", u"");
+    CUrlNode* gone = AddPage(homeFolder, u"Gone", u"gone2.htm", u"", u"");
     recent.Add(tree, tree.GetRoot(), zebra);
-    recent.Add(tree, home, gone);
+    recent.Add(tree, homeFolder, gone);
     recent.Add(tree, archive, note01);
     recent.Add(tree, work, apple);
     gone->SetUrl(u"moved.htm");
@@ -139,8 +115,8 @@ TEST_F(TagPagesTest, PagesMatchTheirGoldenFiles)
 TEST_F(TagPagesTest, HeadingsOfEverySearchOutcome)
 {
     // A template of bare placeholders shows exactly what fills them.
-    WriteBytes(home_.Root() / "t" / "tags" / "tagsearch.htm", "<TEMP_VAR NAME=TAGNAME>|<TEMP_VAR NAME=FILTERTAGS>");
-    CTagPageBuilder bare(U16(home_.Root() / "t") + u"/");
+    WriteBytes(home.Root() / "t" / "tags" / "tagsearch.htm", "<TEMP_VAR NAME=TAGNAME>|<TEMP_VAR NAME=FILTERTAGS>");
+    CTagPageBuilder bare(U16(home.Root() / "t") + u"/");
     std::u16string html;
     auto several = [&](const std::u16string& t) { return bare.BuildSearchPage(context, t, &html) ? Utf8(html) : "-"; };
     auto one = [&](const std::u16string& t) { return bare.BuildOneTagPage(context, t, &html) ? Utf8(html) : "-"; };
@@ -170,7 +146,7 @@ TEST_F(TagPagesTest, HeadingsOfEverySearchOutcome)
 
     // Without its template no page is built; the tag-it form also needs its page.
     html = u"kept";
-    CTagPageBuilder missing(U16(home_.Root() / "none") + u"/");
+    CTagPageBuilder missing(U16(home.Root() / "none") + u"/");
     EXPECT_FALSE(missing.BuildTagItPage(context, Colct(work), apple, &html));
     EXPECT_FALSE(missing.BuildOneTagPage(context, u"linux", &html));
     EXPECT_FALSE(missing.BuildSearchPage(context, u"linux ten", &html));
@@ -183,9 +159,9 @@ TEST_F(TagPagesTest, HeadingsOfEverySearchOutcome)
 TEST_F(TagPagesTest, HostileNamesStayText)
 {
     const char16_t* tag = u"<img/src=x/onerror=alert(1)>x')+location.assign('krv:edittag?delete')+('\\%27&";
-    CUrlNode* evil = AddPage(home, u"<script>krv()</script>\"'", u"100% #1.htm", tag, u"<b onclick=\"x\">&amp;</b>");
+    CUrlNode* evil = AddPage(homeFolder, u"<script>krv()</script>\"'", u"100% #1.htm", tag, u"<b onclick=\"x\">&amp;</b>");
     std::u16string html;
-    ASSERT_TRUE(builder.BuildTagItPage(context, Colct(home), evil, &html));
+    ASSERT_TRUE(builder.BuildTagItPage(context, Colct(homeFolder), evil, &html));
     std::string form = Utf8(html);
     ASSERT_TRUE(builder.BuildOneTagPage(context, tag, &html));
     std::string page = Utf8(html);

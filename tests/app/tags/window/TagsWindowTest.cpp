@@ -8,17 +8,12 @@
 #include <map>
 #include <set>
 
-#include "app/core/CFolderTreeMgr.h"
-#include "app/main/CMainCore.h"
 #include "app/core/CPageMgr.h"
-#include "app/core/CProjectMgr.h"
 #include "app/tags/CTagsWindowMgr.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
-#include "base/model/CUrlNode.h"
 #include "base/model/CUrlProp.h"
-#include "base/model/RNTool.h"
-#include "tests/app/core/ScriptedUI.h"
+#include "tests/app/core/CoreTest.h"
 
 namespace {
 
@@ -52,18 +47,13 @@ private:
     int m_count = 0;
 };
 
-class TagsWindowTest : public ::testing::Test {
+class TagsWindowTest : public CoreTest {
 protected:
     void SetUp() override
     {
         ASSERT_NE(projects.CreateProject(U16(home.Root() / "Notes.zand")), nullptr);
         content = Utf8(CAppSettings::Get()->GetUserFolder().GetCurrentContentPath());
         tags.OnWindowReady();
-    }
-    ~TagsWindowTest() override
-    {
-        core.reset();
-        CMainCore::ReleaseProgramObjects();
     }
 
     RNode* AddFolder(const std::u16string& name)
@@ -78,13 +68,8 @@ protected:
     CUrlNode* AddPage(RNode* folder, const std::u16string& name, const char16_t* tagText)
     {
         CColctNode* colct = tree.EnsureColct(folder);
-        CUrlNode* item = CUrlNode::New();
-        item->SetName(name.c_str());
-        item->SetUrl((name + u".htm").c_str());
-        item->SetItemType(ITEM_NOTE);
-        CBaseNode::AssignUUID(item);
+        CUrlNode* item = AddPageItem(colct->GetLocRNodeRoot(), name);
         item->GetUrlProp()->SetTagsList(CUrlProp::GenerateRBstrItemList(tagText));
-        RNTool::InsertAsChild(colct->GetLocRNodeRoot(), RNode::New2(item, NT_URL));
         WriteBytes(Dir(folder) / Utf8(name + u".htm"), "<html></html>");
         for (const std::string& tag : TagsOf(item))
             tree.GetProjectTags().AddTag(Utf16(tag), tree.GetPageRelativePath(folder, item));
@@ -123,11 +108,6 @@ protected:
                "&pageid=" + Utf8(item->GetUUID());
     }
 
-    ScopedHome home;
-    ScriptedUI ui;
-    std::unique_ptr<CMainCore> core = std::make_unique<CMainCore>();
-    CProjectMgr& projects = core->GetProjectMgr();
-    CFolderTreeMgr& tree = core->GetTreeMgr();
     CTagsWindowMgr& tags = core->GetTagsMgr();
     fs::path content;
 };
