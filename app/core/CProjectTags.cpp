@@ -1,6 +1,8 @@
 #include "app/core/CProjectTags.h"
 
 #include <algorithm>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/core/CFileSys.h"
@@ -16,19 +18,50 @@ CProjectTags::~CProjectTags()
 bool CProjectTags::Load(const std::u16string& path)
 {
     Release();
-    CSafeSave::Load(path, [this](const std::u16string& file) {
-        CReadTagsXML reader;
-        CTagStore* store = reader.LoadFile(file.c_str()) ? reader.DetachTagStore() : nullptr;
+    m_pendingFile = path;
+    // Only the parse runs there; what the safe load does beside it (stale
+    // files, the backup copy, its message) waits for the interface thread.
+    try {
+        m_reading = std::async(std::launch::async, [path] {
+            CReadTagsXML reader;
+            return reader.LoadFile(path.c_str()) ? reader.DetachTagStore() : nullptr;
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the file is read when first needed.
+    }
+    return true;
+}
+
+CTagStore* CProjectTags::Loaded() const
+{
+    if (m_pendingFile) {
+        std::u16string path = std::move(*m_pendingFile);
+        m_pendingFile.reset();
+        ReadFile(path, m_reading.valid() ? m_reading.get() : nullptr);
+    }
+    return m_pStore;
+}
+
+void CProjectTags::ReadFile(const std::u16string& path, CTagStore* early) const
+{
+    CSafeSave::Load(path, [this, &path, &early](const std::u16string& file) {
+        CTagStore* store = nullptr;
+        if (early && file == path) {
+            store = std::exchange(early, nullptr);
+        } else {
+            CReadTagsXML reader;
+            store = reader.LoadFile(file.c_str()) ? reader.DetachTagStore() : nullptr;
+        }
         if (!store)
             return false;
         CTagStore::DeleteTagStore(m_pStore);
         m_pStore = store;
         return true;
     });
+    CTagStore::DeleteTagStore(early);  // the file went meanwhile
     if (!m_pStore)
-        return Reset();
+        m_pStore = CTagStore::CreateTagStore();
     RebuildIndex();
-    return true;
 }
 
 bool CProjectTags::Reset()
@@ -40,7 +73,7 @@ bool CProjectTags::Reset()
 
 bool CProjectTags::Save(const std::u16string& path)
 {
-    if (!m_pStore)
+    if (!Loaded())
         return false;
     CWriteTagsXML writer;
     writer.SetTagStore(m_pStore);
@@ -53,7 +86,7 @@ bool CProjectTags::Save(const std::u16string& path)
 CProjectTags::CSnapshot CProjectTags::TakeSnapshot() const
 {
     CSnapshot snapshot;
-    if (!m_pStore)
+    if (!Loaded())
         return snapshot;
     snapshot.valid = true;
     snapshot.dirty = m_bDirty;
@@ -104,13 +137,16 @@ bool CProjectTags::Restore(const CSnapshot& snapshot)
 
 void CProjectTags::Release()
 {
+    if (m_reading.valid())
+        CTagStore::DeleteTagStore(m_reading.get());
+    m_pendingFile.reset();
     m_index.clear();
     CTagStore::DeleteTagStore(m_pStore);
     m_pStore = nullptr;
     m_bDirty = false;
 }
 
-void CProjectTags::RebuildIndex()
+void CProjectTags::RebuildIndex() const
 {
     m_index.clear();
     if (!m_pStore)
@@ -122,13 +158,14 @@ void CProjectTags::RebuildIndex()
 
 CTagItem* CProjectTags::FindTag(const std::u16string& name) const
 {
+    Loaded();
     auto found = m_index.find(CStringTool::ToLower(name.c_str()));
     return found == m_index.end() ? nullptr : found->second->GetData();
 }
 
 bool CProjectTags::AddTag(const std::u16string& name, const std::u16string& path)
 {
-    if (!m_pStore || name.empty() || path.empty() || path == u"about:blank")
+    if (!Loaded() || name.empty() || path.empty() || path == u"about:blank")
         return false;
     std::u16string page = NormalizePath(path.c_str());
     if (CTagItem* tag = FindTag(name)) {
@@ -168,6 +205,7 @@ bool CProjectTags::RenameTag(const std::u16string& oldName, const std::u16string
 {
     std::u16string oldKey = CStringTool::ToLower(oldName.c_str());
     std::u16string newKey = CStringTool::ToLower(newName.c_str());
+    Loaded();
     auto found = m_index.find(oldKey);
     if (found == m_index.end() || newName.empty())
         return false;
@@ -194,6 +232,7 @@ bool CProjectTags::MergeTag(const std::u16string& oldName, const std::u16string&
 
 bool CProjectTags::DeleteTag(const std::u16string& name)
 {
+    Loaded();
     auto found = m_index.find(CStringTool::ToLower(name.c_str()));
     if (found == m_index.end())
         return false;
@@ -207,13 +246,13 @@ bool CProjectTags::DeleteTag(const std::u16string& name)
 void CProjectTags::SortAscending()
 {
     // Sorting relinks the records; the index keeps pointing at them.
-    if (m_pStore)
+    if (Loaded())
         m_pStore->SortTagItem(true);
 }
 
 int CProjectTags::RewritePaths(const std::u16string& oldPrefix, const std::u16string& newPrefix)
 {
-    if (!m_pStore || oldPrefix.empty() || oldPrefix == newPrefix)
+    if (!Loaded() || oldPrefix.empty() || oldPrefix == newPrefix)
         return 0;
     int changed = 0;
     for (RTagItem* r = m_pStore->GetTagItemHead(); r; r = r->GetNext()) {
@@ -237,7 +276,7 @@ int CProjectTags::RewritePaths(const std::u16string& oldPrefix, const std::u16st
 int CProjectTags::RemovePathsUnder(const std::u16string& prefix)
 {
     // An empty prefix would be the whole project.
-    if (!m_pStore || prefix.empty())
+    if (!Loaded() || prefix.empty())
         return 0;
     int removed = 0;
     std::vector<CTagItem*> touched;
@@ -262,7 +301,7 @@ int CProjectTags::RemovePathsUnder(const std::u16string& prefix)
 
 int CProjectTags::RemovePath(const std::u16string& path)
 {
-    if (!m_pStore || path.empty())
+    if (!Loaded() || path.empty())
         return 0;
     std::u16string page = NormalizePath(path.c_str());
     std::vector<CTagItem*> touched;

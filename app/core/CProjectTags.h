@@ -5,6 +5,7 @@
 // Page paths in the store are relative to the content folder: the folder's
 // relative path and the file name, "/" separated ("\" is read as "/").
 
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,10 @@ public:
     CProjectTags(const CProjectTags&) = delete;
     CProjectTags& operator=(const CProjectTags&) = delete;
 
-    // Reads the tags file; a missing or unreadable file gives an empty
-    // store. False only when no store could be made at all.
+    // Takes the tags file and starts reading it on a thread of its own;
+    // the store is taken over when first needed, so opening a project does
+    // not wait for the tags. A missing or unreadable file then gives an
+    // empty store. False only when no store could be made.
     bool Load(const std::u16string& path);
     // An empty store, for a project that has no tags file yet.
     bool Reset();
@@ -41,7 +44,7 @@ public:
     bool Restore(const CSnapshot& snapshot);
     void Release();
 
-    CTagStore* GetStore() const { return m_pStore; }
+    CTagStore* GetStore() const { return Loaded(); }
     // Set by every change, cleared by Save.
     bool IsDirty() const { return m_bDirty; }
 
@@ -80,11 +83,19 @@ public:
     static bool IsUnder(std::u16string_view path, std::u16string_view prefix);
 
 private:
-    void RebuildIndex();
+    // The store, the file read first if it is still waiting.
+    CTagStore* Loaded() const;
+    void ReadFile(const std::u16string& path, CTagStore* early) const;
+    void RebuildIndex() const;
     // Deletes the tag's record when it has no page left.
     void DropIfEmpty(CTagItem* tag);
 
-    CTagStore* m_pStore = nullptr;
-    std::unordered_map<std::u16string, RTagItem*> m_index;
+    // Filled on first use, hence mutable.
+    mutable CTagStore* m_pStore = nullptr;
+    mutable std::unordered_map<std::u16string, RTagItem*> m_index;
+    mutable std::optional<std::u16string> m_pendingFile;
+    // The early read of the pending file: its store, or null when it did
+    // not read.
+    mutable std::future<CTagStore*> m_reading;
     bool m_bDirty = false;
 };

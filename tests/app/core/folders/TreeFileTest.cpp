@@ -114,6 +114,29 @@ TEST_F(TreeFileTest, BackupCopiesArePutBackAndStaleTemporariesGo)
     EXPECT_EQ(ui.messages.size(), 2u);
 }
 
+// The tags file is read when the tags are first needed: left unused it is
+// never rewritten, and a broken one still comes back from its copy then.
+TEST_F(TreeFileTest, TagsAreReadOnFirstUseWithTheirRecovery)
+{
+    ASSERT_TRUE(tree.CreateNewTree(u"Notes"));
+    ASSERT_TRUE(tree.GetProjectTags().AddTag(u"food", u"a.htm"));
+    ASSERT_TRUE(tree.SaveTags());
+    tree.CloseTree();
+    const std::string good = ReadBytes(TagsFile());
+    ASSERT_TRUE(tree.LoadFolderTree(u"Notes"));
+    tree.CloseTree();
+    EXPECT_EQ(ReadBytes(TagsFile()), good);
+
+    WriteBytes(TagsFile().string() + "~", good);
+    WriteBytes(TagsFile(), good.substr(0, good.size() / 2));
+    ASSERT_TRUE(tree.LoadFolderTree(u"Notes"));
+    EXPECT_TRUE(ui.messages.empty());
+    ASSERT_NE(tree.GetProjectTags().FindTag(u"FOOD"), nullptr);
+    EXPECT_EQ(ui.MessageTexts(), Texts{"The file could not be read and was restored from its backup copy:\r\n" +
+                                       TagsFile().string()});
+    EXPECT_EQ(ReadBytes(TagsFile()), good);
+}
+
 TEST_F(TreeFileTest, FolderNamesFromTheFileNeverLeaveTheContentFolder)
 {
     WriteTree({"..", "a/b", ".", "ok"});
