@@ -2,7 +2,9 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -36,6 +38,21 @@ std::string RealPath(const std::string& native)
     std::string text(real);
     std::free(real);
     return text;
+}
+
+// True when the whole path resolves with no symbolic link anywhere on it:
+// one call instead of a look at every part. False when it does not
+// resolve, has a link, or the kernel lacks openat2; then look part by part.
+bool HasNoLink(const std::string& native)
+{
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    long fd = ::syscall(SYS_openat2, AT_FDCWD, native.c_str(), &how, sizeof how);
+    if (fd < 0)
+        return false;
+    ::close(static_cast<int>(fd));
+    return true;
 }
 
 bool IsBelow(const std::string& path, const std::string& root)
@@ -305,6 +322,8 @@ std::u16string CFileSys::FindLinkOutside(const std::u16string& path, const std::
     struct stat st;
     if (!IsBelow(native, top))
         return ::stat(top.c_str(), &st) == 0 ? FromNative(native) : std::u16string();
+    if (HasNoLink(native))
+        return {};
     // Resolved only when a link is met: most paths hold none, and this
     // runs for every collection a project loads.
     std::string realTop;
