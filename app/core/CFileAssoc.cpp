@@ -120,14 +120,12 @@ bool CFileAssoc::Register(const std::u16string& programPath)
     return ok;
 }
 
-bool CFileAssoc::RegisterFirstRun(CRegistry& registry, const std::u16string& programPath, long now)
+bool CFileAssoc::WriteFirstRunValues(CRegistry& registry, long now)
 {
-    bool ok = Register(programPath);
-    ok = registry.SetValue(u"Version", GetVersionText(CAppSettings::kVersion)) && ok;
+    bool ok = registry.SetValue(u"Version", GetVersionText(CAppSettings::kVersion));
     char time[32];
     std::snprintf(time, sizeof time, "%ld", now);
-    ok = registry.SetValue(u"FirstTime", CUnicodeTool::FromUtf8(time)) && ok;
-    return ok;
+    return registry.SetValue(u"FirstTime", CUnicodeTool::FromUtf8(time)) && ok;
 }
 
 std::u16string CFileAssoc::GetVersionText(int version)

@@ -34,9 +34,9 @@ public:
     // desktop entry.
     static bool Register(const std::u16string& programPath);
 
-    // The first run: the association, then "Version" and "FirstTime" (`now`
-    // as "%ld") in the program key. True when everything was written.
-    static bool RegisterFirstRun(CRegistry& registry, const std::u16string& programPath, long now);
+    // The first run's "Version" and "FirstTime" (`now` as "%ld") in the
+    // program key, beside Register; true when both were written.
+    static bool WriteFirstRunValues(CRegistry& registry, long now);
 
     // 200 reads "2.0.0": hundreds, tens and units.
     static std::u16string GetVersionText(int version);

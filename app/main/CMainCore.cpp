@@ -69,8 +69,12 @@ bool CMainCore::OnStartPageTimer()
 bool CMainCore::RunStartupProjectStep(const std::u16string& commandLineProject, long now)
 {
     CRegistry registry = CRegistry::ForSettings();
-    if (!registry.KeyExists())
-        CFileAssoc::RegisterFirstRun(registry, CFileAssoc::GetProgramPath(), now);
+    if (!registry.KeyExists()) {
+        // The desktop's database tools take a while; the window need not
+        // wait for them. The registration touches only its own files.
+        m_registration = std::jthread([program = CFileAssoc::GetProgramPath()] { CFileAssoc::Register(program); });
+        CFileAssoc::WriteFirstRunValues(registry, now);
+    }
     // On a first run too, so an announcement can be told before the next start.
     m_pUpdate->OnStartup();
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/core/CAppSettings.h"
 #include "app/core/CKrvCommands.h"
@@ -56,7 +57,8 @@ public:
     // download when one is due. True when one started.
     bool OnStartPageTimer();
 
-    // Registers the program on its first run and brings the update check's
+    // Registers the program on its first run (the desktop files on a thread
+    // of their own, so the window does not wait) and brings the update check's
     // version record up to date, then opens the project named on the
     // command line or, when the settings ask for it, the last one. True
     // when a project was opened.
@@ -93,4 +95,6 @@ private:
     std::shared_ptr<CUpdateCheck> m_pUpdate;
     std::unique_ptr<CFrontPagePath> m_pFrontPage;
     int m_nRefusedCloses = 0;
+    // The first run's desktop registration; joined when the core goes.
+    std::jthread m_registration;
 };

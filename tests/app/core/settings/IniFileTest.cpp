@@ -79,7 +79,8 @@ TEST(FirstRunTest, RegistersTheProjectFileType)
     CRegistry registry = CRegistry::ForSettings();
     EXPECT_EQ(Utf8(registry.GetFile()), (share / "Zandrel/registry.ini").string());
     EXPECT_FALSE(registry.KeyExists());
-    EXPECT_TRUE(CFileAssoc::RegisterFirstRun(registry, u"/opt/Korvel Zandrel/Zandrel", 1267625109));
+    EXPECT_TRUE(CFileAssoc::Register(u"/opt/Korvel Zandrel/Zandrel"));
+    EXPECT_TRUE(CFileAssoc::WriteFirstRunValues(registry, 1267625109));
     EXPECT_TRUE(registry.KeyExists());
     EXPECT_EQ(ReadBytes(share / "Zandrel/registry.ini"), "[Software\\Zandrel]\nVersion=2.0.0\nFirstTime=1267625109\n");
     EXPECT_EQ(ReadBytes(share / "applications/org.zandrel.Zandrel.desktop"),
