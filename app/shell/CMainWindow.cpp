@@ -167,6 +167,8 @@ CMainWindow::~CMainWindow()
 {
     if (m_placeIdle)
         g_source_remove(m_placeIdle);
+    if (m_ownViewIdle)
+        g_source_remove(m_ownViewIdle);
     if (m_startTimer)
         g_source_remove(m_startTimer);
     m_pFormatBar.reset();
@@ -1167,7 +1169,7 @@ void CMainWindow::LoadFile(const std::u16string& file, bool editable)
 {
     if (!editable) {
         ShowOwnView();
-        webkit_web_view_load_uri(m_pOwnView, FileUri(file).c_str());
+        LoadOwnView(std::nullopt, FileUri(file));
         return;
     }
     gtk_stack_set_visible_child(GTK_STACK(m_pViews), GTK_WIDGET(m_pPage));
@@ -1204,7 +1206,7 @@ void CMainWindow::ShowBlankText()
     g_free(escaped);
     for (size_t at = body.find('\n'); at != std::string::npos; at = body.find('\n', at))
         body.replace(at, 1, "<br>");
-    webkit_web_view_load_html(m_pOwnView, ("<html><body><p>" + body + "</p></body></html>").c_str(), nullptr);
+    LoadOwnView("<html><body><p>" + body + "</p></body></html>", {});
     m_viewKind = VIEW_BLANK;
     m_bPageShown = false;
     SetPageModified(false);
@@ -1239,8 +1241,30 @@ void CMainWindow::ShowFolderPage()
     if (at != std::string::npos)
         html.replace(at, std::strlen(kNoPagesText), kChoosePageText);
     ShowOwnView();
-    webkit_web_view_load_html(m_pOwnView, html.c_str(), FileUri(file).c_str());
+    LoadOwnView(std::move(html), FileUri(file));
     m_viewKind = VIEW_FOLDER;
+}
+
+void CMainWindow::LoadOwnView(std::optional<std::string> html, std::string uri)
+{
+    m_ownHtml = std::move(html);
+    m_ownUri = std::move(uri);
+    if (!m_ownViewIdle)
+        m_ownViewIdle = g_idle_add_full(G_PRIORITY_HIGH_IDLE, &CMainWindow::OnOwnViewIdle, this, nullptr);
+}
+
+gboolean CMainWindow::OnOwnViewIdle(gpointer self)
+{
+    auto* window = static_cast<CMainWindow*>(self);
+    window->m_ownViewIdle = 0;
+    if (!window->m_ownHtml)
+        webkit_web_view_load_uri(window->m_pOwnView, window->m_ownUri.c_str());
+    else
+        webkit_web_view_load_html(window->m_pOwnView, window->m_ownHtml->c_str(),
+                                  window->m_ownUri.empty() ? nullptr : window->m_ownUri.c_str());
+    window->m_ownHtml.reset();
+    window->m_ownUri.clear();
+    return G_SOURCE_REMOVE;
 }
 
 void CMainWindow::ShowPage(const std::u16string& file)

@@ -8,6 +8,7 @@
 #include <webkit2/webkit2.h>
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -184,6 +185,15 @@ private:
     void ShowOwnPage(const std::u16string& file, tagVIEWKIND kind);
     void ShowOwnView();
     void ShowFolderPage();
+    // Loads the program's own page into its view once the main loop turns,
+    // before anything is drawn: a launch that opens a project replaces the
+    // start page and the empty folder page within one turn, and only the
+    // last page is loaded. Without `html`, `uri` is loaded.
+    void LoadOwnView(std::optional<std::string> html, std::string uri);
+    static gboolean OnOwnViewIdle(gpointer self);
+    std::optional<std::string> m_ownHtml;
+    std::string m_ownUri;
+    guint m_ownViewIdle = 0;
     bool m_bFolderWithPages = false;
     bool m_bProjectOpen = false;
     CColctNode* m_pShownColct = nullptr;
