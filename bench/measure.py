@@ -107,6 +107,7 @@ print("\t".join([
     f"{ms(show)}, idle {show_idle['wall']:.0f}/{show_idle['cpu']:.0f}",
     f"{search['hits']:.0f}",
     f"{ms(search)} + {ms(fill)}, idle {search_idle['wall']:.0f}/{search_idle['cpu']:.0f}",
+    f"{search['steps']:.0f}, {search['longest-step-us'] / 1000:.1f}",
     f"{ms(search_again)} + {ms(fill_again)}",
     f"{cloud['wall'] + load['wall']:.1f}/{cloud['cpu'] + load['cpu']:.1f}, again {ms(cloud_again)}",
     f"{rss / 1024:.0f}",

@@ -32,6 +32,6 @@ done
 echo
 echo "Times in ms, wall/interface-thread CPU; \"idle\": from the step's start until the main loop was idle again."
 {
-  printf 'pages\tlaunch->window\tlaunch->idle\tshow 5,000 folder\tsearch hits\tsearch + fill\tsearch again\ttag cloud\tRSS MB\n'
+  printf 'pages\tlaunch->window\tlaunch->idle\tshow 5,000 folder\tsearch hits\tsearch + fill\tsteps, longest\tsearch again\ttag cloud\tRSS MB\n'
   printf '%s\n' "${rows[@]}"
 } | column -t -s $'\t'

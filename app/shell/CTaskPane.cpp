@@ -1,5 +1,7 @@
 #include "app/shell/CTaskPane.h"
 
+#include <algorithm>
+
 #include "app/core/CTitleSearch.h"
 #include "app/core/CTiming.h"
 #include "app/shell/CGtkText.h"
@@ -116,8 +118,9 @@ void CTaskPane::Search()
         m_pUntilIdle = std::make_unique<CTiming>("title-search idle");
     }
     m_search.Begin(U16(gtk_entry_get_text(GTK_ENTRY(m_pEntry))), true);
-    m_nSteps = 1;
-    if (m_search.Step(kStepSeconds)) {
+    m_nSteps = 0;
+    m_nLongestStep = 0;
+    if (TimedStep()) {
         Finish();
         return;
     }
@@ -132,8 +135,7 @@ void CTaskPane::Search()
 gboolean CTaskPane::OnStepIdle(gpointer self)
 {
     auto* pane = static_cast<CTaskPane*>(self);
-    ++pane->m_nSteps;
-    if (!pane->m_search.Step(kStepSeconds)) {
+    if (!pane->TimedStep()) {
         gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(pane->m_pProgress), pane->m_search.GetProgress());
         return G_SOURCE_CONTINUE;
     }
@@ -142,11 +144,21 @@ gboolean CTaskPane::OnStepIdle(gpointer self)
     return G_SOURCE_REMOVE;
 }
 
+bool CTaskPane::TimedStep()
+{
+    gint64 start = g_get_monotonic_time();
+    bool done = m_search.Step(kStepSeconds);
+    ++m_nSteps;
+    m_nLongestStep = std::max(m_nLongestStep, g_get_monotonic_time() - start);
+    return done;
+}
+
 void CTaskPane::Finish()
 {
     if (m_pSearchTiming) {
         m_pSearchTiming->Note("hits", static_cast<long long>(m_search.GetResults().size()));
         m_pSearchTiming->Note("steps", m_nSteps);
+        m_pSearchTiming->Note("longest-step-us", m_nLongestStep);
         m_pSearchTiming.reset();
     }
     Fill();

@@ -61,7 +61,10 @@ private:
     GtkWidget* m_pProgress = nullptr;
     // Goes on with a search that reads collections, a step at a time.
     guint m_stepIdle = 0;
+    // The steps of the last search, and the longest, in µs, for timings.
+    bool TimedStep();
     int m_nSteps = 0;
+    gint64 m_nLongestStep = 0;
     std::unique_ptr<CTiming> m_pSearchTiming;
     std::unique_ptr<CTiming> m_pUntilIdle;
     // A click opens its row once the view has selected it.
