@@ -151,9 +151,20 @@ CColctNode* NewColct(const char16_t* name)
     return colct;
 }
 
-// The page files of a directory, by name: files ending in ".htm" (any
-// case) with at least one character before it, other than the folder
-// settings files a desktop may leave.
+// The length of a page file's extension, ".htm" or ".html" in any case,
+// with at least one character before it; 0 for any other name. Browsers
+// save pages as ".html" too.
+size_t PageExtension(std::u16string_view name)
+{
+    for (std::u16string_view extension : {std::u16string_view(u".htm"), std::u16string_view(u".html")}) {
+        if (name.size() > extension.size() && CStringTool::EndsWithNoCase(name, extension))
+            return extension.size();
+    }
+    return 0;
+}
+
+// The page files of a directory, by name, other than the folder settings
+// files a desktop may leave.
 bool ListPageFiles(const std::u16string& directory, std::vector<CFileSys::Entry>* pages)
 {
     std::vector<CFileSys::Entry> entries;
@@ -163,8 +174,7 @@ bool ListPageFiles(const std::u16string& directory, std::vector<CFileSys::Entry>
     for (CFileSys::Entry& entry : entries) {
         const char16_t* name = entry.name.c_str();
         if (entry.directory || CStringTool::EqualNoCase(name, u"Desktop.ini") ||
-            CStringTool::EqualNoCase(name, u"Thumbs.db") || entry.name.size() < 5 ||
-            !CStringTool::EndsWithNoCase(entry.name, u".htm"))
+            CStringTool::EqualNoCase(name, u"Thumbs.db") || !PageExtension(entry.name))
             continue;
         pages->push_back(std::move(entry));
     }
@@ -1166,7 +1176,7 @@ bool CFolderTreeMgr::MergePages(CColctNode* colct, const std::vector<CFileSys::E
             for (size_t i = 0; i < pages.size() && !kept; ++i) {
                 const std::u16string& file = pages[i].name;
                 if (!taken[i] && CStringTool::Equal(item->GetUrl(), file.c_str()) &&
-                    CStringTool::Equal(item->GetName(), file.substr(0, file.size() - 4).c_str()))
+                    CStringTool::Equal(item->GetName(), file.substr(0, file.size() - PageExtension(file)).c_str()))
                     taken[i] = kept = true;
             }
             if (!kept) {
@@ -1191,7 +1201,7 @@ bool CFolderTreeMgr::MergePages(CColctNode* colct, const std::vector<CFileSys::E
             continue;
         }
         const CFileSys::Entry& page = pages[i];
-        item->SetName(page.name.substr(0, page.name.size() - 4).c_str());
+        item->SetName(page.name.substr(0, page.name.size() - PageExtension(page.name)).c_str());
         item->SetUrl(page.name.c_str());
         item->SetItemType(ITEM_NOTE);
         CBaseNode::AssignUUID(item);

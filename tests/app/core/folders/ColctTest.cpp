@@ -102,7 +102,7 @@ TEST_F(ColctTest, EnsureMakesTheFileSetsTheFlagAndWritesTheTree)
 
 TEST_F(ColctTest, RefreshTakesPageFilesOnly)
 {
-    for (const char* name : {"b.HTM", "a.htm", "c.txt", "Thumbs.db", ".htm", "x.html", "THUMBS.DB"})
+    for (const char* name : {"b.HTM", "a.htm", "c.txt", "Thumbs.db", ".htm", "x.html", "y.HTML", ".html", "THUMBS.DB"})
         WriteBytes(content / "F" / name, "page");
     fs::create_directories(content / "F" / "dir.htm");
     tree.SetCurrentFolder(folder);
@@ -110,7 +110,7 @@ TEST_F(ColctTest, RefreshTakesPageFilesOnly)
     EXPECT_TRUE(tree.RefreshColct(folder));
     CColctNode* colct = data->GetColctNode();
     ASSERT_NE(colct, nullptr);
-    EXPECT_EQ(ItemNames(colct), (Texts{"a", "b"}));
+    EXPECT_EQ(ItemNames(colct), (Texts{"a", "b", "x", "y"}));
     CUrlNode* b = static_cast<CUrlNode*>(colct->GetFirstRNode()->GetNext()->GetData());
     EXPECT_EQ(Utf8(b->GetUrl()), "b.HTM");
     EXPECT_EQ(b->GetItemType(), ITEM_NOTE);
@@ -131,7 +131,7 @@ TEST_F(ColctTest, RefreshTakesPageFilesOnly)
     EXPECT_EQ(fs::last_write_time(file), written);
 
     // No pages left: the collection, its file and its copy go.
-    for (const char* name : {"a.htm", "b.HTM"})
+    for (const char* name : {"a.htm", "b.HTM", "x.html", "y.HTML"})
         fs::remove(content / "F" / name);
     WriteBytes(file.string() + "~", "a copy");
     EXPECT_TRUE(tree.RefreshColct(folder));
