@@ -17,6 +17,8 @@ declare -A allowed=(
   [app/background]="base app/core"
   [app/main]="base app/core app/tags app/background"
   [app/shell]="base app/core app/tags app/background app/main"
+  [app/export]="base app/core"
+  [app/cli]="base app/core app/tags app/background app/main app/export"
 )
 
 # True when folder `from` may include `to` (a folder such as base/xml).

@@ -1,0 +1,167 @@
+// zandrel-cli: the program's headless core for scripts. Messages go to the
+// error output; the exit code says how it went.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/core/CFileSys.h"
+#include "app/core/CFolderTreeMgr.h"
+#include "app/core/CProjectLock.h"
+#include "app/core/CProjectMgr.h"
+#include "app/core/CQuietUIPort.h"
+#include "app/export/CExport.h"
+#include "app/main/CMainCore.h"
+#include "base/model/RNode.h"
+#include "base/model/CBaseNode.h"
+#include "base/tools/CUnicodeTool.h"
+
+namespace {
+
+enum Exit { OK = 0, FAILED = 1, USAGE = 2, IN_USE = 3, EXISTS = 4 };
+
+constexpr char kHelp[] =
+    "Usage: zandrel-cli COMMAND ARGUMENTS...\n"
+    "\n"
+    "Commands:\n"
+    "  export PROJECT.zand [FOLDER] OUT [--zip] [--force]\n"
+    "      Writes the pages of FOLDER (a path of folder names below the\n"
+    "      project's top folder, such as \"Work/2009\"; the whole project\n"
+    "      when left out), with their assets and an index page per folder,\n"
+    "      into the new folder OUT, or into the .zip file OUT with --zip.\n"
+    "      An existing OUT is only written with --force.\n"
+    "\n"
+    "  --help  show this text and exit\n"
+    "\n"
+    "Exit codes: 0 done, 1 failed, 2 wrong arguments, 3 the project is open\n"
+    "in Zandrel (or was not closed properly), 4 OUT exists.\n";
+
+void Say(const std::string& text)
+{
+    std::fprintf(stderr, "zandrel-cli: %s\n", text.c_str());
+}
+
+int Fail(int code, const std::string& text)
+{
+    Say(text);
+    return code;
+}
+
+std::string U8(const std::u16string& text)
+{
+    return CUnicodeTool::ToUtf8(text);
+}
+
+// The core's message boxes, as lines on the error output; questions are
+// answered with their default, which never changes anything.
+class CCliUIPort : public CQuietUIPort {
+public:
+    int MessageBox(const std::u16string& text, const std::u16string& caption, int type, int answer) override
+    {
+        std::string line = U8(text);
+        for (size_t at = line.find('\r'); at != std::string::npos; at = line.find('\r', at))
+            line.erase(at, 1);
+        Say(line);
+        return CQuietUIPort::MessageBox(text, caption, type, answer);
+    }
+};
+
+// The folder at `path` ("A/B") below the root, or null.
+RNode* FindFolder(RNode* root, const std::string& path)
+{
+    RNode* folder = root;
+    size_t start = 0;
+    while (folder && start < path.size()) {
+        size_t end = path.find('/', start);
+        std::u16string name = CUnicodeTool::FromUtf8(path.substr(start, end - start));
+        start = end == std::string::npos ? path.size() : end + 1;
+        if (name.empty())
+            continue;
+        RNode* found = nullptr;
+        for (RNode* child = folder->GetChild(); child && !found; child = child->GetNext()) {
+            const char16_t* childName = child->GetType() == NT_FOLDER && child->GetData() ? child->GetData()->GetName() : nullptr;
+            if (childName && name == childName)
+                found = child;
+        }
+        folder = found;
+    }
+    return folder;
+}
+
+int Export(CMainCore& core, const std::vector<std::string>& args)
+{
+    bool zip = false, force = false;
+    std::vector<std::string> plain;
+    for (const std::string& arg : args) {
+        if (arg == "--zip")
+            zip = true;
+        else if (arg == "--force")
+            force = true;
+        else if (arg.starts_with("--"))
+            return Fail(USAGE, "unknown option " + arg);
+        else
+            plain.push_back(arg);
+    }
+    if (plain.size() != 2 && plain.size() != 3)
+        return Fail(USAGE, "export takes PROJECT.zand [FOLDER] OUT (see --help)");
+    std::u16string project = CUnicodeTool::FromUtf8(plain.front());
+    std::u16string lock = CProjectLock::GetLockFilePath(project);
+    // A running Zandrel holds it: reading under it could see half a save.
+    if (CFileSys::Exists(lock))
+        return Fail(IN_USE, "the project is open in Zandrel, or was not closed properly (" + U8(lock) + ")");
+    if (!core.GetProjectMgr().OpenProject(project))
+        return Fail(FAILED, "the project could not be opened: " + plain.front());
+    CFolderTreeMgr& tree = core.GetTreeMgr();
+    RNode* folder = plain.size() == 3 ? FindFolder(tree.GetRoot(), plain[1]) : tree.GetRoot();
+    int code = OK;
+    if (!folder) {
+        Say("no such folder in the project: " + plain[1]);
+        code = FAILED;
+    } else {
+        std::u16string error;
+        switch (CExport::Write(CExport::Plan(tree, folder), CUnicodeTool::FromUtf8(plain.back()), zip, force, nullptr,
+                               nullptr, &error)) {
+        case CExport::DONE:
+            break;
+        case CExport::EXISTS:
+            Say(U8(error) + " exists; add --force to write over it");
+            code = EXISTS;
+            break;
+        case CExport::INSIDE_PROJECT:
+            Say("will not write inside the project: " + U8(error));
+            code = FAILED;
+            break;
+        default:
+            Say("the export failed: " + U8(error));
+            code = FAILED;
+        }
+    }
+    core.GetProjectMgr().CloseProject();
+    return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::fputs(kHelp, args.empty() ? stderr : stdout);
+        return args.empty() ? USAGE : OK;
+    }
+    std::string command = args[0];
+    args.erase(args.begin());
+    if (command != "export")
+        return Fail(USAGE, "unknown command " + command + " (see --help)");
+    CCliUIPort ui;
+    SetUIPort(&ui);
+    int code = FAILED;
+    {
+        CMainCore core;
+        code = Export(core, args);
+    }
+    CMainCore::ReleaseProgramObjects();
+    SetUIPort(nullptr);
+    return code;
+}
