@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick python3 python3-gi gir1.2-gtk-3.0 openssl clang
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi
-  appstream desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin
+  appstream desktop-file-utils libxml2-utils shared-mime-info libglib2.0-bin poppler-utils
 )
 
 missing=()

@@ -16,7 +16,7 @@ declare -A allowed=(
   [app/tags]="base app/core"
   [app/background]="base app/core"
   [app/main]="base app/core app/tags app/background"
-  [app/shell]="base app/core app/tags app/background app/main"
+  [app/shell]="base app/core app/tags app/background app/main app/export"
   [app/export]="base app/core"
   [app/cli]="base app/core app/tags app/background app/main app/export"
 )

@@ -56,6 +56,7 @@ constexpr RawEntry kEntries[] = {
     Sep(MENU_FILE),
     Cmd(MENU_FILE, T::ID_PRINT_PREVIEW, u"Print Preview", OP_ENGINE, kAny),
     Cmd(MENU_FILE, T::ID_PRINT, u"Print\tCtrl+P", OP_ENGINE, kAny),
+    Cmd(MENU_FILE, T::ID_EXPORT, u"Export...", OP_SHELL, kProject),
     Sep(MENU_FILE),
     Sub(MENU_FILE, T::ID_RECENT_PAGES, u"Recent Pages", MENU_RECENT_PAGES),
     Sep(MENU_FILE),

@@ -138,6 +138,7 @@ public:
         ID_TAG_IT = 32790,
         ID_TAGS_WINDOW = 32854,
         ID_REBUILD_TAGS = 32845,
+        ID_EXPORT = 32880,  // ours: pages out of the project
     };
     // Entries of the "Recent Pages" submenu: this + the entry's place in
     // the list, newest first.

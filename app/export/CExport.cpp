@@ -277,6 +277,11 @@ fs::path TempBeside(const fs::path& target, bool directory)
 
 }  // namespace
 
+bool CExport::IsInside(const std::u16string& target, const std::u16string& content)
+{
+    return !content.empty() && Inside(CFileSys::Native(target), CFileSys::Native(content));
+}
+
 CExportPlan CExport::Plan(CFolderTreeMgr& tree, RNode* folder, CUrlNode* page)
 {
     CExportPlan plan;
@@ -287,7 +292,7 @@ CExportPlan CExport::Plan(CFolderTreeMgr& tree, RNode* folder, CUrlNode* page)
 }
 
 CExport::Result CExport::Write(const CExportPlan& plan, const std::u16string& target, bool zip, bool overwrite,
-                               const Progress& progress, const std::atomic<bool>* cancel, std::u16string* error)
+                               const Progress& progress, const Cancelled& cancelled, std::u16string* error)
 {
     auto fail = [&](Result result, const std::string& why) {
         if (error)
@@ -297,7 +302,7 @@ CExport::Result CExport::Write(const CExportPlan& plan, const std::u16string& ta
     fs::path to = CFileSys::Native(target);
     if (to.empty() || !to.has_filename())
         return fail(FAILED, "no file name to export to");
-    if (!plan.content.empty() && Inside(to, CFileSys::Native(plan.content)))
+    if (IsInside(target, plan.content))
         return fail(INSIDE_PROJECT, to.string());
     std::error_code failure;
     bool exists = fs::exists(fs::symlink_status(to, failure));
@@ -327,21 +332,24 @@ CExport::Result CExport::Write(const CExportPlan& plan, const std::u16string& ta
             fs::remove_all(work, failure);
     };
     size_t done = 0;
+    bool stopped = false;
+    auto stop = [&] { return stopped = stopped || (cancelled && cancelled()); };
     for (const CExportItem& item : plan.items) {
-        if (cancel && cancel->load()) {
-            discard();
-            return fail(CANCELLED, {});
-        }
-        bool ok = true;
-        if (!item.directory && item.source.empty()) {
+        bool ok = !stop();
+        if (ok && !item.directory && item.source.empty()) {
             ok = sink->AddText(item.text, item.target);
-        } else if (!item.directory) {
+        } else if (ok && !item.directory) {
             ok = sink->AddFile(CFileSys::Native(item.source), item.target);
-        } else {
+        } else if (ok) {
+            // An assets folder may hold many files: asked between them too.
             for (const auto& [file, place] : FilesBelow(CFileSys::Native(item.source), item.target)) {
-                if (!(ok = sink->AddFile(file, place)))
+                if (!(ok = !stop() && sink->AddFile(file, place)))
                     break;
             }
+        }
+        if (stopped) {
+            discard();
+            return fail(CANCELLED, {});
         }
         if (!ok) {
             std::string why = sink->error;

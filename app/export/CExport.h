@@ -9,7 +9,6 @@
 // only copies files, so it may run on another thread, with progress and
 // cancellation.
 
-#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,6 +43,8 @@ public:
 
     enum Result { DONE, EXISTS, INSIDE_PROJECT, FAILED, CANCELLED };
     using Progress = std::function<void(size_t done, size_t total)>;
+    // Asked between files; true stops the export.
+    using Cancelled = std::function<bool()>;
 
     // Writes `plan` into the folder `target`, or into the .zip file `target`
     // when `zip`. A target that exists (a folder with anything in it) is
@@ -51,7 +52,11 @@ public:
     // folder never. A new target appears whole or not at all: it is written
     // beside under a temporary name first. `error` tells what failed.
     static Result Write(const CExportPlan& plan, const std::u16string& target, bool zip, bool overwrite,
-                        const Progress& progress, const std::atomic<bool>* cancel, std::u16string* error);
+                        const Progress& progress, const Cancelled& cancelled, std::u16string* error);
+
+    // True when `target` is, or would be, inside the folder `content`, once
+    // links are followed.
+    static bool IsInside(const std::u16string& target, const std::u16string& content);
 
     // The index page of a folder, for Plan and its tests.
     struct CIndexEntry {

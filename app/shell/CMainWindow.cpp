@@ -21,6 +21,7 @@
 #include "app/core/CWindowPlacement.h"
 #include "app/core/CTiming.h"
 #include "app/shell/CEditorOps.h"
+#include "app/shell/CExportDialog.h"
 #include "app/shell/CFlagColumn.h"
 #include "app/shell/CFolderChooser.h"
 #include "app/shell/CFormatBar.h"
@@ -550,6 +551,9 @@ void CMainWindow::OnCommand(int id)
         return;
     case CCommandTable::ID_ABOUT:
         RunAboutDialog(GetWindow());
+        return;
+    case CCommandTable::ID_EXPORT:
+        CExportDialog::Run(GetWindow(), m_core, m_pPage, m_viewKind == VIEW_PAGE && m_bPageShown);
         return;
     default:
         if (!RunSelectionCommand(id) && !RunRecentProjectCommand(id))

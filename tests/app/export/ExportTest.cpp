@@ -78,9 +78,8 @@ protected:
 
     CExport::Result Export(const fs::path& target, bool zip, bool overwrite = false, bool cancel = false)
     {
-        std::atomic<bool> stop{cancel};
-        return CExport::Write(CExport::Plan(tree, tree.GetRoot()), U16(target), zip, overwrite, nullptr, &stop,
-                              &error);
+        return CExport::Write(CExport::Plan(tree, tree.GetRoot()), U16(target), zip, overwrite, nullptr,
+                              [cancel] { return cancel; }, &error);
     }
 
     CUrlNode* report = nullptr;
