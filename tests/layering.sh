@@ -15,10 +15,11 @@ declare -A allowed=(
   [app/core]="base"
   [app/tags]="base app/core"
   [app/background]="base app/core"
-  [app/main]="base app/core app/tags app/background"
-  [app/shell]="base app/core app/tags app/background app/main app/export"
+  [app/capture]="base app/core"
   [app/export]="base app/core"
-  [app/cli]="base app/core app/tags app/background app/main app/export"
+  [app/main]="base app/core app/tags app/background app/capture"
+  [app/shell]="base app/core app/tags app/background app/capture app/main app/export"
+  [app/cli]="base app/core app/tags app/background app/capture app/main app/export"
 )
 
 # True when folder `from` may include `to` (a folder such as base/xml).
