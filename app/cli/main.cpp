@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/capture/CImport.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CProjectLock.h"
@@ -25,6 +26,12 @@ constexpr char kHelp[] =
     "Usage: zandrel-cli COMMAND ARGUMENTS...\n"
     "\n"
     "Commands:\n"
+    "  import PROJECT.zand FOLDER FILE...\n"
+    "      Copies web pages a browser saved (NAME.htm or NAME.html with its\n"
+    "      NAME_files folder) into FOLDER (\"\" or \"/\" for the top folder),\n"
+    "      each under its title; a directory FILE becomes a folder with its\n"
+    "      pages and directories. The files given are never changed.\n"
+    "\n"
     "  export PROJECT.zand [FOLDER] OUT [--zip] [--force]\n"
     "      Writes the pages of FOLDER (a path of folder names below the\n"
     "      project's top folder, such as \"Work/2009\"; the whole project\n"
@@ -89,6 +96,43 @@ RNode* FindFolder(RNode* root, const std::string& path)
     return folder;
 }
 
+// Opens `project` unless Zandrel holds it; an exit code on failure.
+int Open(CMainCore& core, const std::string& project)
+{
+    std::u16string path = CUnicodeTool::FromUtf8(project);
+    std::u16string lock = CProjectLock::GetLockFilePath(path);
+    // A running Zandrel holds it: working under it could meet half a save.
+    if (CFileSys::Exists(lock))
+        return Fail(IN_USE, "the project is open in Zandrel, or was not closed properly (" + U8(lock) + ")");
+    if (!core.GetProjectMgr().OpenProject(path))
+        return Fail(FAILED, "the project could not be opened: " + project);
+    return OK;
+}
+
+int Import(CMainCore& core, const std::vector<std::string>& args)
+{
+    if (args.size() < 3)
+        return Fail(USAGE, "import takes PROJECT.zand FOLDER FILE... (see --help)");
+    if (int code = Open(core, args[0]))
+        return code;
+    RNode* folder = FindFolder(core.GetTreeMgr().GetRoot(), args[1]);
+    int code = OK;
+    if (!folder) {
+        code = Fail(FAILED, "no such folder in the project: " + args[1]);
+    } else {
+        std::vector<std::u16string> files;
+        for (size_t i = 2; i < args.size(); ++i)
+            files.push_back(CUnicodeTool::FromUtf8(args[i]));
+        CImport::CResult result = CImport::Import(core.GetTreeMgr(), folder, files);
+        for (const std::u16string& skipped : result.skipped)
+            Say("not imported: " + U8(skipped));
+        Say(std::to_string(result.pages) + " pages and " + std::to_string(result.folders) + " folders imported");
+        code = result.skipped.empty() ? OK : FAILED;
+    }
+    core.GetProjectMgr().CloseProject();
+    return code;
+}
+
 int Export(CMainCore& core, const std::vector<std::string>& args)
 {
     bool zip = false, force = false;
@@ -105,13 +149,8 @@ int Export(CMainCore& core, const std::vector<std::string>& args)
     }
     if (plain.size() != 2 && plain.size() != 3)
         return Fail(USAGE, "export takes PROJECT.zand [FOLDER] OUT (see --help)");
-    std::u16string project = CUnicodeTool::FromUtf8(plain.front());
-    std::u16string lock = CProjectLock::GetLockFilePath(project);
-    // A running Zandrel holds it: reading under it could see half a save.
-    if (CFileSys::Exists(lock))
-        return Fail(IN_USE, "the project is open in Zandrel, or was not closed properly (" + U8(lock) + ")");
-    if (!core.GetProjectMgr().OpenProject(project))
-        return Fail(FAILED, "the project could not be opened: " + plain.front());
+    if (int code = Open(core, plain.front()))
+        return code;
     CFolderTreeMgr& tree = core.GetTreeMgr();
     RNode* folder = plain.size() == 3 ? FindFolder(tree.GetRoot(), plain[1]) : tree.GetRoot();
     int code = OK;
@@ -152,14 +191,14 @@ int main(int argc, char** argv)
     }
     std::string command = args[0];
     args.erase(args.begin());
-    if (command != "export")
+    if (command != "export" && command != "import")
         return Fail(USAGE, "unknown command " + command + " (see --help)");
     CCliUIPort ui;
     SetUIPort(&ui);
     int code = FAILED;
     {
         CMainCore core;
-        code = Export(core, args);
+        code = command == "export" ? Export(core, args) : Import(core, args);
     }
     CMainCore::ReleaseProgramObjects();
     SetUIPort(nullptr);

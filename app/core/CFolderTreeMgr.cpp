@@ -685,6 +685,23 @@ RNode* CFolderTreeMgr::CreateFolder(RNode* parent)
     std::u16string name;
     if (!UIPort().AskFolderName(NameOf(parent), rules, &name))
         return nullptr;
+    RNode* rnode = AddFolder(parent, name);
+    if (!rnode)
+        return nullptr;
+    m_pCurrent = rnode;
+    UIPort().ShowTree(m_pRoot, rnode);
+    auto* folder = static_cast<CFolderNode*>(rnode->GetData());
+    UIPort().ShowCollection(folder->HasPage() ? LoadColct(rnode, true) : nullptr);
+    UIPort().ClearPageView();
+    return rnode;
+}
+
+RNode* CFolderTreeMgr::AddFolder(RNode* parent, const std::u16string& name)
+{
+    if (DepthOf(parent) + 1 > kMaxDepth) {
+        ShowMessage(kTooDeepText);
+        return nullptr;
+    }
     std::u16string parentDirectory = GetFolderDirectory(parent);
     std::u16string directory = parentDirectory + name;
     if (!parentDirectory.empty() && !IsInsideContent(directory))
@@ -721,10 +738,6 @@ RNode* CFolderTreeMgr::CreateFolder(RNode* parent)
         m_bDirty = wasDirty;
         return nullptr;
     }
-    m_pCurrent = rnode;
-    UIPort().ShowTree(m_pRoot, rnode);
-    UIPort().ShowCollection(folder->HasPage() ? LoadColct(rnode, true) : nullptr);
-    UIPort().ClearPageView();
     return rnode;
 }
 

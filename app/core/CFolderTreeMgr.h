@@ -133,6 +133,10 @@ public:
     // Asks for a name under `parent` (the current folder when null); the new
     // folder, shown and selected, or null.
     RNode* CreateFolder(RNode* parent = nullptr);
+    // A folder `name` (checked by the caller: a plain name no sibling has)
+    // as the last child of `parent`, its directory made or taken over, the
+    // tree file written; nothing is shown. Null (shown) on failure.
+    RNode* AddFolder(RNode* parent, const std::u16string& name);
     bool RenameFolder(RNode* folder, const std::u16string& newName);
     // As the last child of `target`, or right after it.
     bool MoveFolder(RNode* folder, RNode* target, bool asChild);

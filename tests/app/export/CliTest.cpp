@@ -1,5 +1,5 @@
-// The command-line tool run as a script runs it: its exit codes, its
-// messages, and a project it must leave alone.
+// The command-line tool run as a script runs it: export and import, its
+// exit codes, its messages, and a project it must leave alone.
 
 #include <sys/wait.h>
 
@@ -41,7 +41,7 @@ protected:
     std::string project = "'" + file.string() + "' ";
 };
 
-TEST_F(CliTest, ExportsAFolderAndSaysWhyWhenItCannot)
+TEST_F(CliTest, ExportsAndImportsAndSaysWhyWhenItCannot)
 {
     EXPECT_EQ(Run("--help").first, 0);
     for (const char* wrong : {"", "import x", "export", "export a b c d", "export a b --fast"})
@@ -58,6 +58,16 @@ TEST_F(CliTest, ExportsAFolderAndSaysWhyWhenItCannot)
     EXPECT_EQ(Run("export " + project + "A '" + out.string() + "' --force").first, 0);
     EXPECT_EQ(Run("export " + project + "Nowhere '" + (home.Root() / "x").string() + "'").first, 1);
     EXPECT_FALSE(fs::exists(file.string() + ".lck"));
+
+    // A saved page comes in under its title; what is not a page is named.
+    WriteBytes(home.Root() / "in" / "saved.html", "<title>From the web</title>");
+    WriteBytes(home.Root() / "in" / "notes.txt", "");
+    std::tie(code, said) = Run("import " + project + "A '" + (home.Root() / "in" / "saved.html").string() + "' '" +
+                               (home.Root() / "in" / "notes.txt").string() + "'");
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(said.find("not imported: " + (home.Root() / "in" / "notes.txt").string()), std::string::npos) << said;
+    EXPECT_EQ(ReadBytes(home.Root() / "Notes" / "Work" / "A" / "From the web.htm"), "<title>From the web</title>");
+    EXPECT_EQ(Run("import " + project + "A").first, 2);
 
     // A project Zandrel holds is not read.
     WriteBytes(file.string() + ".lck", "");
