@@ -80,6 +80,18 @@ bool CopyTree(const fs::path& from, const fs::path& to)
     return !error;
 }
 
+// A page parsed for as long as it lives.
+struct Parsed {
+    explicit Parsed(const std::string& html)
+        : output(gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size()))
+    {
+    }
+    ~Parsed() { gumbo_destroy_output(&kGumboDefaultOptions, output); }
+    Parsed(const Parsed&) = delete;
+    Parsed& operator=(const Parsed&) = delete;
+    GumboOutput* output;
+};
+
 template <typename Visit>
 void Walk(const GumboNode* node, Visit visit)
 {
@@ -257,9 +269,8 @@ CImport::CResult CImport::Import(CFolderTreeMgr& tree, RNode* folder, const std:
 
 std::string CImport::TitleOf(const std::string& html)
 {
-    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
     std::string title;
-    WalkDocument(output, [&](const GumboNode* node) {
+    WalkDocument(Parsed(html).output, [&](const GumboNode* node) {
         if (!title.empty())
             return false;
         if (node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == GUMBO_TAG_TITLE) {
@@ -273,7 +284,6 @@ std::string CImport::TitleOf(const std::string& html)
         }
         return true;
     });
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
     // Runs of white space read as one blank, as a browser shows the title.
     std::string plain;
     for (char c : title) {
@@ -290,9 +300,8 @@ std::string CImport::TitleOf(const std::string& html)
 
 std::string CImport::SavedFromUrl(const std::string& html)
 {
-    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
     std::string url;
-    WalkDocument(output, [&](const GumboNode* node) {
+    WalkDocument(Parsed(html).output, [&](const GumboNode* node) {
         if (!url.empty())
             return false;
         if (node->type != GUMBO_NODE_COMMENT)
@@ -307,7 +316,6 @@ std::string CImport::SavedFromUrl(const std::string& html)
         }
         return false;
     });
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
     return url;
 }
 
@@ -332,14 +340,12 @@ std::string CImport::Rewrite(const std::string& html, const std::string& oldAsse
     if (note.empty())
         return out;
     // Before the end of the body, where a note after pasted text goes.
-    GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, out.data(), out.size());
     size_t at = out.size();
-    WalkDocument(output, [&](const GumboNode* node) {
+    WalkDocument(Parsed(out).output, [&](const GumboNode* node) {
         if (node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == GUMBO_TAG_BODY &&
             node->v.element.original_end_tag.length > 0)
             at = node->v.element.end_pos.offset;
         return node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == GUMBO_TAG_HTML;
     });
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
     return out.insert(at, note);
 }
