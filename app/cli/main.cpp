@@ -87,7 +87,8 @@ RNode* FindFolder(RNode* root, const std::string& path)
             continue;
         RNode* found = nullptr;
         for (RNode* child = folder->GetChild(); child && !found; child = child->GetNext()) {
-            const char16_t* childName = child->GetType() == NT_FOLDER && child->GetData() ? child->GetData()->GetName() : nullptr;
+            bool isFolder = child->GetType() == NT_FOLDER && child->GetData();
+            const char16_t* childName = isFolder ? child->GetData()->GetName() : nullptr;
             if (childName && name == childName)
                 found = child;
         }

@@ -92,7 +92,8 @@ struct Planner {
         if (onlyPage)
             return {};
         for (RNode* child = folder->GetChild(); child; child = child->GetNext()) {
-            const char16_t* name = child->GetType() == NT_FOLDER && child->GetData() ? child->GetData()->GetName() : nullptr;
+            bool isFolder = child->GetType() == NT_FOLDER && child->GetData();
+            const char16_t* name = isFolder ? child->GetData()->GetName() : nullptr;
             if (!name || !CFileSys::IsPlainName(name) || taken.count(CStringTool::ToLower(name)) ||
                 !tree.IsFolderInside(child, false))
                 continue;
@@ -104,7 +105,8 @@ struct Planner {
         for (int n = 2; taken.count(index); ++n)
             index = u"index-" + CUnicodeTool::FromUtf8(std::to_string(n)) + u".html";
         const char16_t* folderName = folder->GetData() ? folder->GetData()->GetName() : nullptr;
-        items.push_back({prefix + U8(index), {}, false, CExport::IndexPage(folderName ? folderName : u"", folders, pages)});
+        std::string page = CExport::IndexPage(folderName ? folderName : u"", folders, pages);
+        items.push_back({prefix + U8(index), {}, false, std::move(page)});
         return index;
     }
 };
@@ -188,7 +190,7 @@ private:
     bool Done(const fs::path& to, const std::error_code& failure)
     {
         if (to.empty() || failure)
-            error = (to.empty() ? std::string("a path leading out of the export") : to.string() + ": " + failure.message());
+            error = to.empty() ? std::string("a path leading out of the export") : to.string() + ": " + failure.message();
         return error.empty();
     }
     fs::path m_base;

@@ -59,7 +59,8 @@ bool AskWhat(GtkWindow* parent, bool pageShown, What* what, As* as)
     gtk_box_set_spacing(GTK_BOX(box), 4);
     auto whats = AddChoices(box, "What to export:",
                             {"The page on show", "This folder and the folders below it", "The whole project"});
-    auto ases = AddChoices(box, "As:", {"Web pages in a folder", "Web pages in a .zip file", "A PDF of the page on show"});
+    auto ases =
+        AddChoices(box, "As:", {"Web pages in a folder", "Web pages in a .zip file", "A PDF of the page on show"});
     gtk_widget_set_sensitive(whats[WHAT_PAGE], pageShown);
     gtk_widget_set_sensitive(ases[AS_PDF], pageShown);
     gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(whats[pageShown ? WHAT_PAGE : WHAT_FOLDER]), TRUE);
@@ -158,8 +159,11 @@ void CExportDialog::Run(GtkWindow* parent, CMainCore& core, WebKitWebView* pageV
         return;
     if (what == WHAT_PROJECT || !folder)
         folder = tree.GetRoot();
-    RNode* named = what == WHAT_PAGE ? nullptr : folder;
-    const char16_t* name = what == WHAT_PAGE && page ? page->GetName() : named && named->GetData() ? named->GetData()->GetName() : nullptr;
+    const char16_t* name = nullptr;
+    if (what == WHAT_PAGE && page)
+        name = page->GetName();
+    else if (what != WHAT_PAGE && folder->GetData())
+        name = folder->GetData()->GetName();
     std::u16string suggested = name && *name ? name : u"Export";
     suggested += as == AS_ZIP ? u".zip" : as == AS_PDF ? u".pdf" : u"";
     std::u16string target = AskWhere(parent, suggested);
