@@ -20,11 +20,7 @@ new_folder("Web", os.path.dirname(web))
 page = os.path.join(web, "Untitled-1.htm")
 
 # A paste from a web page: the HTML, then the note of its address.
-key("ctrl+n")
-p.row("Untitled-1")
-p.click_page()
-type_text("Start.")
-saved("the typed start", lambda t: "Start." in t)
+new_page("Start.", page)
 clipboard("html", "<p>Quoted <b>bold</b> text</p>", "https://example.com/article?id=7")
 key("ctrl+v")
 p.page_shows("Quoted bold text")

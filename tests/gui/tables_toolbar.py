@@ -23,11 +23,7 @@ new_project("Delta")
 web = os.path.join(PROJECTS, "Delta", "Web")
 new_folder("Web", os.path.dirname(web))
 page = os.path.join(web, "Untitled-1.htm")
-key("ctrl+n")
-p.row("Untitled-1")
-p.click_page()
-type_text("Plain")
-saved("the typed text", "Plain")  # all of it in the page before the click
+new_page("Plain", page)  # all of it in the page before the click
 click(find(p.frame, "toggle button", "Bold"))
 wait("Bold pressed", bold_on)
 type_text("Strong")
