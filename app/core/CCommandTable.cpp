@@ -47,6 +47,7 @@ constexpr RawEntry Sub(tagCOMMANDMENU menu, int id, const char16_t* caption, tag
 constexpr RawEntry kEntries[] = {
     Cmd(MENU_FILE, T::ID_NEW_PAGE, u"New Page\tAlt+N  or Ctrl+N", OP_CORE, kProject),
     Cmd(MENU_FILE, T::ID_NEW_FOLDER, u"New Folder\tCtrl + G", OP_CORE, kProject),
+    Cmd(MENU_FILE, T::ID_NEW_PAGE_FROM_WEB, u"New Page from Web Address...", OP_SHELL, kProject),
     Sep(MENU_FILE),
     Cmd(MENU_FILE, T::ID_NEW_PROJECT, u"New Project...", OP_CORE, kAny),
     Cmd(MENU_FILE, T::ID_OPEN_PROJECT, u"Open Project...\tCtrl + O", OP_CORE, kAny),
@@ -56,6 +57,9 @@ constexpr RawEntry kEntries[] = {
     Sep(MENU_FILE),
     Cmd(MENU_FILE, T::ID_PRINT_PREVIEW, u"Print Preview", OP_ENGINE, kAny),
     Cmd(MENU_FILE, T::ID_PRINT, u"Print\tCtrl+P", OP_ENGINE, kAny),
+    Sep(MENU_FILE),
+    Cmd(MENU_FILE, T::ID_IMPORT_PAGES, u"Import Pages...", OP_SHELL, kProject),
+    Cmd(MENU_FILE, T::ID_IMPORT_FOLDER, u"Import Folder...", OP_SHELL, kProject),
     Cmd(MENU_FILE, T::ID_EXPORT, u"Export...", OP_SHELL, kProject),
     Sep(MENU_FILE),
     Sub(MENU_FILE, T::ID_RECENT_PAGES, u"Recent Pages", MENU_RECENT_PAGES),

@@ -139,6 +139,9 @@ public:
         ID_TAGS_WINDOW = 32854,
         ID_REBUILD_TAGS = 32845,
         ID_EXPORT = 32880,  // ours: pages out of the project
+        ID_NEW_PAGE_FROM_WEB = 32881,  // ours: capture of a web page
+        ID_IMPORT_PAGES = 32882,       // ours: saved pages into the folder
+        ID_IMPORT_FOLDER = 32883,      // ours: a directory tree of them
     };
     // Entries of the "Recent Pages" submenu: this + the entry's place in
     // the list, newest first.
