@@ -94,7 +94,8 @@ size_t CHttpDownload::OnHeader(char* data, size_t size, size_t count, void* self
 
 size_t CHttpDownload::OnBody(char* data, size_t size, size_t count, void* self)
 {
-    Transfer& t = *static_cast<CHttpDownload*>(self)->m_pTransfer;
+    auto* me = static_cast<CHttpDownload*>(self);
+    Transfer& t = *me->m_pTransfer;
     size_t n = size * count;
     if (!t.reading) {
         // Hold the body inside libcurl until ReadToFile asks for it.
@@ -111,7 +112,7 @@ size_t CHttpDownload::OnBody(char* data, size_t size, size_t count, void* self)
     for (size_t at = 0; at < n; at += s_iReadPiece) {
         size_t piece = n - at < static_cast<size_t>(s_iReadPiece) ? n - at : s_iReadPiece;
         t.total += static_cast<int64_t>(piece);
-        if (t.total > s_iMaxBody) {
+        if (t.total > me->m_maxBody) {
             t.tooBig = true;
             return 0;  // ends the transfer
         }

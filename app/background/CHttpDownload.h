@@ -49,6 +49,9 @@ public:
     // the error text set. For small replies that are read once.
     int32_t ReadHead(char* buffer, int32_t size);
     void Close();
+    // A lower cap than s_iMaxBody for the bodies ReadToFile takes; a body
+    // over it fails the same way.
+    void SetMaxBody(int64_t bytes) { m_maxBody = bytes < s_iMaxBody ? bytes : s_iMaxBody; }
     const char16_t* GetErrorText() const { return m_szError; }
     // The raw header block of the last reply (CR LF separated).
     const std::string& GetRawHeaders() const { return m_rawHeaders; }
@@ -73,6 +76,7 @@ private:
     std::unique_ptr<CCurlSession> m_pCurl;
     std::optional<std::stop_callback<Wake>> m_wake;
     int m_iFlag = 0;
+    int64_t m_maxBody = s_iMaxBody;
     void* m_hRequest = nullptr;     // m_pCurl's easy handle
     void* m_hConnect = nullptr;     // curl_slist of request headers
     void* m_hSession = nullptr;     // CURLM multi handle

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/core/CCommandTable.h"
@@ -263,6 +264,29 @@ constexpr char kAfterBlockScript[] = R"JS((function() {
   s.addRange(r);
 })())JS";
 
+// Points the page's images at a downloaded copy: every src, poster and
+// srcset candidate that names `url` gets `local`. Called as
+// (kPointAtCopyScript)(url, local).
+constexpr char kPointAtCopyScript[] = R"JS((function(url, local) {
+  function swap(list) {
+    var parts = list.split(','), hit = false;
+    for (var i = 0; i < parts.length; ++i) {
+      var m = /^(\s*)(\S+)([\s\S]*)$/.exec(parts[i]);
+      if (m && m[2] === url) { parts[i] = m[1] + local + m[3]; hit = true; }
+    }
+    return hit ? parts.join(',') : null;
+  }
+  document.querySelectorAll('img, source, input, video').forEach(function(e) {
+    ['src', 'poster'].forEach(function(name) {
+      var value = e.getAttribute(name);
+      if (value !== null && value.trim() === url) e.setAttribute(name, local);
+    });
+    var set = e.getAttribute('srcset');
+    var swapped = set && swap(set);
+    if (swapped) e.setAttribute('srcset', swapped);
+  });
+}))JS";
+
 // Puts a fragment of the program's own in place of the selection as it is
 // written, with the caret after it; the engine's insertHTML would restyle
 // it. False without a selection.
@@ -325,10 +349,23 @@ CEditorOps::CEditorOps(CMainCore& core, GtkWindow* parent, WebKitWebView* view, 
     g_signal_connect(m_pPasteAction, "activate", G_CALLBACK(&CEditorOps::OnPasteAction), this);
     m_pTableAction = g_simple_action_new("zandrel-table", G_VARIANT_TYPE_STRING);
     g_signal_connect(m_pTableAction, "activate", G_CALLBACK(&CEditorOps::OnTableAction), this);
+    // The worker's news goes to the main loop, which may run it after this
+    // object has gone: hence the token instead of `this`.
+    m_pPasteImages = std::make_unique<CPasteImages>([alive = m_pAlive] {
+        g_idle_add(+[](gpointer data) -> gboolean {
+            auto* token = static_cast<std::shared_ptr<CEditorOps*>*>(data);
+            if (CEditorOps* ops = **token)
+                ops->ApplyPastedImages();
+            delete token;
+            return G_SOURCE_REMOVE;
+        }, new std::shared_ptr<CEditorOps*>(alive));
+    });
 }
 
 CEditorOps::~CEditorOps()
 {
+    *m_pAlive = nullptr;
+    DropPastedImages();
     g_signal_handlers_disconnect_by_data(m_pContent, this);
     g_signal_handlers_disconnect_by_data(m_pView, this);
     g_signal_handlers_disconnect_by_data(m_pPasteAction, this);
@@ -456,7 +493,8 @@ void CEditorOps::Paste()
 {
     std::optional<std::string> html = ReadClipboard(CEditorMarkup::kHtmlTarget);
     if (!html) {
-        webkit_web_view_execute_editing_command(m_pView, WEBKIT_EDITING_COMMAND_PASTE);
+        if (!PasteClipboardImage())
+            webkit_web_view_execute_editing_command(m_pView, WEBKIT_EDITING_COMMAND_PASTE);
         return;
     }
     std::u16string source;
@@ -469,14 +507,130 @@ void CEditorOps::Paste()
     }
     std::u16string fragment = CEditorMarkup::DecodeClipboardText(*html);
     std::optional<std::u16string> note = CEditorText::GetSourceNote(CEditorMarkup::BuildHtmlFormat(fragment, source));
+    CPasteImages::CPlan plan = CPasteImages::Plan(U8(fragment), U8(source));
+    // The copies go beside the page's file. Without a folder for them the
+    // HTML is still pasted, its images left on the web.
+    bool savedFirst = false;
+    std::u16string assets = plan.urls.empty() ? std::u16string() : PrepareAssetsFolder(&savedFirst);
     // The copied HTML goes through the engine's paste, which cleans it up;
     // the note follows the pasted block.
-    EvaluateLater("document.execCommand('insertHTML', false, " + CHtmlEscape::ScriptString(fragment) + ");");
+    EvaluateLater("document.execCommand('insertHTML', false, " +
+                  CHtmlEscape::ScriptString(CUnicodeTool::FromUtf8(plan.fragment)) + ");");
     if (note) {
         EvaluateLater(kAfterBlockScript);
         EvaluateLater(InsertScript(*note));
     }
     m_host.edited();
+    if (!assets.empty())
+        m_pPasteImages->Fetch(assets, plan.urls);
+    if (savedFirst)
+        ShowAtPageFile();
+}
+
+bool CEditorOps::PasteClipboardImage()
+{
+    static constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
+    // A PNG as it was offered, else whatever picture GTK can read, as PNG.
+    std::optional<std::string> png = ReadClipboard("image/png");
+    if (png && png->compare(0, kPngSignature.size(), kPngSignature) != 0)
+        png.reset();
+    GtkClipboard* clipboard = gtk_widget_get_clipboard(GTK_WIDGET(m_pView), GDK_SELECTION_CLIPBOARD);
+    if (!png && gtk_clipboard_wait_is_image_available(clipboard)) {
+        if (GdkPixbuf* pixbuf = gtk_clipboard_wait_for_image(clipboard)) {
+            gchar* buffer = nullptr;
+            gsize size = 0;
+            if (gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "png", nullptr, nullptr))
+                png = std::string(buffer, size);
+            g_free(buffer);
+            g_object_unref(pixbuf);
+        }
+    }
+    if (!png)
+        return false;
+    CUrlNode* page = m_core.GetPageMgr().GetCurrentPage();
+    bool savedFirst = false;
+    std::u16string assets = PrepareAssetsFolder(&savedFirst);
+    if (assets.empty())
+        return true;
+    std::optional<std::u16string> name = CPasteImages::WriteNewFile(assets, "image.png", *png);
+    if (!name) {
+        ShowMessage(CEditorText::kCopyFailedText);
+        return true;
+    }
+    std::u16string source = CEditorText::GetImageSource(CFileSys::NameOf(CFileSys::WithoutSlash(assets)), *name);
+    InsertHtml(u"<img src=\"" + CHtmlEscape::Escape(source, CHtmlEscape::Text) + u"\">");
+    if (savedFirst && m_core.GetPageMgr().GetCurrentPage() == page &&
+        m_core.GetPageMgr().SavePage(page) == CPageMgr::SAVE_DONE)
+        UIPort().SetPageModified(false);
+    ShowAtPageFile();
+    return true;
+}
+
+std::u16string CEditorOps::PrepareAssetsFolder(bool* savedFirst)
+{
+    CPageMgr& pages = m_core.GetPageMgr();
+    CUrlNode* page = pages.GetCurrentPage();
+    if (!page)
+        return std::u16string();
+    if (!page->HasUrl()) {
+        if (pages.SavePage(page) != CPageMgr::SAVE_DONE)
+            return std::u16string();
+        UIPort().SetPageModified(false);
+        UIPort().RefreshItem(page);
+        *savedFirst = true;
+    }
+    std::u16string file = GetPageFile();
+    std::u16string assets = file.empty() ? file : CFolderTreeMgr::GetAssetsFolder(file);
+    // A link to elsewhere must not receive the pictures.
+    if (assets.empty() || !CFolderTreeMgr::IsInsideContent(assets) ||
+        (!CFileSys::IsDirectory(assets) && !CFileSys::MakeDir(assets)))
+        return std::u16string();
+    return assets;
+}
+
+void CEditorOps::ApplyPastedImages()
+{
+    // ShowAtPageFile below runs the main loop; a call from there would
+    // work on the document it is about to replace, so it waits for the load.
+    if (m_bApplying)
+        return;
+    for (CPasteImages::CResult& result : m_pPasteImages->TakeResults())
+        m_pastedImages.push_back(std::move(result));
+    // A script now would work on the document being replaced.
+    if (m_bLoading || m_pastedImages.empty())
+        return;
+    std::u16string file = m_host.isUserPage() ? GetPageFile() : std::u16string();
+    std::u16string assets = file.empty() ? file : CFolderTreeMgr::GetAssetsFolder(file);
+    bool changed = false;
+    for (const CPasteImages::CResult& result : std::exchange(m_pastedImages, {})) {
+        if (result.name.empty())
+            continue;  // the page keeps the web address
+        if (result.assetsFolder != assets) {
+            CFileSys::RemoveFile(CFileSys::WithSlash(result.assetsFolder) + result.name);
+            continue;
+        }
+        std::u16string source = CEditorText::GetImageSource(CFileSys::NameOf(assets), result.name);
+        EvaluateLater(std::string(kPointAtCopyScript) + "(" +
+                      CHtmlEscape::ScriptString(CUnicodeTool::FromUtf8(result.url)) + ", " +
+                      CHtmlEscape::ScriptString(source) + ");");
+        changed = true;
+    }
+    if (!changed)
+        return;
+    m_host.edited();
+    // The copies' addresses are relative to the page's file.
+    m_bApplying = true;
+    ShowAtPageFile();
+    m_bApplying = false;
+}
+
+void CEditorOps::DropPastedImages()
+{
+    m_pPasteImages->Cancel();
+    for (const CPasteImages::CResult& result : std::exchange(m_pastedImages, {})) {
+        if (!result.name.empty())
+            CFileSys::RemoveFile(CFileSys::WithSlash(result.assetsFolder) + result.name);
+    }
 }
 
 void CEditorOps::OnPasteAction(GSimpleAction*, GVariant*, gpointer self)
@@ -694,6 +848,7 @@ void CEditorOps::OnDrop(const std::string& message)
 
 void CEditorOps::BeforeLoad(bool userPage)
 {
+    DropPastedImages();
     m_bUserPage = userPage;
     m_bLoading = true;
 }
@@ -703,6 +858,7 @@ void CEditorOps::OnLoadChanged(WebKitLoadEvent event)
     if (event != WEBKIT_LOAD_FINISHED)
         return;
     m_bLoading = false;
+    ApplyPastedImages();
     if (!m_bUserPage || !m_host.isUserPage())
         return;
     const char* uri = webkit_web_view_get_uri(m_pView);

@@ -1,18 +1,23 @@
 #pragma once
 
 // What the program adds to the page view's own editing: a paste that notes
-// its source, preformatted text and Enter inside it, images, tables and
-// their editing (Tab between cells, rows and columns from the context
-// menu), table borders, dropped links, and the guard that keeps another
-// document from replacing the page. The texts come from CEditorText; this class reads
-// the desktop and drives the view.
+// its source and keeps its pictures with the page, preformatted text and
+// Enter inside it, images, tables and their editing (Tab between cells,
+// rows and columns from the context menu), table borders, dropped links,
+// and the guard that keeps another document from replacing the page. The
+// texts come from CEditorText; this class reads the desktop and drives the
+// view.
 
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "app/main/CPasteImages.h"
 
 class CMainCore;
 
@@ -61,6 +66,17 @@ public:
 
 private:
     void Paste();
+    // A picture on the clipboard (a screenshot) as a file of the assets
+    // folder; false when the clipboard holds none.
+    bool PasteClipboardImage();
+    // The page's assets folder, made when missing; a page without a file
+    // is saved first (`savedFirst`). "" when the page has no folder.
+    std::u16string PrepareAssetsFolder(bool* savedFirst);
+    // Points the page at the pictures downloaded since, once no load is
+    // under way; copies for another page go.
+    void ApplyPastedImages();
+    // The page is left: its downloads stop and their files go.
+    void DropPastedImages();
     void PastePreformatted();
     void InsertImage();
     void ShowAtPageFile();
@@ -95,4 +111,9 @@ private:
     // are its frames.
     bool m_bLoading = false;
     bool m_bUserPage = false;
+    // Tells the main loop's callbacks whether this object still lives.
+    std::shared_ptr<CEditorOps*> m_pAlive = std::make_shared<CEditorOps*>(this);
+    std::unique_ptr<CPasteImages> m_pPasteImages;
+    std::vector<CPasteImages::CResult> m_pastedImages;
+    bool m_bApplying = false;
 };
