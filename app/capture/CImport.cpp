@@ -1,9 +1,13 @@
 #include "app/capture/CImport.h"
 
+#include <fcntl.h>
 #include <glib.h>
 #include <gumbo.h>
+#include <stdio.h>
+#include <stdlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -63,19 +67,27 @@ bool ReadPage(const fs::path& path, std::string* bytes)
 }
 
 // Copies the files below `from` into the new folder `to`; links are left
-// out, they may lead anywhere.
-bool CopyTree(const fs::path& from, const fs::path& to)
+// out, they may lead anywhere, and so is `skip` (the staging folder, should
+// it lie below `from`).
+bool CopyTree(const fs::path& from, const fs::path& to, const fs::path& skip, const CImport::Cancelled& cancelled)
 {
     std::error_code error;
     fs::create_directories(to, error);
     for (fs::recursive_directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
+        if (cancelled && cancelled())
+            return false;
         fs::path target = to / fs::relative(it->path(), from, error);
         if (it->is_symlink(error))
             continue;
-        if (it->is_directory(error))
-            fs::create_directories(target, error);
-        else if (it->is_regular_file(error))
+        if (it->is_directory(error)) {
+            std::error_code other;
+            if (fs::equivalent(it->path(), skip, other))
+                it.disable_recursion_pending();
+            else
+                fs::create_directories(target, error);
+        } else if (it->is_regular_file(error)) {
             fs::copy_file(it->path(), target, error);
+        }
     }
     return !error;
 }
@@ -129,76 +141,74 @@ bool SplitRelative(std::string_view url, std::string* first, std::string_view* r
     return !first->empty();
 }
 
-struct Importer {
+// Renames without ever replacing what is there.
+bool MoveNew(const std::u16string& from, const std::u16string& to)
+{
+    std::string a = CFileSys::Native(from), b = CFileSys::Native(to);
+    if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    // File systems without the flag: the caller looked just before.
+    return errno == EINVAL && !CFileSys::Exists(to) && ::rename(a.c_str(), b.c_str()) == 0;
+}
+
+std::u16string Lower(const std::u16string& text)
+{
+    return CStringTool::ToLower(text.c_str());
+}
+
+std::u16string Number(size_t n)
+{
+    return U16(std::to_string(n));
+}
+
+// "T", "T (2)"... "T (99)": the first one `taken` does not refuse.
+template <typename Taken>
+std::u16string PickTitle(const std::u16string& title, Taken taken)
+{
+    for (int n = 1; n < 100; ++n) {
+        std::u16string candidate = n == 1 ? title : title + u" (" + Number(n) + u")";
+        if (!taken(candidate))
+            return candidate;
+    }
+    return {};
+}
+
+bool UsedInDirectory(const std::u16string& directory, const std::u16string& title)
+{
+    return CFileSys::Exists(directory + title + u".htm") || CFileSys::Exists(directory + title + u"_files");
+}
+
+void Skip(std::vector<std::u16string>& skipped, const std::u16string& path, const char16_t* why)
+{
+    skipped.push_back(path + u": " + why);
+}
+
+struct Planner {
     CFolderTreeMgr& tree;
-    CImport::CResult result;
+    CImport::CPlan& plan;
 
     void Skip(const fs::path& path, const char16_t* why)
     {
-        result.skipped.push_back(CFileSys::FromNative(path.string()) + u": " + why);
+        ::Skip(plan.skipped, CFileSys::FromNative(path.string()), why);
     }
 
-    // A title no page of `colct` has and no file or assets folder of the
-    // directory uses; "" when none of "T", "T (2)"... "T (99)" is free.
-    std::u16string FreeTitle(CColctNode* colct, const std::u16string& directory, const std::u16string& title)
+    // A folder of the tree with the titles its pages have now.
+    size_t AddExisting(RNode* node)
     {
-        for (int n = 1; n < 100; ++n) {
-            std::u16string candidate = n == 1 ? title : title + u" (" + U16(std::to_string(n)) + u")";
-            bool taken = CFileSys::Exists(directory + candidate + u".htm") ||
-                         CFileSys::Exists(directory + candidate + u"_files");
-            for (RNode* r = colct->GetFirstRNode(); r && !taken; r = r->GetNext())
-                taken = r->GetData() && CStringTool::EqualNoCase(r->GetData()->GetName(), candidate.c_str());
-            if (!taken)
-                return candidate;
+        CImport::CFolder folder;
+        folder.node = node;
+        folder.directory = tree.GetFolderDirectory(node);
+        CColctNode* colct = tree.LoadColct(node, false);
+        for (RNode* r = colct ? colct->GetFirstRNode() : nullptr; r; r = r->GetNext()) {
+            if (r->GetData() && r->GetData()->GetName())
+                folder.titles.insert(Lower(r->GetData()->GetName()));
         }
-        return {};
+        plan.folders.push_back(std::move(folder));
+        return plan.folders.size() - 1;
     }
 
-    void ImportPage(RNode* folder, CColctNode* colct, const fs::path& file)
+    void Into(size_t folder, const std::vector<fs::path>& paths, int depth)
     {
-        std::string html;
-        if (!ReadPage(file, &html))
-            return Skip(file, u"cannot be read, or is too large");
-        std::u16string directory = tree.GetFolderDirectory(folder);
-        std::u16string title = CPageTitle::Clean(U16(CImport::TitleOf(html)));
-        if (title.empty())
-            title = CPageTitle::Clean(CFileSys::FromNative(file.stem().string()));
-        if (title.size() >= CFolderTreeMgr::kMaxNameLength)
-            title.resize(CFolderTreeMgr::kMaxNameLength / 2);
-        title = title.empty() || directory.empty() ? u"" : FreeTitle(colct, directory, title);
-        if (title.empty())
-            return Skip(file, u"no free title for it in the folder");
-
-        fs::path assets = AssetsOf(file);
-        std::string newAssets = U8(title) + "_files";
-        fs::path newAssetsPath = CFileSys::Native(directory + title + u"_files");
-        bool hasAssets = fs::is_directory(assets) && !fs::is_symlink(assets);
-        if (hasAssets && !CopyTree(assets, newAssetsPath))
-            return Skip(file, u"its assets folder could not be copied");
-        std::string url = CImport::SavedFromUrl(html);
-        std::optional<std::u16string> note = CEditorText::GetSourceNoteForUrl(U16(url));
-        html = CImport::Rewrite(html, hasAssets ? assets.filename().string() : "", newAssets, note ? U8(*note) : "");
-        std::u16string pageFile = directory + title + u".htm";
-        if (!CFileSys::WriteWholeFile(pageFile, html)) {
-            std::error_code ignored;
-            fs::remove_all(newAssetsPath, ignored);
-            return Skip(file, u"the page could not be written");
-        }
-        CUrlNode* item = CUrlNode::New();
-        item->SetName(title.c_str());
-        item->SetUrl((title + u".htm").c_str());
-        item->SetItemType(ITEM_NOTE);
-        CBaseNode::AssignUUID(item);
-        long now = static_cast<long>(std::time(nullptr));
-        item->GetNodeStat()->SetStatTime(now, now, now,
-                                         CNodeStat::STAT_ADDED | CNodeStat::STAT_MODIFIED | CNodeStat::STAT_VISITED);
-        colct->AddNewUrlNode(item);
-        ++result.pages;
-    }
-
-    void ImportInto(RNode* folder, const std::vector<fs::path>& paths)
-    {
-        CColctNode* colct = nullptr;
         std::vector<fs::path> directories;
         for (const fs::path& path : paths) {
             std::error_code error;
@@ -206,33 +216,51 @@ struct Importer {
                 directories.push_back(path);
             } else if (!IsPageFile(path) || !fs::is_regular_file(path, error)) {
                 Skip(path, u"not a saved web page");
-            } else if (colct || (colct = tree.EnsureColct(folder))) {
-                ImportPage(folder, colct, path);
             } else {
-                Skip(path, u"the folder has no collection");
+                CImport::CPage page;
+                page.folder = folder;
+                page.source = CFileSys::FromNative(path.string());
+                plan.pages.push_back(std::move(page));
             }
         }
-        if (colct && !tree.SaveColct(colct))
-            return;
         for (const fs::path& directory : directories)
-            ImportDirectory(folder, directory);
+            Directory(folder, directory, depth);
     }
 
-    void ImportDirectory(RNode* parent, const fs::path& directory)
+    void Directory(size_t parent, const fs::path& directory, int depth)
     {
         std::u16string name = CPageTitle::Clean(CFileSys::FromNative(directory.filename().string()));
         if (name.empty() || name.size() >= CFolderTreeMgr::kMaxNameLength || !CFileSys::IsPlainName(name))
             return Skip(directory, u"no usable folder name");
-        RNode* folder = nullptr;
-        for (RNode* child = parent->GetChild(); child && !folder; child = child->GetNext()) {
-            if (child->GetType() == NT_FOLDER && child->GetData() &&
-                CStringTool::EqualNoCase(child->GetData()->GetName(), name.c_str()))
-                folder = child;
+        if (depth >= CFolderTreeMgr::kMaxDepth)
+            return Skip(directory, u"folders nested too deeply");
+        // Into a folder of that name: one of the tree, or one this import
+        // makes already (two directories of the same name).
+        size_t index = plan.folders.size();
+        if (RNode* node = plan.folders[parent].node) {
+            for (RNode* child = node->GetChild(); child && index == plan.folders.size(); child = child->GetNext()) {
+                if (child->GetType() == NT_FOLDER && child->GetData() &&
+                    CStringTool::EqualNoCase(child->GetData()->GetName(), name.c_str())) {
+                    if (!tree.IsFolderInside(child, false))
+                        return Skip(directory, u"the folder of that name leads outside the project");
+                    index = AddExisting(child);
+                }
+            }
         }
-        if (!folder && (folder = tree.AddFolder(parent, name)))
-            ++result.folders;
-        if (!folder)
-            return Skip(directory, u"the folder could not be made");
+        for (size_t i = 1; i < plan.folders.size() && index == plan.folders.size(); ++i) {
+            const CImport::CFolder& planned = plan.folders[i];
+            if (!planned.node && planned.parent == parent &&
+                CStringTool::EqualNoCase(planned.name.c_str(), name.c_str()))
+                index = i;
+        }
+        if (index == plan.folders.size()) {
+            CImport::CFolder folder;
+            folder.parent = parent;
+            folder.name = name;
+            folder.source = CFileSys::FromNative(directory.string());
+            folder.directory = plan.folders[parent].directory + name + u"/";
+            plan.folders.push_back(std::move(folder));
+        }
         // A page's assets folder goes with its page, not as a folder.
         std::vector<fs::path> entries;
         std::error_code error;
@@ -247,24 +275,250 @@ struct Importer {
                 entries.push_back(path);
         }
         std::sort(entries.begin(), entries.end());
-        ImportInto(folder, entries);
+        Into(index, entries, depth + 1);
     }
 };
 
+fs::path StagedPage(const CImport::CPlan& plan, const CImport::CPage& page)
+{
+    return CFileSys::Native(plan.staging + Number(page.staged) + u".htm");
+}
+
+fs::path StagedAssets(const CImport::CPlan& plan, const CImport::CPage& page)
+{
+    return CFileSys::Native(plan.staging + Number(page.staged) + u"_files");
+}
+
+// Copies one page and its assets folder into the staging folder under the
+// title it will most likely keep.
+void StagePage(CImport::CPlan& plan, CImport::CPage& page, const CImport::Cancelled& cancelled)
+{
+    fs::path file = CFileSys::Native(page.source);
+    std::string html;
+    if (!ReadPage(file, &html))
+        return Skip(plan.skipped, page.source, u"cannot be read, or is too large");
+    CImport::CFolder& folder = plan.folders[page.folder];
+    std::u16string title = CImport::PageTitle(CImport::TitleOf(html), CFileSys::FromNative(file.stem().string()));
+    // Pages staged before this one are not in the directory yet.
+    if (!title.empty() && !folder.directory.empty())
+        title = PickTitle(title, [&](const std::u16string& candidate) {
+            return folder.titles.count(Lower(candidate)) || UsedInDirectory(folder.directory, candidate);
+        });
+    if (title.empty() || folder.directory.empty())
+        return Skip(plan.skipped, page.source, u"no free title for it in the folder");
+
+    fs::path assets = AssetsOf(file);
+    page.hasAssets = fs::is_directory(assets) && !fs::is_symlink(assets);
+    fs::path stagedAssets = StagedAssets(plan, page);
+    if (page.hasAssets && !CopyTree(assets, stagedAssets, CFileSys::Native(plan.staging), cancelled)) {
+        std::error_code ignored;
+        fs::remove_all(stagedAssets, ignored);
+        return Skip(plan.skipped, page.source, u"its assets folder could not be copied");
+    }
+    std::string url = CImport::SavedFromUrl(html);
+    std::optional<std::u16string> note = CEditorText::GetSourceNoteForUrl(U16(url));
+    html = CImport::Rewrite(html, page.hasAssets ? assets.filename().string() : "", U8(title) + "_files",
+                            note ? U8(*note) : "");
+    if (!CFileSys::WriteWholeFile(CFileSys::FromNative(StagedPage(plan, page).string()), html)) {
+        std::error_code ignored;
+        fs::remove_all(stagedAssets, ignored);
+        return Skip(plan.skipped, page.source, u"the page could not be written");
+    }
+    folder.titles.insert(Lower(title));
+    page.title = title;
+}
+
+// The folder of the tree each planned folder is now, made when new; null
+// for one gone meanwhile or that could not be made.
+std::vector<RNode*> CommitFolders(CFolderTreeMgr& tree, const CImport::CPlan& plan, CImport::CResult& result)
+{
+    std::vector<RNode*> all = tree.GetAllFolders();
+    std::vector<RNode*> nodes(plan.folders.size(), nullptr);
+    for (size_t i = 0; i < plan.folders.size(); ++i) {
+        const CImport::CFolder& folder = plan.folders[i];
+        if (folder.node) {
+            // Only compared, never followed, until found in the tree.
+            if (std::find(all.begin(), all.end(), folder.node) != all.end() && tree.IsFolderInside(folder.node, false))
+                nodes[i] = folder.node;
+            continue;
+        }
+        RNode* parent = nodes[folder.parent];
+        for (RNode* child = parent ? parent->GetChild() : nullptr; child && !nodes[i]; child = child->GetNext()) {
+            if (child->GetType() == NT_FOLDER && child->GetData() &&
+                CStringTool::EqualNoCase(child->GetData()->GetName(), folder.name.c_str()) &&
+                tree.IsFolderInside(child, false))
+                nodes[i] = child;
+        }
+        if (parent && !nodes[i] && (nodes[i] = tree.AddFolder(parent, folder.name)))
+            ++result.folders;
+        if (parent && !nodes[i])
+            Skip(result.skipped, folder.source, u"the folder could not be made");
+    }
+    return nodes;
+}
+
 }  // namespace
 
-CImport::CResult CImport::Import(CFolderTreeMgr& tree, RNode* folder, const std::vector<std::u16string>& paths)
+CImport::CPlan CImport::Plan(CFolderTreeMgr& tree, RNode* folder, const std::vector<std::u16string>& paths)
 {
-    Importer importer{tree, {}};
-    if (!folder || folder->GetType() != NT_FOLDER || !tree.IsFolderInside(folder, false)) {
-        importer.result.skipped.push_back(u"the folder cannot take pages");
-        return importer.result;
+    CPlan plan;
+    if (!folder || folder->GetType() != NT_FOLDER || !tree.IsFolderInside(folder, false) ||
+        tree.GetFolderDirectory(folder).empty()) {
+        plan.skipped.push_back(u"the folder cannot take pages");
+        return plan;
     }
+    Planner planner{tree, plan};
+    planner.AddExisting(folder);
     std::vector<fs::path> natives;
     for (const std::u16string& path : paths)
         natives.emplace_back(CFileSys::Native(path));
-    importer.ImportInto(folder, natives);
-    return importer.result;
+    planner.Into(0, natives, 0);
+    return plan;
+}
+
+bool CImport::Copy(CPlan& plan, const Progress& progress, const Cancelled& cancelled)
+{
+    if (plan.pages.empty())
+        return !(cancelled && cancelled());
+    // Hidden, in the target folder's directory: the copies are moved into
+    // place with a rename, and a refresh never takes them for pages.
+    std::string pattern = CFileSys::Native(plan.folders[0].directory + u".import-XXXXXX");
+    if (!::mkdtemp(pattern.data())) {
+        for (CPage& page : plan.pages)
+            ::Skip(plan.skipped, page.source, u"the folder's directory cannot be written");
+        return !(cancelled && cancelled());
+    }
+    plan.staging = CFileSys::FromNative(pattern) + u"/";
+    for (size_t i = 0; i < plan.pages.size(); ++i) {
+        if (cancelled && cancelled())
+            break;
+        plan.pages[i].staged = i;
+        StagePage(plan, plan.pages[i], cancelled);
+        if (progress)
+            progress(i + 1, plan.pages.size());
+    }
+    if (cancelled && cancelled()) {
+        Discard(plan);
+        return false;
+    }
+    return true;
+}
+
+CImport::CResult CImport::Commit(CFolderTreeMgr& tree, CPlan& plan)
+{
+    CResult result;
+    result.skipped = std::move(plan.skipped);
+    std::vector<RNode*> nodes = CommitFolders(tree, plan, result);
+    std::vector<CColctNode*> colcts(plan.folders.size(), nullptr);
+    std::vector<bool> tried(plan.folders.size(), false), added(plan.folders.size(), false);
+    for (CPage& page : plan.pages) {
+        if (page.title.empty())
+            continue;  // skipped while copying
+        RNode* folder = nodes[page.folder];
+        if (!folder) {
+            ::Skip(result.skipped, page.source, u"its folder is gone or could not be made");
+            continue;
+        }
+        CColctNode*& colct = colcts[page.folder];
+        if (!colct && !tried[page.folder]) {
+            tried[page.folder] = true;
+            colct = tree.EnsureColct(folder);  // a failure is shown once
+        }
+        if (!colct) {
+            ::Skip(result.skipped, page.source, u"the folder has no collection");
+            continue;
+        }
+        std::u16string directory = tree.GetFolderDirectory(folder);
+        std::u16string title = directory.empty() ? u"" : FreeTitle(colct, directory, page.title);
+        if (title.empty()) {
+            ::Skip(result.skipped, page.source, u"no free title for it in the folder");
+            continue;
+        }
+        std::u16string stagedPage = CFileSys::FromNative(StagedPage(plan, page).string());
+        std::u16string stagedAssets = CFileSys::FromNative(StagedAssets(plan, page).string());
+        // The folder changed meanwhile: the references follow the new title.
+        if (title != page.title && page.hasAssets) {
+            std::string html;
+            if (!ReadPage(StagedPage(plan, page), &html) ||
+                !CFileSys::WriteWholeFile(stagedPage, CImport::Rewrite(html, U8(page.title) + "_files",
+                                                                       U8(title) + "_files", ""))) {
+                ::Skip(result.skipped, page.source, u"the page could not be written");
+                continue;
+            }
+        }
+        std::u16string assets = directory + title + u"_files";
+        bool movedAssets = page.hasAssets && MoveNew(stagedAssets, assets);
+        if (movedAssets != page.hasAssets || !MoveNew(stagedPage, directory + title + u".htm")) {
+            if (movedAssets)
+                MoveNew(assets, stagedAssets);
+            ::Skip(result.skipped, page.source, u"could not be moved into the folder");
+            continue;
+        }
+        AddPageItem(colct, title);
+        added[page.folder] = true;
+        ++result.pages;
+    }
+    for (size_t i = 0; i < colcts.size(); ++i) {
+        if (added[i])
+            static_cast<void>(tree.SaveColct(colcts[i]));  // a failure is shown
+    }
+    Discard(plan);
+    return result;
+}
+
+void CImport::Discard(CPlan& plan)
+{
+    if (plan.staging.empty())
+        return;
+    std::error_code ignored;
+    fs::remove_all(CFileSys::Native(plan.staging), ignored);
+    plan.staging.clear();
+}
+
+CImport::CResult CImport::Import(CFolderTreeMgr& tree, RNode* folder, const std::vector<std::u16string>& paths)
+{
+    CPlan plan = Plan(tree, folder, paths);
+    Copy(plan, nullptr, nullptr);
+    return Commit(tree, plan);
+}
+
+std::u16string CImport::FreeTitle(CColctNode* colct, const std::u16string& directory, const std::u16string& title)
+{
+    return PickTitle(title, [&](const std::u16string& candidate) {
+        if (UsedInDirectory(directory, candidate))
+            return true;
+        for (RNode* r = colct ? colct->GetFirstRNode() : nullptr; r; r = r->GetNext()) {
+            if (r->GetData() && CStringTool::EqualNoCase(r->GetData()->GetName(), candidate.c_str()))
+                return true;
+        }
+        return false;
+    });
+}
+
+std::u16string CImport::PageTitle(const std::string& documentTitle, const std::u16string& fallback)
+{
+    std::u16string title = CPageTitle::Clean(U16(documentTitle));
+    if (title.empty())
+        title = CPageTitle::Clean(fallback);
+    if (title.size() >= CFolderTreeMgr::kMaxNameLength)
+        title.resize(CFolderTreeMgr::kMaxNameLength / 2);
+    return title;
+}
+
+CUrlNode* CImport::AddPageItem(CColctNode* colct, const std::u16string& title)
+{
+    CUrlNode* item = CUrlNode::New();
+    item->SetName(title.c_str());
+    item->SetUrl((title + u".htm").c_str());
+    item->SetItemType(ITEM_NOTE);
+    CBaseNode::AssignUUID(item);
+    long now = static_cast<long>(std::time(nullptr));
+    item->GetNodeStat()->SetStatTime(now, now, now,
+                                     CNodeStat::STAT_ADDED | CNodeStat::STAT_MODIFIED | CNodeStat::STAT_VISITED);
+    if (colct->AddNewUrlNode(item))
+        return item;
+    CBaseNode::Delete(item);
+    return nullptr;
 }
 
 std::string CImport::TitleOf(const std::string& html)

@@ -1,11 +1,17 @@
 // zandrel-cli: the program's headless core for scripts. Messages go to the
 // error output; the exit code says how it went.
 
+#include <signal.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/capture/CCapture.h"
 #include "app/capture/CImport.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CFolderTreeMgr.h"
@@ -31,6 +37,13 @@ constexpr char kHelp[] =
     "      NAME_files folder) into FOLDER (\"\" or \"/\" for the top folder),\n"
     "      each under its title; a directory FILE becomes a folder with its\n"
     "      pages and directories. The files given are never changed.\n"
+    "\n"
+    "  capture PROJECT.zand FOLDER URL\n"
+    "      Fetches the web page at URL (http or https) with its images,\n"
+    "      stylesheets and icons into FOLDER as a new page under its title;\n"
+    "      every reference fetched is rewritten to the local copy, and what\n"
+    "      could not be fetched is listed and keeps its address. Interrupting\n"
+    "      it leaves nothing behind.\n"
     "\n"
     "  export PROJECT.zand [FOLDER] OUT [--zip] [--force]\n"
     "      Writes the pages of FOLDER (a path of folder names below the\n"
@@ -134,6 +147,73 @@ int Import(CMainCore& core, const std::vector<std::string>& args)
     return code;
 }
 
+// Runs the fetch on a thread of its own while this one waits for it or for
+// an interrupt, which stops it: a capture cut short leaves no files.
+CCapture::CResult FetchStoppably(const CCapture::CPlan& plan)
+{
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    sigset_t old;
+    pthread_sigmask(SIG_BLOCK, &signals, &old);  // the worker inherits the mask
+    CCapture::CResult result;
+    std::atomic<bool> done = false;
+    std::jthread worker([&](std::stop_token stop) {
+        result = CCapture::Fetch(plan, {}, nullptr, stop);
+        done = true;
+    });
+    const timespec tick{0, 100 * 1000 * 1000};
+    while (!done) {
+        if (sigtimedwait(&signals, nullptr, &tick) > 0) {
+            worker.request_stop();
+            break;
+        }
+    }
+    worker.join();
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    return result;
+}
+
+int Capture(CMainCore& core, const std::vector<std::string>& args)
+{
+    if (args.size() != 3)
+        return Fail(USAGE, "capture takes PROJECT.zand FOLDER URL (see --help)");
+    if (int code = Open(core, args[0]))
+        return code;
+    CFolderTreeMgr& tree = core.GetTreeMgr();
+    RNode* folder = FindFolder(tree.GetRoot(), args[1]);
+    std::u16string error;
+    std::optional<CCapture::CPlan> plan;
+    int code = FAILED;
+    if (!folder) {
+        Say("no such folder in the project: " + args[1]);
+    } else if (!(plan = CCapture::Prepare(tree, folder, CUnicodeTool::FromUtf8(args[2]), &error))) {
+        Say(U8(error));
+    } else {
+        CCapture::CResult result = FetchStoppably(*plan);
+        for (const CCapture::CFailure& failure : result.failed)
+            Say("not fetched: " + failure.url + " (" + failure.reason + ")");
+        std::u16string title;
+        if (result.state == CCapture::CANCELLED) {
+            CCapture::Discard(*plan);
+            Say("the capture was interrupted; nothing was added");
+        } else if (result.state != CCapture::DONE) {
+            CCapture::Discard(*plan);
+            Say(U8(result.error));
+        } else if (!CCapture::Commit(tree, folder, *plan, result, &title, &error)) {
+            Say(U8(error));
+        } else {
+            Say("captured \"" + U8(title) + "\" with " + std::to_string(result.fetched) + " resources, " +
+                std::to_string(result.failed.size()) + " not fetched");
+            code = OK;
+        }
+    }
+    core.GetProjectMgr().CloseProject();
+    return code;
+}
+
 int Export(CMainCore& core, const std::vector<std::string>& args)
 {
     bool zip = false, force = false;
@@ -192,14 +272,16 @@ int main(int argc, char** argv)
     }
     std::string command = args[0];
     args.erase(args.begin());
-    if (command != "export" && command != "import")
+    if (command != "export" && command != "import" && command != "capture")
         return Fail(USAGE, "unknown command " + command + " (see --help)");
     CCliUIPort ui;
     SetUIPort(&ui);
     int code = FAILED;
     {
         CMainCore core;
-        code = command == "export" ? Export(core, args) : Import(core, args);
+        code = command == "export"    ? Export(core, args)
+               : command == "import"  ? Import(core, args)
+                                      : Capture(core, args);
     }
     CMainCore::ReleaseProgramObjects();
     SetUIPort(nullptr);

@@ -212,6 +212,28 @@ bool CPageHtml::ToUtf8(const std::string& bytes, int codePage, std::string* utf8
     return true;
 }
 
+bool CPageHtml::ToUtf8(const std::string& bytes, const std::string& charset, std::string* utf8)
+{
+    std::string name;
+    for (char c : charset) {
+        if (!IsSpace(c) && c != '"' && c != '\'')
+            name += Lower(c);
+    }
+    // Browsers read these labels as windows-1252, and so do pages.
+    for (const char* latin : {"iso-8859-1", "iso8859-1", "latin1", "l1", "us-ascii", "ascii", "windows-1252"}) {
+        if (name == latin)
+            name = "cp1252";
+    }
+    if (name == "utf-8" || name == "utf8") {
+        *utf8 = bytes;
+        return true;
+    }
+    if (name.empty() || !Convert(bytes, name, utf8))
+        return false;
+    SetMetaCharsetUtf8(*utf8);
+    return true;
+}
+
 bool CPageHtml::FileToUtf8(const std::string& bytes, std::string* utf8)
 {
     if (bytes.compare(0, 2, "\xFF\xFE") == 0)

@@ -19,6 +19,10 @@ public:
     // converted. False when the code page is unknown or the bytes do not
     // convert.
     static bool ToUtf8(const std::string& bytes, int codePage, std::string* utf8);
+    // The same from bytes in the character set named `charset` as HTTP and
+    // <meta> name it ("iso-8859-1", "Shift_JIS"; labels browsers read as
+    // windows-1252 are read so).
+    static bool ToUtf8(const std::string& bytes, const std::string& charset, std::string* utf8);
     // A page file as read from disk in UTF-8: a UTF-16 file (FF FE) is
     // converted, UTF-8 is taken as it is. False for anything else, whose
     // character set cannot be told from the bytes.

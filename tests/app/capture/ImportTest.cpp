@@ -81,4 +81,40 @@ TEST_F(ImportTest, SavedPagesComeInUnderTheirTitlesWithTheirAssets)
     EXPECT_TRUE(ui.messages.empty());
 }
 
+// The copying runs apart from the tree: a cancel, or a folder removed before
+// the commit, leaves no page and no file; a title taken meanwhile moves on.
+TEST_F(ImportTest, CopiesAreCommittedOnlyWhereTheFolderStillTakesThem)
+{
+    RNode* target = tree.AddFolder(tree.GetRoot(), u"Target");
+    ASSERT_NE(target, nullptr);
+    const fs::path directory = content / "Target";
+    auto entries = [&] { return std::distance(fs::recursive_directory_iterator(directory), {}); };
+    const std::vector<std::u16string> paths{Saved("Report.html"), Saved("notes.htm"), Saved("Sub")};
+
+    CImport::CPlan plan = CImport::Plan(tree, target, paths);
+    int asked = 0;
+    EXPECT_FALSE(CImport::Copy(plan, nullptr, [&] { return ++asked > 3; }));
+    EXPECT_EQ(entries(), 0);
+
+    plan = CImport::Plan(tree, target, {Saved("Report.html")});
+    ASSERT_TRUE(CImport::Copy(plan, nullptr, nullptr));
+    EXPECT_EQ(CImport::Import(tree, target, {Saved("Report.html")}).pages, 1);
+    EXPECT_EQ(CImport::Commit(tree, plan).pages, 1);
+    EXPECT_NE(ReadBytes(directory / "Quarterly report (2).htm").find("Quarterly%20report%20%282%29_files/a.png"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes(directory / "Quarterly report (2)_files" / "a.png"), "png");
+
+    plan = CImport::Plan(tree, target, paths);
+    const auto before = entries();
+    ASSERT_TRUE(CImport::Copy(plan, nullptr, nullptr));
+    EXPECT_GT(entries(), before);  // staged inside the folder's directory
+    ui.confirmations = {true};
+    ASSERT_TRUE(tree.RemoveFolder(target));
+    CImport::CResult result = CImport::Commit(tree, plan);
+    EXPECT_EQ(result.pages + result.folders, 0);
+    EXPECT_EQ(result.skipped.size(), 3u);  // two pages and the page of Sub
+    EXPECT_EQ(entries(), before);
+    EXPECT_TRUE(ui.messages.empty());
+}
+
 }  // namespace
