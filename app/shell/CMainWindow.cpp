@@ -7,6 +7,7 @@
 
 #include "app/background/CFrontPage.h"
 #include "app/background/CShutdownWait.h"
+#include "app/capture/CCaptureCommand.h"
 #include "app/core/CCommandTable.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/main/CMainCore.h"
@@ -25,6 +26,7 @@
 #include "app/shell/CFlagColumn.h"
 #include "app/shell/CFolderChooser.h"
 #include "app/shell/CFormatBar.h"
+#include "app/shell/CImportDialog.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CListFill.h"
 #include "app/shell/CListSort.h"
@@ -265,6 +267,12 @@ void CMainWindow::BuildWidgets()
     m_panes[CPaneLayout::PANE_LIST] = Scrolled(m_pListView);
     m_pTreeDrag = std::make_unique<CTreeDrag>(m_core, GTK_TREE_VIEW(m_pTreeView), TREE_NODE,
                                               GTK_TREE_VIEW(m_pListView), LIST_ITEM);
+    m_pTreeDrag->SetForeignDropHandler([this](RNode* folder, const CTreeDrag::CForeignDrop& drop) {
+        if (!drop.files.empty())
+            CImportDialog::ImportPaths(m_core, folder, drop.files);
+        for (const std::u16string& url : drop.addresses)
+            CaptureInto(folder, url);
+    });
 
     // Title box.
     m_pTitle = gtk_entry_new();
@@ -555,6 +563,18 @@ void CMainWindow::OnCommand(int id)
     case CCommandTable::ID_EXPORT:
         CExportDialog::Run(GetWindow(), m_core, m_pPage, m_viewKind == VIEW_PAGE && m_bPageShown);
         return;
+    case CCommandTable::ID_IMPORT_PAGES:
+    case CCommandTable::ID_IMPORT_FOLDER: {
+        RNode* folder = GetSelectedFolder();
+        CImportDialog::Run(GetWindow(), m_core, folder ? folder : m_core.GetTreeMgr().GetCurrentFolder(),
+                           id == CCommandTable::ID_IMPORT_FOLDER);
+        return;
+    }
+    case CCommandTable::ID_NEW_PAGE_FROM_WEB: {
+        RNode* folder = GetSelectedFolder();
+        CaptureInto(folder ? folder : m_core.GetTreeMgr().GetCurrentFolder(), u"");
+        return;
+    }
     default:
         if (!RunSelectionCommand(id) && !RunRecentProjectCommand(id))
             RunEditCommand(id);
@@ -646,6 +666,13 @@ CMainWindow::tagOPENRESULT CMainWindow::OpenPageAt(const std::u16string& relativ
     CColctNode* colct = nullptr;
     CUrlNode* page = m_core.GetTreeMgr().FindPage(relative, &folder, &colct);
     return page && folder && colct ? OpenPage(folder, colct, page) : OPEN_GONE;
+}
+
+void CMainWindow::CaptureInto(RNode* folder, const std::u16string& url)
+{
+    CColctNode* colct = nullptr;
+    if (CUrlNode* page = CCaptureCommand::Run(m_core.GetTreeMgr(), folder, url, &colct))
+        OpenPage(folder, colct, page);
 }
 
 CMainWindow::tagOPENRESULT CMainWindow::OpenPage(RNode* folder, CColctNode* colct, CUrlNode* page)

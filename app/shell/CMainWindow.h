@@ -93,6 +93,9 @@ private:
     enum tagOPENRESULT { OPEN_SHOWN, OPEN_REFUSED, OPEN_GONE };
     tagOPENRESULT OpenPageAt(const std::u16string& relative);
     tagOPENRESULT OpenPage(RNode* folder, CColctNode* colct, CUrlNode* page);
+    // Captures the page at `url` into `folder` and shows it; asks for the
+    // address when `url` is empty.
+    void CaptureInto(RNode* folder, const std::u16string& url);
     void RememberShownPage();
     void GoHistory(int step);
     RNode* GetSelectedFolder() const;

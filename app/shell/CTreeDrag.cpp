@@ -1,10 +1,14 @@
 #include "app/shell/CTreeDrag.h"
 
+#include <cstring>
+
 #include "app/background/CThreadMgr.h"
+#include "app/core/CFileSys.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/main/CMainCore.h"
 #include "app/core/CPageMgr.h"
 #include "app/core/CTreeExpandEvent.h"
+#include "app/shell/CGtkText.h"
 #include "base/model/RNode.h"
 
 namespace {
@@ -14,7 +18,29 @@ char kFolderTarget[] = "application/x-zandrel-folder";
 char kPageTarget[] = "application/x-zandrel-page";
 GtkTargetEntry kFolderTargets[] = {{kFolderTarget, GTK_TARGET_SAME_APP, 1}};
 GtkTargetEntry kPageTargets[] = {{kPageTarget, GTK_TARGET_SAME_APP, 2}};
-GtkTargetEntry kDropTargets[] = {{kFolderTarget, GTK_TARGET_SAME_APP, 1}, {kPageTarget, GTK_TARGET_SAME_APP, 2}};
+// What file managers and browsers offer, the best first.
+char kUriListTarget[] = "text/uri-list";
+char kMozUrlTarget[] = "text/x-moz-url";
+char kNetscapeTarget[] = "_NETSCAPE_URL";
+char kTextTarget[] = "text/plain";
+GtkTargetEntry kForeignTargets[] = {
+    {kUriListTarget, 0, 3}, {kMozUrlTarget, 0, 4}, {kNetscapeTarget, 0, 5}, {kTextTarget, 0, 6}};
+GtkTargetEntry kDropTargets[] = {{kFolderTarget, GTK_TARGET_SAME_APP, 1}, {kPageTarget, GTK_TARGET_SAME_APP, 2},
+                                 {kUriListTarget, 0, 3}, {kMozUrlTarget, 0, 4}, {kNetscapeTarget, 0, 5},
+                                 {kTextTarget, 0, 6}};
+
+// The user's files are copied, never moved: a file manager offering a move
+// is answered with a copy.
+GdkDragAction ForeignAction(GdkDragContext* context)
+{
+    GdkDragAction offered = gdk_drag_context_get_actions(context);
+    return (offered & GDK_ACTION_COPY) ? GDK_ACTION_COPY : GdkDragAction(offered & GDK_ACTION_LINK);
+}
+
+bool IsWebScheme(const char* scheme)
+{
+    return scheme && (std::strcmp(scheme, "http") == 0 || std::strcmp(scheme, "https") == 0);
+}
 
 gpointer RowValue(GtkTreeModel* model, GtkTreeIter* iter, int column)
 {
@@ -63,6 +89,9 @@ CTreeDrag::CTreeDrag(CMainCore& core, GtkTreeView* tree, int nodeColumn, GtkTree
                                            GDK_ACTION_MOVE);
     gtk_drag_dest_set(GTK_WIDGET(m_pTree), GtkDestDefaults(0), kDropTargets, G_N_ELEMENTS(kDropTargets),
                       GDK_ACTION_MOVE);
+    // The item list takes only other programs' drops, for the folder it shows.
+    gtk_drag_dest_set(GTK_WIDGET(m_pList), GTK_DEST_DEFAULT_ALL, kForeignTargets, G_N_ELEMENTS(kForeignTargets),
+                      GdkDragAction(GDK_ACTION_COPY | GDK_ACTION_LINK));
     for (GtkTreeView* view : {m_pTree, m_pList}) {
         g_signal_connect(view, "button-press-event", G_CALLBACK(&CTreeDrag::OnPress), this);
         g_signal_connect(view, "drag-begin", G_CALLBACK(&CTreeDrag::OnDragBegin), this);
@@ -72,6 +101,8 @@ CTreeDrag::CTreeDrag(CMainCore& core, GtkTreeView* tree, int nodeColumn, GtkTree
     g_signal_connect(m_pTree, "drag-motion", G_CALLBACK(&CTreeDrag::OnDragMotion), this);
     g_signal_connect(m_pTree, "drag-leave", G_CALLBACK(&CTreeDrag::OnDragLeave), this);
     g_signal_connect(m_pTree, "drag-drop", G_CALLBACK(&CTreeDrag::OnDragDrop), this);
+    for (GtkTreeView* view : {m_pTree, m_pList})
+        g_signal_connect(view, "drag-data-received", G_CALLBACK(&CTreeDrag::OnDataReceived), this);
 }
 
 // The views are gone by now: only what is held here is released.
@@ -79,6 +110,9 @@ CTreeDrag::~CTreeDrag()
 {
     if (m_dropIdle)
         g_source_remove(m_dropIdle);
+    if (m_foreignIdle)
+        g_source_remove(m_foreignIdle);
+    FreeRef(&m_pForeignRow);
     FreePath(&m_pPressPath);
     FreePath(&m_pHoverPath);
     FreeRef(&m_pSource);
@@ -210,6 +244,8 @@ gboolean CTreeDrag::OnDragMotion(GtkWidget*, GdkDragContext* context, int x, int
 {
     auto* drag = static_cast<CTreeDrag*>(self);
     drag->ScrollNearEdge(y);
+    if (drag->m_kind == DRAG_NONE)
+        return drag->OnForeignMotion(context, x, y, time);
     GtkTreePath* path = nullptr;
     CTreeDrop::tagDROPPLACE place = CTreeDrop::DROP_INTO;
     if (drag->m_kind == DRAG_NONE || !drag->DropRowAt(x, y, &path, &place)) {
@@ -260,6 +296,8 @@ void CTreeDrag::OnDragLeave(GtkWidget*, GdkDragContext*, guint, gpointer self)
 gboolean CTreeDrag::OnDragDrop(GtkWidget*, GdkDragContext* context, int x, int y, guint time, gpointer self)
 {
     auto* drag = static_cast<CTreeDrag*>(self);
+    if (drag->m_kind == DRAG_NONE)
+        return drag->OnForeignDrop(context, x, y, time);
     GtkTreePath* path = nullptr;
     CTreeDrop::tagDROPPLACE place = CTreeDrop::DROP_INTO;
     bool ok = drag->m_kind != DRAG_NONE && !drag->m_dropIdle && drag->DropRowAt(x, y, &path, &place) &&
@@ -306,4 +344,123 @@ void CTreeDrag::RunDrop(SPendingDrop& drop)
         if (CUrlNode* item = ItemOf(drop.source))
             m_core.GetPageMgr().MovePage(item, target);
     }
+}
+
+// --- other programs' drops
+
+// Onto a folder row, whatever the place on it.
+gboolean CTreeDrag::OnForeignMotion(GdkDragContext* context, int x, int y, guint time)
+{
+    GtkTreePath* path = nullptr;
+    CTreeDrop::tagDROPPLACE place = CTreeDrop::DROP_INTO;
+    GdkDragAction action = ForeignAction(context);
+    bool ok = action && gtk_drag_dest_find_target(GTK_WIDGET(m_pTree), context, nullptr) != GDK_NONE &&
+              DropRowAt(x, y, &path, &place) && NodeAt(path);
+    Hover(ok ? path : nullptr);
+    gtk_tree_view_set_drag_dest_row(m_pTree, ok ? path : nullptr, GTK_TREE_VIEW_DROP_INTO_OR_BEFORE);
+    gdk_drag_status(context, ok ? action : GdkDragAction(0), time);
+    if (path)
+        gtk_tree_path_free(path);
+    return TRUE;
+}
+
+gboolean CTreeDrag::OnForeignDrop(GdkDragContext* context, int x, int y, guint time)
+{
+    GtkTreePath* path = nullptr;
+    CTreeDrop::tagDROPPLACE place = CTreeDrop::DROP_INTO;
+    GdkAtom target = gtk_drag_dest_find_target(GTK_WIDGET(m_pTree), context, nullptr);
+    bool ok = target != GDK_NONE && !m_foreignIdle && DropRowAt(x, y, &path, &place) && NodeAt(path);
+    Hover(nullptr);
+    gtk_tree_view_set_drag_dest_row(m_pTree, nullptr, GTK_TREE_VIEW_DROP_BEFORE);
+    if (ok) {
+        FreeRef(&m_pForeignRow);
+        m_pForeignRow = gtk_tree_row_reference_new(gtk_tree_view_get_model(m_pTree), path);
+        // Finished when the data has come.
+        gtk_drag_get_data(GTK_WIDGET(m_pTree), context, target, time);
+    } else {
+        gtk_drag_finish(context, FALSE, FALSE, time);
+    }
+    if (path)
+        gtk_tree_path_free(path);
+    return TRUE;
+}
+
+void CTreeDrag::OnDataReceived(GtkWidget* view, GdkDragContext* context, int, int, GtkSelectionData* data, guint,
+                               guint time, gpointer self)
+{
+    auto* drag = static_cast<CTreeDrag*>(self);
+    bool onTree = view == GTK_WIDGET(drag->m_pTree);
+    CForeignDrop drop = ReadDrop(data);
+    bool ok = (!drop.files.empty() || !drop.addresses.empty()) && !drag->m_foreignIdle &&
+              (!onTree || drag->m_pForeignRow);
+    if (ok) {
+        drag->m_foreign = std::move(drop);
+        drag->m_bForeignOnList = !onTree;
+        // The import runs its progress dialog: it waits until the drag is over.
+        drag->m_foreignIdle = g_idle_add(&CTreeDrag::OnForeignIdle, drag);
+    }
+    // The list's drop is finished by the toolkit, the tree's here.
+    if (onTree)
+        gtk_drag_finish(context, ok, FALSE, time);
+    // The views' own handlers would take the data for a row of their store.
+    g_signal_stop_emission_by_name(view, "drag-data-received");
+}
+
+gboolean CTreeDrag::OnForeignIdle(gpointer self)
+{
+    auto* drag = static_cast<CTreeDrag*>(self);
+    drag->m_foreignIdle = 0;
+    CForeignDrop drop = std::move(drag->m_foreign);
+    drag->m_foreign = {};
+    RNode* folder =
+        drag->m_bForeignOnList ? drag->m_core.GetTreeMgr().GetCurrentFolder() : drag->FolderOf(drag->m_pForeignRow);
+    FreeRef(&drag->m_pForeignRow);
+    if (folder && drag->m_onForeignDrop)
+        drag->m_onForeignDrop(folder, drop);
+    return G_SOURCE_REMOVE;
+}
+
+CTreeDrag::CForeignDrop CTreeDrag::ReadDrop(GtkSelectionData* data)
+{
+    CForeignDrop drop;
+    if (gchar** uris = gtk_selection_data_get_uris(data)) {
+        for (gchar** uri = uris; *uri; ++uri) {
+            const char* scheme = g_uri_peek_scheme(*uri);
+            if (scheme && std::strcmp(scheme, "file") == 0) {
+                // Local files only: a file URI naming another host gives none.
+                if (gchar* path = g_filename_from_uri(*uri, nullptr, nullptr)) {
+                    drop.files.push_back(CFileSys::FromNative(path));
+                    g_free(path);
+                }
+            } else if (IsWebScheme(scheme)) {
+                drop.addresses.push_back(U16(*uri));
+            }
+        }
+        g_strfreev(uris);
+        return drop;
+    }
+    // The others hold an address, then maybe its title on the next line.
+    const guchar* bytes = gtk_selection_data_get_data(data);
+    int length = gtk_selection_data_get_length(data);
+    gchar* type = gdk_atom_name(gtk_selection_data_get_target(data));
+    std::u16string text;
+    if (bytes && length > 0 && std::strcmp(type, kMozUrlTarget) == 0) {
+        text.resize(static_cast<size_t>(length) / 2);
+        std::memcpy(text.data(), bytes, text.size() * 2);
+    } else if (guchar* plain = gtk_selection_data_get_text(data)) {
+        text = U16(reinterpret_cast<const char*>(plain));
+        g_free(plain);
+    } else if (bytes && length > 0) {
+        text = CUnicodeTool::FromUtf8(std::string_view(reinterpret_cast<const char*>(bytes), length));
+    }
+    g_free(type);
+    std::u16string address = text.substr(0, text.find_first_of(u"\r\n"));
+    std::string utf8 = U8(address);
+    while (!utf8.empty() && (utf8.back() == ' ' || utf8.back() == '\t'))
+        utf8.pop_back();
+    size_t start = utf8.find_first_not_of(" \t");
+    utf8 = start == std::string::npos ? "" : utf8.substr(start);
+    if (IsWebScheme(g_uri_peek_scheme(utf8.c_str())) && utf8.find_first_of(" \t") == std::string::npos)
+        drop.addresses.push_back(U16(utf8.c_str()));
+    return drop;
 }

@@ -8,11 +8,18 @@
 // Drags stay inside the program: what is dragged is kept here as a row of
 // the view it came from, and read back from that row when dropped, never
 // from the drag data.
+//
+// Other programs' drops are taken too: files and web addresses dropped on
+// a folder row, or on the item list for the folder it shows, go to the
+// handler set below once the drag is over. They are always copies.
 
 #include <gtk/gtk.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/core/CTreeDrop.h"
 
@@ -33,6 +40,15 @@ public:
     // `item` (a folder's link record, as an identity only). Opens it when a
     // drag is still on and still rests on that closed row.
     void OnExpandMessage(uintptr_t item);
+
+    // What another program dropped: local files and directories, and
+    // http or https addresses; anything else is left out.
+    struct CForeignDrop {
+        std::vector<std::u16string> files;
+        std::vector<std::u16string> addresses;
+    };
+    using ForeignDropHandler = std::function<void(RNode* folder, const CForeignDrop& drop)>;
+    void SetForeignDropHandler(ForeignDropHandler handler) { m_onForeignDrop = std::move(handler); }
 
 private:
     enum tagDRAGKIND { DRAG_NONE, DRAG_FOLDER, DRAG_PAGE };
@@ -67,6 +83,14 @@ private:
     static void OnDragLeave(GtkWidget* view, GdkDragContext* context, guint time, gpointer self);
     static gboolean OnDragDrop(GtkWidget* view, GdkDragContext* context, int x, int y, guint time, gpointer self);
     static gboolean OnDropIdle(gpointer self);
+    // The drop read from the data of a text/uri-list, text/x-moz-url,
+    // _NETSCAPE_URL or text/plain offer.
+    static CForeignDrop ReadDrop(GtkSelectionData* data);
+    gboolean OnForeignMotion(GdkDragContext* context, int x, int y, guint time);
+    gboolean OnForeignDrop(GdkDragContext* context, int x, int y, guint time);
+    static void OnDataReceived(GtkWidget* view, GdkDragContext* context, int x, int y, GtkSelectionData* data,
+                               guint info, guint time, gpointer self);
+    static gboolean OnForeignIdle(gpointer self);
 
     CMainCore& m_core;
     // Expand requests posted from the schedule thread hold it weakly, so
@@ -88,4 +112,12 @@ private:
     uintptr_t m_hoverItem = 0;
     SPendingDrop m_pending;
     guint m_dropIdle = 0;
+
+    // Another program's drop: the tree row it landed on (none for the item
+    // list), and what it brought once read.
+    ForeignDropHandler m_onForeignDrop;
+    GtkTreeRowReference* m_pForeignRow = nullptr;
+    bool m_bForeignOnList = false;
+    CForeignDrop m_foreign;
+    guint m_foreignIdle = 0;
 };
