@@ -170,7 +170,10 @@ std::string CAssetNameSet::Claim(std::string_view name)
     const std::string_view stem = name.substr(0, dot);
     const std::string_view extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot);
     for (unsigned number = 2; Contains(candidate); ++number) {
-        const std::string suffix = "-" + std::to_string(number) + std::string(extension);
+        // Appended piece by piece: "-" + to_string() trips GCC 12's -Wrestrict.
+        std::string suffix(1, '-');
+        suffix += std::to_string(number);
+        suffix += extension;
         const size_t room = CAssetName::kMaxBytes > suffix.size() ? CAssetName::kMaxBytes - suffix.size() : 0;
         candidate = CutBytes(stem, room) + suffix;
     }
