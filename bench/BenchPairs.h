@@ -18,6 +18,14 @@ inline double ThreadSeconds()
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+// For sides that wait on disks or servers, where CPU time misses the cost.
+inline double WallSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
 // Times of the two sides of a comparison, run in pairs.
 struct Pairs {
     std::vector<double> ours;

@@ -16,7 +16,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -36,16 +35,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using bench::Pairs;
+using bench::WallSeconds;
 
 constexpr double kTarget = 1.0;
 constexpr size_t kImageBytes = 8192;
 
 Pairs g_pairs;
-
-double WallSeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 void Write(const fs::path& path, const std::string& bytes)
 {

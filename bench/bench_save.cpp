@@ -15,7 +15,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,16 +35,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using bench::Pairs;
+using bench::WallSeconds;
 
 constexpr size_t kTargetBytes = 1000000;
 constexpr double kTarget = 0.9;
 
 Pairs g_pairs;
-
-double WallSeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // Exposes the filled buffer, so the bare side writes the same bytes.
 class BenchWriter : public CWriteColctRSS {
