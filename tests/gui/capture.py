@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Capture as a user does it, from File > New Page from Web Address...: a
 page of the local test server with a picture, a stylesheet whose url()
-names another picture and a srcset becomes a page of the folder, with
-nothing else left there; with the server gone, the saved page shows in
+names another picture and a srcset becomes a page of the folder, and
+again when its address is dropped on the folder, with nothing else left
+there; with the server gone, the saved page shows in
 WebKit with every load from a local file and none failed."""
 import subprocess
 
@@ -42,7 +43,17 @@ assets = os.path.join(folder, "Captured words_files")
 wait_file(page, contains="Text of the web page")
 for name in ("red.png", "blue.png", "wide.png", "look.css"):
     wait_file(os.path.join(assets, name))
-left = set(os.listdir(folder)) - {"Captured words.htm", "Captured words_files", ".zandrel"}
+
+# The same address dragged from a browser onto the folder's row.
+ready = os.path.join(WORK, "ready")
+background("/usr/bin/python3", os.path.join(FIXTURES, "drag_source.py"), ready, url, "link")
+wait("the drag source", lambda: os.path.exists(ready))
+to = centre(p.folder("Saved"))
+Drag(60, 40).glide(*to).glide(to[0] + 2, to[1] + 2).release()
+wait("the dropped address captured", lambda: p.row("Captured words (2)"))
+wait_file(os.path.join(folder, "Captured words (2)_files", "red.png"))
+left = set(os.listdir(folder)) - {"Captured words.htm", "Captured words_files", "Captured words (2).htm",
+                                  "Captured words (2)_files", ".zandrel"}
 if left:
     fail(f"more than the page in the folder: {sorted(left)}")
 
