@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libxml2-dev libcurl4-openssl-dev uuid-dev libglib2.0-dev
-  libgtk-3-dev libwebkit2gtk-4.1-dev gir1.2-webkit2-4.1 libarchive-dev libgumbo-dev
+  libgtk-3-dev libwebkit2gtk-4.1-dev gir1.2-webkit2-4.1 libarchive-dev libgumbo-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool imagemagick python3 python3-gi gir1.2-gtk-3.0 openssl clang
   dbus-daemon dbus-bin at-spi2-core python3-pyatspi

@@ -17,9 +17,10 @@ declare -A allowed=(
   [app/background]="base app/core"
   [app/capture]="base app/core"
   [app/export]="base app/core"
-  [app/main]="base app/core app/tags app/background app/capture"
-  [app/shell]="base app/core app/tags app/background app/capture app/main app/export"
-  [app/cli]="base app/core app/tags app/background app/capture app/main app/export"
+  [app/search]="base app/core"
+  [app/main]="base app/core app/tags app/background app/capture app/search"
+  [app/shell]="base app/core app/tags app/background app/capture app/main app/export app/search"
+  [app/cli]="base app/core app/tags app/background app/capture app/main app/export app/search"
 )
 
 # True when folder `from` may include `to` (a folder such as base/xml).

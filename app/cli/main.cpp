@@ -20,8 +20,11 @@
 #include "app/core/CQuietUIPort.h"
 #include "app/export/CExport.h"
 #include "app/main/CMainCore.h"
+#include "app/search/CPageSearch.h"
+#include "app/search/CSearchIndex.h"
 #include "base/model/RNode.h"
 #include "base/model/CBaseNode.h"
+#include "base/model/CZandrelProject.h"
 #include "base/tools/CUnicodeTool.h"
 
 namespace {
@@ -51,6 +54,14 @@ constexpr char kHelp[] =
     "      when left out), with their assets and an index page per folder,\n"
     "      into the new folder OUT, or into the .zip file OUT with --zip.\n"
     "      An existing OUT is only written with --force.\n"
+    "\n"
+    "  search PROJECT.zand QUERY\n"
+    "      Brings the project's full-text index up to date, then prints the\n"
+    "      pages QUERY finds, best first, one a line: the page's path, its\n"
+    "      title and a piece of its text with the words found in [ ],\n"
+    "      separated by tabs. QUERY: words (all must match), \"a phrase\",\n"
+    "      prefix*, -word (leave out), tag:name, in:Folder/Sub, -tag:name,\n"
+    "      -in:Folder.\n"
     "\n"
     "  --help  show this text and exit\n"
     "\n"
@@ -261,6 +272,48 @@ int Export(CMainCore& core, const std::vector<std::string>& args)
     return code;
 }
 
+// One line of a result: tabs and line breaks inside become blanks, the
+// marks around found words brackets.
+std::string Field(const std::u16string& text)
+{
+    std::u16string out;
+    for (char16_t c : text) {
+        if (c == CSearchIndex::kMarkOpen)
+            out += u'[';
+        else if (c == CSearchIndex::kMarkClose)
+            out += u']';
+        else
+            out += c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c;
+    }
+    return U8(out);
+}
+
+int Search(CMainCore& core, const std::vector<std::string>& args)
+{
+    constexpr int kMaxResults = 1000;
+    if (args.size() != 2)
+        return Fail(USAGE, "search takes PROJECT.zand QUERY (see --help)");
+    if (int code = Open(core, args[0]))
+        return code;
+    CZandrelProject* project = core.GetProjectMgr().GetCurrentProject();
+    std::u16string path = CSearchIndex::PathFor(project && project->GetUUID() ? project->GetUUID() : u"");
+    CSearchIndex index;
+    int code = OK;
+    if (!index.Open(path)) {
+        code = Fail(FAILED, "the full-text index cannot be made: " + U8(path));
+    } else {
+        // A new index is built whole; an existing one takes what changed.
+        bool full = index.PageCount() == 0;
+        index.Sync(CPageSearch::ListFolders(core.GetTreeMgr()), full, nullptr, {});
+        for (const CSearchHit& hit : index.Query(CUnicodeTool::FromUtf8(args[1]), kMaxResults))
+            std::printf("%s\t%s\t%s\n", Field(hit.pagePath).c_str(), Field(hit.title).c_str(),
+                        Field(hit.snippet).c_str());
+        index.Close();
+    }
+    core.GetProjectMgr().CloseProject();
+    return code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -272,7 +325,7 @@ int main(int argc, char** argv)
     }
     std::string command = args[0];
     args.erase(args.begin());
-    if (command != "export" && command != "import" && command != "capture")
+    if (command != "export" && command != "import" && command != "capture" && command != "search")
         return Fail(USAGE, "unknown command " + command + " (see --help)");
     CCliUIPort ui;
     SetUIPort(&ui);
@@ -281,6 +334,7 @@ int main(int argc, char** argv)
         CMainCore core;
         code = command == "export"    ? Export(core, args)
                : command == "import"  ? Import(core, args)
+               : command == "search"  ? Search(core, args)
                                       : Capture(core, args);
     }
     CMainCore::ReleaseProgramObjects();
