@@ -540,7 +540,14 @@ bool CFolderTreeMgr::SaveFolderTree()
         return false;
     }
     m_bDirty = false;
+    NotifyWritten();
     return true;
+}
+
+void CFolderTreeMgr::NotifyWritten() const
+{
+    for (const auto& hook : m_writtenHooks)
+        hook();
 }
 
 bool CFolderTreeMgr::SaveTags()
@@ -1263,6 +1270,7 @@ bool CFolderTreeMgr::SaveColct(CColctNode* colct, const std::u16string& path, bo
     }
     if (colct->GetHostFolderNode())
         colct->SetHasNewData(false);
+    NotifyWritten();
     return true;
 }
 

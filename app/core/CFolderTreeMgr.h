@@ -93,6 +93,9 @@ public:
     // tag store does.
     void AddPathChangeHook(PathChangeHook hook) { m_pathHooks.push_back(std::move(hook)); }
     void NotifyPathChange(const CPathChange& change) const;
+    // After the tree file or a collection file was written: what readers
+    // of the files on disk (the full-text index) follow.
+    void AddWrittenHook(std::function<void()> hook) { m_writtenHooks.push_back(std::move(hook)); }
 
     // A change that waits for the next write (or the close).
     void SetDirty() { m_bDirty = true; }
@@ -203,6 +206,8 @@ private:
     CProjectTags m_tags;
     CRecentColcts m_recent;
     std::vector<PathChangeHook> m_pathHooks;
+    std::vector<std::function<void()>> m_writtenHooks;
+    void NotifyWritten() const;
     bool m_bDirty = false;
     bool m_bWarnReadOnly = true;
     int m_nOperations = 0;

@@ -263,6 +263,8 @@ bool CProjectMgr::CloseProject()
         return true;
     if (!LeaveCurrentPage())
         return false;
+    if (m_openHook)
+        m_openHook(false);
     // Save the list of recently opened pages while the tree still exists.
     if (m_saveRecentPages)
         m_saveRecentPages();
@@ -344,6 +346,8 @@ void CProjectMgr::ShowProject()
     if (!name && m_pProject)
         name = m_pProject->GetName();
     UIPort().SetWindowTitle(name ? name : kNoProjectTitle);
+    if (m_openHook)
+        m_openHook(true);
 }
 
 void CProjectMgr::ShowNoProject()

@@ -43,6 +43,9 @@ public:
     // Saves the list of recently opened pages; called when a project closes,
     // before its tree is released.
     void SetSaveRecentPagesHook(std::function<void()> hook) { m_saveRecentPages = std::move(hook); }
+    // Told true once a project is open and shown, false as it begins to
+    // close (after its page was left).
+    void SetOpenHook(std::function<void(bool open)> hook) { m_openHook = std::move(hook); }
 
     // Folder (up to and including the last "/") and title (the file name up
     // to its first dot) of a project file path.
@@ -68,4 +71,5 @@ private:
     std::unique_ptr<CRecentProjects> m_pRecent;
     std::u16string m_lastFolder;
     std::function<void()> m_saveRecentPages;
+    std::function<void(bool open)> m_openHook;
 };

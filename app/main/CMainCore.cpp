@@ -13,6 +13,8 @@
 #include "app/core/CRecentPages.h"
 #include "app/core/CRegistry.h"
 #include "app/core/CTraceLog.h"
+#include "app/core/CUIPort.h"
+#include "base/model/CZandrelProject.h"
 #include "app/tags/CTagsWindowMgr.h"
 
 CMainCore::CMainCore()
@@ -28,6 +30,32 @@ CMainCore::CMainCore()
       m_search(*m_pTree),
       m_pUpdate(std::make_shared<CUpdateCheck>())
 {
+    m_pPageSearch = std::make_unique<CPageSearch>(
+        [this](const CPageSearch::CState& state) {
+            if (m_searchState)
+                m_searchState(state);
+        },
+        [this](const std::u16string& query, const std::vector<CSearchHit>& hits) {
+            if (m_searchResults)
+                m_searchResults(query, hits);
+        });
+    m_pProjects->SetOpenHook([this](bool open) {
+        CZandrelProject* project = m_pProjects->GetCurrentProject();
+        if (!open || !project || !project->GetUUID() || !m_searchResults)
+            m_pPageSearch->Close();
+        else
+            m_pPageSearch->Open(project->GetUUID(), CPageSearch::ListFolders(*m_pTree));
+    });
+    m_pTree->AddWrittenHook([this] {
+        if (m_bIndexPending || !m_searchResults)
+            return;
+        m_bIndexPending = true;
+        UIPort().Post([this] {
+            m_bIndexPending = false;
+            if (m_pTree->GetRoot())
+                m_pPageSearch->Changed(CPageSearch::ListFolders(*m_pTree));
+        });
+    });
     m_pProjects->SetSaveRecentPagesHook([this] {
         m_pRecentPages->Close();
         m_pTags->OnProjectClosed();
@@ -53,6 +81,24 @@ CMainCore::CMainCore()
 }
 
 CMainCore::~CMainCore() = default;
+
+void CMainCore::SetPageSearchHooks(CPageSearch::StateHook state, CPageSearch::ResultsHook results)
+{
+    m_searchState = std::move(state);
+    m_searchResults = std::move(results);
+}
+
+bool CMainCore::ShowPageAt(const std::u16string& relative)
+{
+    RNode* folder = nullptr;
+    CColctNode* colct = nullptr;
+    CUrlNode* page = m_pTree->FindPage(relative, &folder, &colct);
+    if (!page || !folder || !colct)
+        return false;
+    if (folder != m_pTree->GetCurrentFolder() && !m_pPages->ShowFolder(folder))
+        return false;
+    return m_pPages->ShowItem(colct, page);
+}
 
 CFrontPagePath& CMainCore::GetFrontPage()
 {

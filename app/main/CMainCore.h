@@ -12,6 +12,7 @@
 #include "app/core/CAppSettings.h"
 #include "app/core/CKrvCommands.h"
 #include "app/core/CTitleSearch.h"
+#include "app/search/CPageSearch.h"
 
 class CFolderTreeMgr;
 class CFrontPagePath;
@@ -36,6 +37,15 @@ public:
     CPageMgr& GetPageMgr() { return *m_pPages; }
     // The task pane's search; a result opens through the page manager.
     CTitleSearch& GetTitleSearch() { return m_search; }
+    // The full-text index of the open project, kept in step with its files
+    // in the background. Its news goes to the hooks the window sets.
+    CPageSearch& GetPageSearch() { return *m_pPageSearch; }
+    // The window's hooks; only with them is the index kept (the
+    // command-line tool leaves it to the next opening in the window).
+    void SetPageSearchHooks(CPageSearch::StateHook state, CPageSearch::ResultsHook results);
+    // Shows the page at `relative` (a page path of the project): its folder,
+    // then the page. False when it is gone.
+    bool ShowPageAt(const std::u16string& relative);
     // The links of the start and folder pages, wired to the project
     // manager, the tree and the page manager.
     CKrvCommands& GetKrvCommands() { return m_krv; }
@@ -90,6 +100,12 @@ private:
     std::unique_ptr<CPageMgr> m_pPages;
     std::unique_ptr<CTagsWindowMgr> m_pTags;
     CTitleSearch m_search;
+    CPageSearch::StateHook m_searchState;
+    CPageSearch::ResultsHook m_searchResults;
+    std::unique_ptr<CPageSearch> m_pPageSearch;
+    // A sync is asked for once per turn of the main loop, however many
+    // files a command wrote.
+    bool m_bIndexPending = false;
     CKrvCommands m_krv;
     // Shared with the download thread.
     std::shared_ptr<CUpdateCheck> m_pUpdate;

@@ -335,10 +335,17 @@ void CMainWindow::BuildWidgets()
     m_panes[CPaneLayout::PANE_PAGE] = pageBox;
 
     m_pTaskPane = gtk_box_new(GTK_ORIENTATION_VERTICAL, 4);
-    m_pTaskSearch = std::make_unique<CTaskPane>(m_pTaskPane, m_core.GetTitleSearch(), [this] {
-        if (m_layout.IsTaskPaneShown())
-            OnCommand(CCommandTable::ID_SEARCH_COLCTS);
-    }, [this] { SelectFolderRow(m_core.GetTreeMgr().GetCurrentFolder()); });
+    m_pTaskSearch = std::make_unique<CTaskPane>(
+        m_pTaskPane, m_core,
+        [this] {
+            if (m_layout.IsTaskPaneShown())
+                OnCommand(CCommandTable::ID_SEARCH_COLCTS);
+        },
+        [this] { SelectFolderRow(m_core.GetTreeMgr().GetCurrentFolder()); },
+        [this](const std::u16string& mark) {
+            m_mark = mark;
+            MarkInPage();
+        });
     m_panes[CPaneLayout::PANE_TASK] = m_pTaskPane;
 
     m_panes[CPaneLayout::SLIDER_TREE] = MakeSlider(CPaneLayout::SLIDER_TREE, true);
@@ -1577,9 +1584,32 @@ void CMainWindow::FillRecentProjects()
     webkit_web_view_evaluate_javascript(m_pOwnView, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
+// The words of a page search, marked in the page it opened: now, and again
+// once the page has loaded when it was loading.
+void CMainWindow::MarkInPage()
+{
+    WebKitFindController* find = webkit_web_view_get_find_controller(m_pPage);
+    if (m_mark.empty())
+        return;
+    if (CTiming::IsOn() && !g_object_get_data(G_OBJECT(find), "zandrel-timed")) {
+        // How many the view marked, for measurements and tests.
+        g_object_set_data(G_OBJECT(find), "zandrel-timed", find);
+        g_signal_connect(find, "found-text", G_CALLBACK(+[](WebKitFindController*, guint count, gpointer) {
+                             CTiming("page-mark").Note("matches", count);
+                         }),
+                         nullptr);
+    }
+    webkit_find_controller_search(find, U8(m_mark).c_str(),
+                                  WEBKIT_FIND_OPTIONS_CASE_INSENSITIVE | WEBKIT_FIND_OPTIONS_WRAP_AROUND, G_MAXUINT);
+}
+
 void CMainWindow::OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self)
 {
     auto* window = static_cast<CMainWindow*>(self);
+    if (view == window->m_pPage && event == WEBKIT_LOAD_FINISHED && !window->m_mark.empty()) {
+        window->MarkInPage();
+        window->m_mark.clear();
+    }
     if (view == window->m_pPage)
         window->m_pEditorOps->OnLoadChanged(event);
     else if (event == WEBKIT_LOAD_FINISHED && window->m_viewKind == VIEW_START)

@@ -96,6 +96,7 @@ private:
     // Captures the page at `url` into `folder` and shows it; asks for the
     // address when `url` is empty.
     void CaptureInto(RNode* folder, const std::u16string& url);
+    void MarkInPage();
     void RememberShownPage();
     void GoHistory(int step);
     RNode* GetSelectedFolder() const;
@@ -228,4 +229,6 @@ private:
     bool m_bHistoryMove = false;  // going back or forward: nothing to remember
     std::unique_ptr<CShutdownWait> m_pShutdown;
     std::unique_ptr<CTreeDrag> m_pTreeDrag;
+    // A page search's words, marked in the page once it has loaded.
+    std::u16string m_mark;
 };

@@ -4,12 +4,15 @@
 
 #include "app/core/CTitleSearch.h"
 #include "app/core/CTiming.h"
+#include "app/main/CMainCore.h"
 #include "app/shell/CGtkText.h"
 #include "app/shell/CListFill.h"
+#include "app/shell/CPageSearchView.h"
 
 namespace {
 
 constexpr char kSearchCaption[] = "Search Titles";
+constexpr char kPagesCaption[] = "Search Pages";
 constexpr char kHideCaption[] = "Hide the Task Pane";
 // A search that reads collections gives the window back this often.
 constexpr double kStepSeconds = 0.01;
@@ -22,9 +25,16 @@ void Shrinkable(GtkWidget* button)
 
 }  // namespace
 
-CTaskPane::CTaskPane(GtkWidget* box, CTitleSearch& search, std::function<void()> hide, std::function<void()> opened)
-    : m_search(search), m_hide(std::move(hide)), m_opened(std::move(opened))
+CTaskPane::CTaskPane(GtkWidget* box, CMainCore& core, std::function<void()> hide, std::function<void()> opened,
+                     std::function<void(const std::u16string&)> marked)
+    : m_search(core.GetTitleSearch()), m_hide(std::move(hide)), m_opened(std::move(opened))
 {
+    m_pPages = std::make_unique<CPageSearchView>(core, [this, marked = std::move(marked)](const std::u16string& mark) {
+        if (m_opened)
+            m_opened();
+        if (marked)
+            marked(mark);
+    });
     gtk_container_set_border_width(GTK_CONTAINER(box), 4);
 
     // Every part may shrink with the pane: a narrow pane cuts labels short
@@ -40,12 +50,19 @@ CTaskPane::CTaskPane(GtkWidget* box, CTitleSearch& search, std::function<void()>
     gtk_entry_set_width_chars(GTK_ENTRY(m_pEntry), 4);
     g_signal_connect(m_pEntry, "activate", G_CALLBACK(&CTaskPane::OnActivate), this);
     g_signal_connect(m_pEntry, "key-press-event", G_CALLBACK(&CTaskPane::OnEntryKey), this);
+    g_signal_connect(m_pEntry, "changed", G_CALLBACK(&CTaskPane::OnEntryChanged), this);
     gtk_box_pack_start(GTK_BOX(box), m_pEntry, FALSE, FALSE, 0);
+    GtkWidget* buttons = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 4);
     GtkWidget* searchButton = gtk_button_new_with_label(kSearchCaption);
-    gtk_widget_set_halign(searchButton, GTK_ALIGN_START);
     Shrinkable(searchButton);
     g_signal_connect(searchButton, "clicked", G_CALLBACK(&CTaskPane::OnSearchClicked), this);
-    gtk_box_pack_start(GTK_BOX(box), searchButton, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(buttons), searchButton, FALSE, FALSE, 0);
+    GtkWidget* pagesButton = gtk_button_new_with_label(kPagesCaption);
+    Shrinkable(pagesButton);
+    g_signal_connect(pagesButton, "clicked", G_CALLBACK(&CTaskPane::OnPagesClicked), this);
+    gtk_box_pack_start(GTK_BOX(buttons), pagesButton, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), buttons, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(box), m_pPages->GetStatus(), FALSE, FALSE, 0);
     // Shown while a search reads the project's collections.
     m_pProgress = gtk_progress_bar_new();
     gtk_widget_set_no_show_all(m_pProgress, TRUE);
@@ -71,7 +88,11 @@ CTaskPane::CTaskPane(GtkWidget* box, CTitleSearch& search, std::function<void()>
     GtkWidget* scroll = gtk_scrolled_window_new(nullptr, nullptr);
     gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroll), GTK_SHADOW_IN);
     gtk_container_add(GTK_CONTAINER(scroll), m_pResults);
-    gtk_box_pack_start(GTK_BOX(box), scroll, TRUE, TRUE, 0);
+    m_pTitleList = scroll;
+    m_pLists = gtk_stack_new();
+    gtk_stack_add_named(GTK_STACK(m_pLists), scroll, "titles");
+    gtk_stack_add_named(GTK_STACK(m_pLists), m_pPages->GetList(), "pages");
+    gtk_box_pack_start(GTK_BOX(box), m_pLists, TRUE, TRUE, 0);
     g_signal_connect(scroll, "size-allocate", G_CALLBACK(&CTaskPane::OnResultsAllocate), this);
 }
 
@@ -111,6 +132,8 @@ CTaskPane::~CTaskPane()
 
 void CTaskPane::Search()
 {
+    m_bPagesShown = false;
+    gtk_stack_set_visible_child(GTK_STACK(m_pLists), m_pTitleList);
     StopSteps();
     if (CTiming::IsOn()) {
         m_pSearchTiming = std::make_unique<CTiming>("title-search");
@@ -181,12 +204,20 @@ void CTaskPane::Clear()
 {
     StopSteps();
     m_search.Clear();
+    m_pPages->Clear();
     Fill();
 }
 
 int CTaskPane::GetRowCount() const
 {
-    return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(m_pStore), nullptr);
+    return m_bPagesShown ? m_pPages->GetRowCount() : gtk_tree_model_iter_n_children(GTK_TREE_MODEL(m_pStore), nullptr);
+}
+
+void CTaskPane::SearchPages()
+{
+    m_bPagesShown = true;
+    gtk_stack_set_visible_child(GTK_STACK(m_pLists), m_pPages->GetList());
+    m_pPages->Search(U16(gtk_entry_get_text(GTK_ENTRY(m_pEntry))));
 }
 
 // The rows' texts are taken now, while the records are fresh.
@@ -231,12 +262,29 @@ gboolean CTaskPane::OnEntryKey(GtkWidget*, GdkEventKey* event, gpointer self)
 
 void CTaskPane::OnActivate(GtkEntry*, gpointer self)
 {
-    static_cast<CTaskPane*>(self)->Search();
+    auto* pane = static_cast<CTaskPane*>(self);
+    if (pane->m_bPagesShown)
+        pane->SearchPages();
+    else
+        pane->Search();
 }
 
 void CTaskPane::OnSearchClicked(GtkButton*, gpointer self)
 {
     static_cast<CTaskPane*>(self)->Search();
+}
+
+void CTaskPane::OnPagesClicked(GtkButton*, gpointer self)
+{
+    static_cast<CTaskPane*>(self)->SearchPages();
+}
+
+// The pages' text is searched as the user types; titles when asked.
+void CTaskPane::OnEntryChanged(GtkEditable*, gpointer self)
+{
+    auto* pane = static_cast<CTaskPane*>(self);
+    if (pane->m_bPagesShown)
+        pane->m_pPages->OnTextChanged(U16(gtk_entry_get_text(GTK_ENTRY(pane->m_pEntry))));
 }
 
 void CTaskPane::OnHideClicked(GtkButton*, gpointer self)

@@ -1,8 +1,9 @@
 #pragma once
 
-// The task pane's title search: the search field, "Search Titles", the
-// control that hides the pane, and the result list. A click on a result
-// opens its page through the core's search.
+// The task pane: the search field, "Search Titles" and "Search Pages",
+// the control that hides the pane, and the result list of the search
+// last chosen. A click on a result opens its page. Titles are searched
+// when asked; the pages' text as the user types.
 
 #include <gtk/gtk.h>
 
@@ -11,6 +12,8 @@
 
 #include "app/core/CTiming.h"
 
+class CMainCore;
+class CPageSearchView;
 class CTitleSearch;
 
 class CTaskPane {
@@ -18,8 +21,10 @@ public:
     enum { RESULT_TITLE = 0, RESULT_FOLDER, RESULT_FILE, RESULT_ROW, RESULT_COLUMNS };
 
     // Fills `box`, the pane's own widget. `hide` takes the pane out of the
-    // window; `opened` runs after a result's page was shown.
-    CTaskPane(GtkWidget* box, CTitleSearch& search, std::function<void()> hide, std::function<void()> opened);
+    // window; `opened` runs after a result's page was shown, `marked` then
+    // gets what of a page search to mark in the page.
+    CTaskPane(GtkWidget* box, CMainCore& core, std::function<void()> hide, std::function<void()> opened,
+              std::function<void(const std::u16string&)> marked);
     ~CTaskPane();
     CTaskPane(const CTaskPane&) = delete;
     CTaskPane& operator=(const CTaskPane&) = delete;
@@ -33,6 +38,8 @@ public:
 
     GtkWidget* GetEntry() const { return m_pEntry; }
     int GetRowCount() const;
+    // The search of the pages' text, shown instead of the titles' results.
+    void SearchPages();
 
 private:
     void Fill();
@@ -45,6 +52,8 @@ private:
 
     static void OnActivate(GtkEntry*, gpointer self);
     static void OnSearchClicked(GtkButton*, gpointer self);
+    static void OnPagesClicked(GtkButton*, gpointer self);
+    static void OnEntryChanged(GtkEditable*, gpointer self);
     static void OnHideClicked(GtkButton*, gpointer self);
     static gboolean OnResultButton(GtkWidget* view, GdkEventButton* event, gpointer self);
     static gboolean OnResultKey(GtkWidget* view, GdkEventKey* event, gpointer self);
@@ -59,6 +68,10 @@ private:
     GtkWidget* m_pResults = nullptr;
     GtkListStore* m_pStore = nullptr;
     GtkWidget* m_pProgress = nullptr;
+    std::unique_ptr<CPageSearchView> m_pPages;
+    GtkWidget* m_pLists = nullptr;  // a stack of the two result lists
+    GtkWidget* m_pTitleList = nullptr;
+    bool m_bPagesShown = false;
     // Goes on with a search that reads collections, a step at a time.
     guint m_stepIdle = 0;
     // The steps of the last search, and the longest, in µs, for timings.
