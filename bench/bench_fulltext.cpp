@@ -276,7 +276,7 @@ void BM_FullText(benchmark::State& state)
         for (const Case& c : cases) {
             index.Query(c.query, CPageSearch::kMaxHits);  // the first run reads the file
             RunGrep(c.grep);
-            std::vector<double> pane, every, theirs;
+            std::vector<double> pane, every, listed, theirs;
             size_t hits = 0, all = 0, grepped = 0;
             for (int i = 0; i < kQueryRuns; ++i) {
                 double t = ThreadSeconds();
@@ -285,20 +285,26 @@ void BM_FullText(benchmark::State& state)
                 t = ThreadSeconds();
                 all = index.Query(c.query, kPages, false).size();
                 every.push_back(ThreadSeconds() - t);
+                t = ThreadSeconds();
+                index.Query(c.query, kPages, false, false);
+                listed.push_back(ThreadSeconds() - t);
                 if (i < kGrepRuns) {
                     auto [seconds, files] = RunGrep(c.grep);
                     theirs.push_back(seconds);
                     grepped = files;
                 }
             }
-            double a = Pairs::Median(pane), e = Pairs::Median(every), b = Pairs::Median(theirs);
+            double a = Pairs::Median(pane), e = Pairs::Median(every), l = Pairs::Median(listed),
+                   b = Pairs::Median(theirs);
+            // grep -l lists the files holding the words, unranked: the
+            // like-for-like query lists the pages the same way.
             std::snprintf(line, sizeof line,
                           "query %s (%s): the %zu best with snippets %.2f ms (target < %.0f ms): %s; all %zu "
-                          "matches ranked %.2f ms; grep -rliF %.1f ms for %zu files, grep/zandrel %.0f (target >= "
-                          "%.0f): %s\n",
+                          "matches ranked %.2f ms, listed unranked %.2f ms; grep -rliF %.1f ms for %zu files, "
+                          "grep/zandrel %.0f listed, %.0f ranked (target >= %.0f): %s\n",
                           c.name, N(c.query).c_str(), hits, a * 1e3, kQueryTarget * 1e3,
-                          a < kQueryTarget ? "met" : "NOT met", all, e * 1e3, b * 1e3, grepped, b / e, kRatioTarget,
-                          b / e >= kRatioTarget ? "met" : "NOT met");
+                          a < kQueryTarget ? "met" : "NOT met", all, e * 1e3, l * 1e3, b * 1e3, grepped, b / l, b / e,
+                          kRatioTarget, b / l >= kRatioTarget ? "met" : "NOT met");
             g_report += line;
         }
         index.Close();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -55,13 +56,14 @@ constexpr char kHelp[] =
     "      into the new folder OUT, or into the .zip file OUT with --zip.\n"
     "      An existing OUT is only written with --force.\n"
     "\n"
-    "  search PROJECT.zand QUERY\n"
+    "  search PROJECT.zand QUERY [--paths]\n"
     "      Brings the project's full-text index up to date, then prints the\n"
     "      pages QUERY finds, best first, one a line: the page's path, its\n"
     "      title and a piece of its text with the words found in [ ],\n"
-    "      separated by tabs. QUERY: words (all must match), \"a phrase\",\n"
-    "      prefix*, -word (leave out), tag:name, in:Folder/Sub, -tag:name,\n"
-    "      -in:Folder.\n"
+    "      separated by tabs. With --paths, only the path of every page\n"
+    "      found, in no particular order. QUERY: words (all must match),\n"
+    "      \"a phrase\", prefix*, -word (leave out), tag:name, in:Folder/Sub,\n"
+    "      -tag:name, -in:Folder.\n"
     "\n"
     "  --help  show this text and exit\n"
     "\n"
@@ -291,8 +293,9 @@ std::string Field(const std::u16string& text)
 int Search(CMainCore& core, const std::vector<std::string>& args)
 {
     constexpr int kMaxResults = 1000;
-    if (args.size() != 2)
-        return Fail(USAGE, "search takes PROJECT.zand QUERY (see --help)");
+    const bool paths = args.size() == 3 && args[2] == "--paths";
+    if (args.size() != 2 && !paths)
+        return Fail(USAGE, "search takes PROJECT.zand QUERY [--paths] (see --help)");
     if (int code = Open(core, args[0]))
         return code;
     CZandrelProject* project = core.GetProjectMgr().GetCurrentProject();
@@ -305,9 +308,16 @@ int Search(CMainCore& core, const std::vector<std::string>& args)
         // A new index is built whole; an existing one takes what changed.
         bool full = index.PageCount() == 0;
         index.Sync(CPageSearch::ListFolders(core.GetTreeMgr()), full, nullptr, {});
-        for (const CSearchHit& hit : index.Query(CUnicodeTool::FromUtf8(args[1]), kMaxResults))
-            std::printf("%s\t%s\t%s\n", Field(hit.pagePath).c_str(), Field(hit.title).c_str(),
-                        Field(hit.snippet).c_str());
+        const std::u16string query = CUnicodeTool::FromUtf8(args[1]);
+        if (paths) {
+            // Every page, as grep -l lists files: no ranking, no snippets.
+            for (const CSearchHit& hit : index.Query(query, std::numeric_limits<int>::max(), false, false))
+                std::printf("%s\n", Field(hit.pagePath).c_str());
+        } else {
+            for (const CSearchHit& hit : index.Query(query, kMaxResults))
+                std::printf("%s\t%s\t%s\n", Field(hit.pagePath).c_str(), Field(hit.title).c_str(),
+                            Field(hit.snippet).c_str());
+        }
         index.Close();
     }
     core.GetProjectMgr().CloseProject();

@@ -722,7 +722,7 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
     return stats;
 }
 
-std::vector<CSearchHit> CSearchIndex::Query(const std::u16string& text, int limit, bool withSnippets)
+std::vector<CSearchHit> CSearchIndex::Query(const std::u16string& text, int limit, bool withSnippets, bool ranked)
 {
     std::vector<CSearchHit> hits;
     CImpl& d = *m_pImpl;
@@ -756,7 +756,7 @@ std::vector<CSearchHit> CSearchIndex::Query(const std::u16string& text, int limi
     // Without filters the ranking needs no page records: the best rows
     // come first, and only they are looked up (as many more as there are
     // dead rows, which are skipped). A third quicker than a join.
-    const bool plain = !query.match.empty() && filters.empty();
+    const bool plain = ranked && !query.match.empty() && filters.empty();
     std::string sql;
     if (plain) {
         sql = std::string("SELECT rowid, NULL, NULL, ") + kRank + " AS score FROM fts WHERE fts MATCH ?1 ORDER BY score "
@@ -764,9 +764,9 @@ std::vector<CSearchHit> CSearchIndex::Query(const std::u16string& text, int limi
     } else if (!query.match.empty()) {
         // Sorting by bm25() here is twice as quick as FTS5's own ORDER BY
         // rank, which looks every row up again after its sort.
-        sql = std::string("SELECT p.id, p.path, p.title, ") + kRank +
+        sql = std::string("SELECT p.id, p.path, p.title, ") + (ranked ? kRank : "0") +
               " AS score FROM fts JOIN pages p ON p.id = fts.rowid WHERE fts MATCH ?1 AND p.path IS NOT NULL" +
-              filters + " ORDER BY score LIMIT ?2";
+              filters + (ranked ? " ORDER BY score" : "") + " LIMIT ?2";
     } else {
         sql = "SELECT p.id, p.path, p.title, 0, p.description FROM pages p WHERE p.path IS NOT NULL" +
               filters + (query.exclude.empty() ? "" : " AND p.id NOT IN (SELECT rowid FROM fts WHERE fts MATCH ?1)") +

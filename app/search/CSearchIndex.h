@@ -81,8 +81,11 @@ public:
     // thread ends a running query early with no hits. Without
     // `withSnippets` the hits have no snippet, which saves reading each
     // page file again: a list of every match costs little more than the
-    // ranking then.
-    std::vector<CSearchHit> Query(const std::u16string& query, int limit, bool withSnippets = true);
+    // ranking then. Without `ranked` the first `limit` matches come in no
+    // particular order, as a list of the pages holding the words (what
+    // grep -l gives) needs no ranking.
+    std::vector<CSearchHit> Query(const std::u16string& query, int limit, bool withSnippets = true,
+                                  bool ranked = true);
     void Interrupt();
 
     // Pages in the index (0 when it is not open): a new or rebuilt index

@@ -259,6 +259,7 @@ TEST_F(SearchCliTest, PrintsPathTitleAndSnippet)
     }
     std::string project = "search '" + file.string() + "' ";
     EXPECT_EQ(RunCli(project + "spring"), std::make_pair(0, std::string("Plan A.htm\tPlan A\tthe plan for [spring]\n")));
+    EXPECT_EQ(RunCli(project + "spring --paths"), std::make_pair(0, std::string("Plan A.htm\n")));
     EXPECT_EQ(RunCli(project + "nothing"), std::make_pair(0, std::string()));
     EXPECT_EQ(RunCli(project).first, 2);
     WriteBytes(file.string() + ".lck", "");
