@@ -1,12 +1,12 @@
 // The command-line tool run as a script runs it: export and import, its
 // exit codes, its messages, and a project it must leave alone.
 
-#include <sys/wait.h>
 
 #include <cstdio>
 
 #include "base/model/CColctNode.h"
 #include "tests/app/core/CoreTest.h"
+#include "tests/RunCli.h"
 
 namespace {
 
@@ -24,17 +24,7 @@ protected:
         EXPECT_TRUE(projects.CloseProject());
     }
 
-    // The tool's exit code and what it wrote, both outputs together.
-    std::pair<int, std::string> Run(const std::string& arguments)
-    {
-        std::string output;
-        FILE* pipe = popen((std::string("'") + ZANDREL_CLI + "' " + arguments + " 2>&1").c_str(), "r");
-        char block[512];
-        for (size_t got; pipe && (got = fread(block, 1, sizeof block, pipe)) > 0;)
-            output.append(block, got);
-        int status = pipe ? pclose(pipe) : -1;
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
-    }
+    static std::pair<int, std::string> Run(const std::string& arguments) { return RunCli(arguments); }
 
     fs::path file = home.Root() / "Notes" / "Work.zand";
     fs::path out = home.Root() / "out";

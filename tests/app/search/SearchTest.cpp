@@ -3,7 +3,6 @@
 // damaged file, the query worker, and the command-line search.
 
 #include <sqlite3.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 
@@ -14,6 +13,7 @@
 #include "app/search/CSearchQuery.h"
 #include "base/model/CZandrelProject.h"
 #include "tests/app/core/pages/PageTestUtil.h"
+#include "tests/RunCli.h"
 
 namespace {
 
@@ -223,18 +223,6 @@ TEST_F(SearchTest, DeliversOnlyTheNewestQuery)
     search.Close();
     ui.RunPosted();
     EXPECT_EQ(delivered.size(), count);  // nothing after Close
-}
-
-// The tool run as a script runs it.
-std::pair<int, std::string> RunCli(const std::string& arguments)
-{
-    std::string output;
-    FILE* pipe = popen((std::string("'") + ZANDREL_CLI + "' " + arguments + " 2>&1").c_str(), "r");
-    char block[512];
-    for (size_t got; pipe && (got = fread(block, 1, sizeof block, pipe)) > 0;)
-        output.append(block, got);
-    int status = pipe ? pclose(pipe) : -1;
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
 class SearchCliTest : public ::testing::Test {
