@@ -39,6 +39,27 @@ struct Pairs {
         size_t n = values.size();
         return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
     }
+    // One pair on the wall clock, the side going first taking turns: each
+    // side's time is kept and their sum returned; a negative number when
+    // a side failed.
+    template <typename Ours, typename Theirs>
+    double RunWall(Ours ours, Theirs theirs)
+    {
+        const bool oursFirst = this->ours.size() % 2 == 0;
+        double a = 0, b = 0;
+        bool ok = true;
+        for (int side = 0; side < 2; ++side) {
+            const bool mine = (side == 0) == oursFirst;
+            const double start = WallSeconds();
+            ok = (mine ? ours() : theirs()) && ok;
+            (mine ? a : b) = WallSeconds() - start;
+        }
+        if (!ok)
+            return -1;
+        this->ours.push_back(a);
+        this->theirs.push_back(b);
+        return a + b;
+    }
     double Ratio() const
     {
         std::vector<double> ratios;

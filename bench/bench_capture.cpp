@@ -35,7 +35,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using bench::Pairs;
-using bench::WallSeconds;
 
 constexpr double kTarget = 1.0;
 constexpr size_t kImageBytes = 8192;
@@ -186,25 +185,15 @@ void BM_Capture(benchmark::State& state)
         return;
     }
     g_pairs = Pairs();
-    bool oursFirst = true;
     for (auto _ : state) {
-        double a = 0, b = 0;
-        bool ok = true;
-        for (int side = 0; side < 2; ++side) {
-            bool mine = (side == 0) == oursFirst;
-            double start = WallSeconds();
-            ok = !(mine ? Ours(site, false) : Wget(site, false)).empty() && ok;
-            (mine ? a : b) = WallSeconds() - start;
-        }
-        if (!ok) {
+        double seconds = g_pairs.RunWall([&] { return !Ours(site, false).empty(); },
+                                         [&] { return !Wget(site, false).empty(); });
+        if (seconds < 0) {
             state.SkipWithError("a capture failed");
             g_pairs = Pairs();
             return;
         }
-        oursFirst = !oursFirst;
-        g_pairs.ours.push_back(a);
-        g_pairs.theirs.push_back(b);
-        state.SetIterationTime(a + b);
+        state.SetIterationTime(seconds);
     }
 }
 

@@ -35,7 +35,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using bench::Pairs;
-using bench::WallSeconds;
 
 constexpr size_t kTargetBytes = 1000000;
 constexpr double kTarget = 0.9;
@@ -160,25 +159,14 @@ void BM_SaveColct(benchmark::State& state)
         return;
     }
     g_pairs = Pairs();
-    bool oursFirst = true;
     for (auto _ : state) {
-        double a = 0, b = 0;
-        bool ok = true;
-        for (int side = 0; side < 2; ++side) {
-            bool mine = (side == 0) == oursFirst;
-            double start = WallSeconds();
-            ok = (mine ? SaveOurs(data) : SaveBare(data)) && ok;
-            (mine ? a : b) = WallSeconds() - start;
-        }
-        if (!ok) {
+        double seconds = g_pairs.RunWall([&] { return SaveOurs(data); }, [&] { return SaveBare(data); });
+        if (seconds < 0) {
             state.SkipWithError("a save failed");
             g_pairs = Pairs();
             return;
         }
-        oursFirst = !oursFirst;
-        g_pairs.ours.push_back(a);
-        g_pairs.theirs.push_back(b);
-        state.SetIterationTime(a + b);
+        state.SetIterationTime(seconds);
     }
     state.counters["zandrel_saves_per_s"] = 1 / Pairs::Median(g_pairs.ours);
     state.counters["bare_saves_per_s"] = 1 / Pairs::Median(g_pairs.theirs);
