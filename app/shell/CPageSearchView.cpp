@@ -2,6 +2,7 @@
 
 #include "app/main/CMainCore.h"
 #include "app/shell/CGtkText.h"
+#include "app/shell/CResultRows.h"
 
 namespace {
 
@@ -149,11 +150,8 @@ std::string CPageSearchView::PathAt(GtkTreePath* path) const
 gboolean CPageSearchView::OnButton(GtkWidget* view, GdkEventButton* event, gpointer self)
 {
     auto* search = static_cast<CPageSearchView*>(self);
-    GtkTreePath* path = nullptr;
-    if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY ||
-        event->window != gtk_tree_view_get_bin_window(GTK_TREE_VIEW(view)) ||
-        !gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(view), static_cast<int>(event->x), static_cast<int>(event->y),
-                                       &path, nullptr, nullptr, nullptr))
+    GtkTreePath* path = ClickedResultRow(view, event);
+    if (!path)
         return FALSE;
     search->m_openPath = search->PathAt(path);
     if (!search->m_openIdle)
@@ -171,10 +169,7 @@ gboolean CPageSearchView::OnOpenIdle(gpointer self)
 
 gboolean CPageSearchView::OnKey(GtkWidget* view, GdkEventKey* event, gpointer self)
 {
-    if (event->keyval != GDK_KEY_Return && event->keyval != GDK_KEY_KP_Enter && event->keyval != GDK_KEY_space)
-        return FALSE;
-    GtkTreePath* path = nullptr;
-    gtk_tree_view_get_cursor(GTK_TREE_VIEW(view), &path, nullptr);
+    GtkTreePath* path = KeyedResultRow(view, event);
     if (!path)
         return FALSE;
     auto* search = static_cast<CPageSearchView*>(self);

@@ -8,6 +8,7 @@
 #include "app/shell/CGtkText.h"
 #include "app/shell/CListFill.h"
 #include "app/shell/CPageSearchView.h"
+#include "app/shell/CResultRows.h"
 
 namespace {
 
@@ -298,12 +299,8 @@ void CTaskPane::OnHideClicked(GtkButton*, gpointer self)
 gboolean CTaskPane::OnResultButton(GtkWidget* view, GdkEventButton* event, gpointer self)
 {
     auto* pane = static_cast<CTaskPane*>(self);
-    if (event->type != GDK_BUTTON_PRESS || event->button != GDK_BUTTON_PRIMARY ||
-        event->window != gtk_tree_view_get_bin_window(GTK_TREE_VIEW(view)))
-        return FALSE;
-    GtkTreePath* path = nullptr;
-    if (!gtk_tree_view_get_path_at_pos(GTK_TREE_VIEW(view), static_cast<int>(event->x), static_cast<int>(event->y),
-                                       &path, nullptr, nullptr, nullptr))
+    GtkTreePath* path = ClickedResultRow(view, event);
+    if (!path)
         return FALSE;
     int row = pane->TakeRow(path);
     // After the view has selected and focused the row: opening the page
@@ -337,10 +334,7 @@ gboolean CTaskPane::OnOpenIdle(gpointer self)
 gboolean CTaskPane::OnResultKey(GtkWidget* view, GdkEventKey* event, gpointer self)
 {
     auto* pane = static_cast<CTaskPane*>(self);
-    if (event->keyval != GDK_KEY_Return && event->keyval != GDK_KEY_KP_Enter && event->keyval != GDK_KEY_space)
-        return FALSE;
-    GtkTreePath* path = nullptr;
-    gtk_tree_view_get_cursor(GTK_TREE_VIEW(view), &path, nullptr);
+    GtkTreePath* path = KeyedResultRow(view, event);
     if (!path)
         return FALSE;
     int row = pane->TakeRow(path);
