@@ -111,6 +111,11 @@ public:
     int64_t Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
     double Real(int column) const { return sqlite3_column_double(m_stmt, column); }
     std::u16string Text(int column) const { return U16(sqlite3_column_text(m_stmt, column)); }
+    std::string Utf8(int column) const
+    {
+        const unsigned char* text = sqlite3_column_text(m_stmt, column);
+        return text ? std::string(reinterpret_cast<const char*>(text)) : std::string();
+    }
 
 private:
     sqlite3_stmt* m_stmt = nullptr;
@@ -247,6 +252,26 @@ struct CSearchIndex::CImpl {
         Stmt count(writer, "SELECT count(*) FROM pages WHERE path IS NULL");
         deadRows = count.Step() == SQLITE_ROW ? count.Int(0) : 0;
     }
+
+    // The path and title of every live page by its row, kept in memory:
+    // looking each match up in the pages table costs ten times what
+    // finding the matches does. Sync keeps it in step as it writes; rows
+    // it has not committed yet are never found, so they do no harm.
+    struct Record {
+        std::string path, title;
+    };
+    std::mutex recordsLock;
+    std::unordered_map<int64_t, Record> records;
+
+    void LoadRecords()
+    {
+        std::unordered_map<int64_t, Record> all;
+        Stmt pages(writer, "SELECT id, path, title FROM pages WHERE path IS NOT NULL");
+        while (pages.Step() == SQLITE_ROW)
+            all.emplace(pages.Int(0), Record{pages.Utf8(1), pages.Utf8(2)});
+        std::lock_guard<std::mutex> hold(recordsLock);
+        records.swap(all);
+    }
     // The content folder, ending in "/", for page_text.
     std::mutex rootLock;
     std::string root;
@@ -378,6 +403,8 @@ struct CSearchIndex::CImpl {
         sqlite3_close(reader);
         sqlite3_close(writer);
         reader = writer = nullptr;
+        std::lock_guard<std::mutex> forget(recordsLock);
+        records.clear();
     }
 
     // Opens the file, once more afresh when it is damaged or not ours.
@@ -396,6 +423,7 @@ struct CSearchIndex::CImpl {
             if (error.empty()) {
                 Exec(reader, "PRAGMA query_only=1");
                 CountDeadRows();
+                LoadRecords();
                 damaged = false;
                 return true;
             }
@@ -496,6 +524,7 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
         if (counts.Step() == SQLITE_ROW && counts.Int(1) > std::max<int64_t>(counts.Int(0), 50)) {
             counts.Reset();
             Exec(db, "BEGIN; DELETE FROM pages; DELETE FROM folders; INSERT INTO fts(fts) VALUES('delete-all'); COMMIT;");
+            d.LoadRecords();
             full = true;
         }
     }
@@ -638,6 +667,17 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
                 check(setFolder.Bind(1, f.dir).Bind(2, f.stamp.size).Bind(3, f.stamp.mtime).Run());
         }
     };
+    // Rows replaced or removed leave the records once that is committed,
+    // so a page is found by its old row until its new one can be.
+    std::vector<int64_t> gone;
+    auto commit = [&] {
+        int rc = Exec(db, "COMMIT");
+        std::lock_guard<std::mutex> hold(d.recordsLock);
+        for (int64_t id : gone)
+            d.records.erase(id);
+        gone.clear();
+        return rc;
+    };
     Exec(db, "BEGIN");
     size_t done = 0;
     recordFolders(0);
@@ -650,6 +690,7 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
         if (w.oldId) {
             ++d.deadRows;  // before it is written, so queries over-fetch rather than miss
             check(killPage.Bind(1, w.oldId).Run());
+            gone.push_back(w.oldId);
         }
         std::string text = w.stamp.size >= 0 ? ReadPageText(root, U8(w.page.path)) : std::string();
         std::u16string tags = Join(w.page.tags, u' ');
@@ -662,6 +703,10 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
                   .Bind(7, w.page.meta)
                   .Run());
         int64_t id = sqlite3_last_insert_rowid(db);
+        {
+            std::lock_guard<std::mutex> hold(d.recordsLock);
+            d.records[id] = {U8(w.page.path), U8(w.page.title)};
+        }
         check(insertText.Bind(1, id)
                   .Bind(2, text)
                   .Bind(3, w.page.title)
@@ -672,7 +717,7 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
         ++stats.pagesIndexed;
         recordFolders(done + 1);
         if ((done + 1) % kBatch == 0) {
-            Exec(db, "COMMIT");
+            commit();
             Exec(db, "BEGIN");
         }
         if (progress)
@@ -685,6 +730,7 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
                 ++d.deadRows;
                 check(killPage.Bind(1, page.id).Run());
                 ++stats.pagesRemoved;
+                gone.push_back(page.id);
             }
         }
         for (const auto& [dir, stamp] : colctStamps) {
@@ -693,7 +739,7 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
         }
     }
     if (failed == SQLITE_OK)
-        check(Exec(db, "COMMIT"));
+        check(commit());
     else
         Exec(db, "ROLLBACK");
     if (failed != SQLITE_OK) {
@@ -702,6 +748,7 @@ CSearchIndex::CSyncStats CSearchIndex::Sync(const std::vector<CSearchFolder>& fo
             d.damaged = true;
         stats.pagesIndexed = 0;
         stats.pagesRemoved = 0;
+        d.LoadRecords();  // what was rolled back
     } else if (building && stats.pagesIndexed > 0 && !stats.stopped) {
         // One segment instead of many: smaller, and quicker to query.
         Exec(db, "INSERT INTO fts(fts) VALUES('optimize')");
@@ -753,14 +800,15 @@ std::vector<CSearchHit> CSearchIndex::Query(const std::u16string& text, int limi
     tagFilter(query.notTags.size(), 30, " = 0");
     folderFilter(query.folders.size(), 50, " = ");
     folderFilter(query.notFolders.size(), 70, " <> ");
-    // Without filters the ranking needs no page records: the best rows
-    // come first, and only they are looked up (as many more as there are
-    // dead rows, which are skipped). A third quicker than a join.
-    const bool plain = ranked && !query.match.empty() && filters.empty();
+    // Without filters the full-text table alone is asked, and the rows it
+    // gives are looked up in the records (as many more as there are dead
+    // rows, which are skipped).
+    const bool plain = !query.match.empty() && filters.empty();
     std::string sql;
     if (plain) {
-        sql = std::string("SELECT rowid, NULL, NULL, ") + kRank + " AS score FROM fts WHERE fts MATCH ?1 ORDER BY score "
-              "LIMIT ?2";
+        sql = ranked ? std::string("SELECT rowid, ") + kRank + " AS score FROM fts WHERE fts MATCH ?1 ORDER BY score "
+                                                               "LIMIT ?2"
+                     : "SELECT rowid, 0 FROM fts WHERE fts MATCH ?1 LIMIT ?2";
     } else if (!query.match.empty()) {
         // Sorting by bm25() here is twice as quick as FTS5's own ORDER BY
         // rank, which looks every row up again after its sort.
@@ -792,21 +840,15 @@ std::vector<CSearchHit> CSearchIndex::Query(const std::u16string& text, int limi
             bind(query.notTags, 30);
             bind(query.folders, 50);
             bind(query.notFolders, 70);
-            Stmt record(db, "SELECT path, title FROM pages WHERE id=?");
-            while (int(hits.size()) < limit && (rc = find.Step()) == SQLITE_ROW) {
-                CSearchHit hit;
+            std::vector<std::pair<int64_t, double>> rows;  // plain: looked up below
+            while ((plain || int(hits.size()) < limit) && (rc = find.Step()) == SQLITE_ROW) {
                 if (plain) {
-                    if (record.Bind(1, find.Int(0)).Step() == SQLITE_ROW) {
-                        hit.pagePath = record.Text(0);
-                        hit.title = record.Text(1);
-                    }
-                    record.Reset();
-                    if (hit.pagePath.empty())
-                        continue;  // a dead row
-                } else {
-                    hit.pagePath = find.Text(1);
-                    hit.title = find.Text(2);
+                    rows.emplace_back(find.Int(0), find.Real(1));
+                    continue;
                 }
+                CSearchHit hit;
+                hit.pagePath = find.Text(1);
+                hit.title = find.Text(2);
                 ids.push_back(find.Int(0));
                 hit.folder = CFileSys::WithoutSlash(CFileSys::FolderOf(hit.pagePath));
                 hit.rank = find.Real(3);
@@ -816,6 +858,21 @@ std::vector<CSearchHit> CSearchIndex::Query(const std::u16string& text, int limi
             }
             if (rc == SQLITE_ROW)
                 rc = SQLITE_DONE;  // enough
+            std::lock_guard<std::mutex> lookUp(d.recordsLock);
+            for (const auto& [id, rank] : rows) {
+                auto found = d.records.find(id);
+                if (found == d.records.end())
+                    continue;  // a dead row
+                CSearchHit hit;
+                hit.pagePath = CUnicodeTool::FromUtf8(found->second.path);
+                hit.title = CUnicodeTool::FromUtf8(found->second.title);
+                hit.folder = CFileSys::WithoutSlash(CFileSys::FolderOf(hit.pagePath));
+                hit.rank = rank;
+                ids.push_back(id);
+                hits.push_back(std::move(hit));
+                if (int(hits.size()) == limit)
+                    break;
+            }
         }
     }
     if (rc == SQLITE_DONE && !query.match.empty() && withSnippets) {

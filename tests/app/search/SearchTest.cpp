@@ -117,6 +117,7 @@ TEST_F(SearchTest, FindsEveryQueryFormAndNothingOfScripts)
     EXPECT_EQ(Find(u"hiddenstyle"), Texts());
     EXPECT_EQ(Find(u"-budget"), Texts());
     EXPECT_EQ(Find(u"NEAR( AND \""), Texts());
+    EXPECT_EQ(index.Query(u"budget", 50, false, false).size(), 4u);  // unranked, as --paths lists
 
     // The title weighs more than the text; the snippet marks the words.
     std::vector<CSearchHit> hits = index.Query(u"garden", 10);
