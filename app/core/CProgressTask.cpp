@@ -76,16 +76,20 @@ bool CProgressTask::Start(CProgressView* view)
     pthread_attr_t attr;
     if (pthread_attr_init(&attr) != 0)
         return false;
+    // Listed before the job can start, so that a close at any moment after
+    // stops it.
+    {
+        std::lock_guard<std::mutex> hold(g_runsLock);
+        g_runs.push_back(run);
+    }
     bool ok = m_nStackSize == 0 || pthread_attr_setstacksize(&attr, m_nStackSize) == 0;
     ok = ok && pthread_create(&m_thread, &attr, &CProgressTask::ThreadMain, run.get()) == 0;
     pthread_attr_destroy(&attr);
     if (!ok) {
         run->m_pLink->view = nullptr;
-        return false;
-    }
-    {
         std::lock_guard<std::mutex> hold(g_runsLock);
-        g_runs.push_back(run);
+        std::erase(g_runs, run);
+        return false;
     }
     m_pRun = std::move(run);
     m_bHasThread = true;
