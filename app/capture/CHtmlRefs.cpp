@@ -109,7 +109,83 @@ public:
         return std::move(m_refs);
     }
 
+    std::vector<CPageAnchor> Anchors()
+    {
+        std::vector<CPageAnchor> anchors;
+        GumboParse parse(m_html);
+        if (!parse.Root())
+            return anchors;
+        std::vector<const GumboNode*> stack{parse.Root()};
+        while (!stack.empty()) {
+            const GumboNode* node = stack.back();
+            stack.pop_back();
+            if (node->type == GUMBO_NODE_ELEMENT && node->v.element.tag == GUMBO_TAG_A &&
+                node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML)
+                Anchor(node, &anchors);
+            if (const GumboVector* children = ChildrenOf(node)) {
+                for (unsigned i = children->length; i-- > 0;)
+                    stack.push_back(static_cast<const GumboNode*>(children->data[i]));
+            }
+        }
+        std::stable_sort(anchors.begin(), anchors.end(),
+                         [](const CPageAnchor& a, const CPageAnchor& b) { return a.href.begin < b.href.begin; });
+        // Clones of misnested markup share their attributes' text.
+        anchors.erase(std::unique(anchors.begin(), anchors.end(),
+                                  [](const CPageAnchor& a, const CPageAnchor& b) { return a.href.begin == b.href.begin; }),
+                      anchors.end());
+        return anchors;
+    }
+
 private:
+    void Anchor(const GumboNode* node, std::vector<CPageAnchor>* anchors)
+    {
+        const GumboElement& e = node->v.element;
+        const GumboStringPiece& tag = e.original_tag;
+        if (!tag.data || tag.length < 2 || tag.data < m_html.data() || tag.data + tag.length > m_html.data() + m_html.size())
+            return;
+        m_refs.clear();
+        Url(e, "href", Kind::Link);
+        if (m_refs.empty())
+            return;
+        CPageAnchor anchor;
+        anchor.href = std::move(m_refs.back());
+        m_refs.clear();
+        anchor.attributesAt = static_cast<size_t>(tag.data - m_html.data()) + 2;
+        if (const GumboAttribute* id = gumbo_get_attribute(&e.attributes, "data-zandrel-page"))
+            anchor.pageId = id->value;
+        for (const char* name : {"class", "title"}) {
+            const GumboAttribute* attr = gumbo_get_attribute(&e.attributes, name);
+            CPageRef value;
+            if (attr && RawValue(*attr, &value.begin, &value.end, &value.place)) {
+                value.url = attr->value;
+                (name[0] == 'c' ? anchor.classValue : anchor.titleValue) = std::move(value);
+            }
+        }
+        std::vector<const GumboNode*> stack{node};
+        bool blank = false;
+        while (!stack.empty()) {
+            const GumboNode* n = stack.back();
+            stack.pop_back();
+            if (n->type == GUMBO_NODE_TEXT || n->type == GUMBO_NODE_WHITESPACE || n->type == GUMBO_NODE_CDATA) {
+                for (const char* c = n->v.text.text; *c; ++c) {
+                    if (IsHtmlSpace(*c)) {
+                        blank = !anchor.text.empty();
+                        continue;
+                    }
+                    if (blank)
+                        anchor.text += ' ';
+                    blank = false;
+                    anchor.text += *c;
+                }
+            }
+            if (const GumboVector* children = ChildrenOf(n)) {
+                for (unsigned i = children->length; i-- > 0;)
+                    stack.push_back(static_cast<const GumboNode*>(children->data[i]));
+            }
+        }
+        anchors->push_back(std::move(anchor));
+    }
+
     void Element(const GumboElement& e)
     {
         if (e.tag_namespace != GUMBO_NAMESPACE_HTML)
@@ -356,4 +432,9 @@ private:
 std::vector<CPageRef> CHtmlRefs::Find(std::string_view html)
 {
     return PageScanner(html).Run();
+}
+
+std::vector<CPageAnchor> CHtmlRefs::FindAnchors(std::string_view html)
+{
+    return PageScanner(html).Anchors();
 }

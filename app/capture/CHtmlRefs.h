@@ -6,10 +6,22 @@
 // reads them. Rewrite the listed references with CRefRewrite: the page is
 // never re-serialised.
 
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/capture/CPageRef.h"
+
+// One <a href> of a page with what a link between pages needs around it.
+struct CPageAnchor {
+    CPageRef href;           // kind Link
+    std::string pageId;      // its data-zandrel-page value, "" when none
+    std::string text;        // its text, blanks collapsed
+    size_t attributesAt = 0; // right after "<a": where attributes may be added
+    std::optional<CPageRef> classValue;  // the raw class and title values, when present
+    std::optional<CPageRef> titleValue;
+};
 
 class CHtmlRefs {
 public:
@@ -21,4 +33,6 @@ public:
     // and style attributes. Empty references are left out. Any text is a
     // page to the parser, so this never fails.
     static std::vector<CPageRef> Find(std::string_view html);
+    // Every <a> with a non-empty href, ordered by position.
+    static std::vector<CPageAnchor> FindAnchors(std::string_view html);
 };

@@ -95,6 +95,7 @@ constexpr RawEntry kEntries[] = {
 
     Cmd(MENU_INSERT, T::ID_INSERT_TABLE, u"Table", OP_SHELL_CORE, kAny),
     Cmd(MENU_INSERT, T::ID_INSERT_LINK, u"Link", OP_ENGINE, kAny),
+    Cmd(MENU_INSERT, T::ID_LINK_TO_PAGE, u"Link to Page...\tShift+Ctrl+K", OP_SHELL, kProject),
     Cmd(MENU_INSERT, T::ID_INSERT_IMAGE, u"Image", OP_SHELL_CORE, kAny),
 
     // The captions in their order take the identifiers in theirs: 32776 to
@@ -123,6 +124,7 @@ constexpr RawEntry kEntries[] = {
     Cmd(MENU_FORMAT, T::ID_PAGE_COLOR, u"Page Background Color...", OP_ENGINE, kAny),
 
     Cmd(MENU_TOOLS, T::ID_STATISTICS, u"Show Statistics", OP_SHELL, kAny),
+    Cmd(MENU_TOOLS, T::ID_CHECK_LINKS, u"Check Links", OP_SHELL, kProject),
     Sep(MENU_TOOLS),
     Cmd(MENU_TOOLS, T::ID_PREFERENCES, u"Zandrel Preferences", OP_SHELL_CORE, kAny),
 

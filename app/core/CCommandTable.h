@@ -142,6 +142,8 @@ public:
         ID_NEW_PAGE_FROM_WEB = 32881,  // ours: capture of a web page
         ID_IMPORT_PAGES = 32882,       // ours: saved pages into the folder
         ID_IMPORT_FOLDER = 32883,      // ours: a directory tree of them
+        ID_LINK_TO_PAGE = 32884,       // ours: a link to another page
+        ID_CHECK_LINKS = 32885,        // ours: links to pages that are gone
     };
     // Entries of the "Recent Pages" submenu: this + the entry's place in
     // the list, newest first.

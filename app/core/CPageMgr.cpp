@@ -650,6 +650,14 @@ bool CPageMgr::RenamePage(CUrlNode* item, const std::u16string& typed)
 void CPageMgr::RewriteAssetLinks(CUrlNode* item, const std::u16string& file, const std::u16string& oldAssets,
                                  const std::u16string& newAssets)
 {
+    RewritePage(item, file, [&](std::string& html) {
+        return CPageHtml::RewriteImageSources(html, CUnicodeTool::ToUtf8(CFileSys::NameOf(oldAssets)),
+                                              CUnicodeTool::ToUtf8(CFileSys::NameOf(newAssets))) != 0;
+    });
+}
+
+bool CPageMgr::RewritePage(CUrlNode* item, const std::u16string& file, const std::function<bool(std::string& html)>& edit)
+{
     // The page being shown is taken from the view, with the changes not yet
     // saved, and shown again from its file once that is written.
     std::string html;
@@ -659,28 +667,28 @@ void CPageMgr::RewriteAssetLinks(CUrlNode* item, const std::u16string& file, con
     if (fromView) {
         if (!CPageHtml::ToUtf8(bytes, codePage, &html)) {
             ShowMessage(kNoUtf8Text);
-            return;
+            return false;
         }
     } else {
         if (!ReadWholeFile(file, &bytes)) {
             ShowMessage(kNoPathText);
-            return;
+            return false;
         }
         if (!CPageHtml::FileToUtf8(bytes, &html)) {
             ShowMessage(kNoUtf8Text);
-            return;
+            return false;
         }
     }
-    if (CPageHtml::RewriteImageSources(html, CUnicodeTool::ToUtf8(CFileSys::NameOf(oldAssets)),
-                                       CUnicodeTool::ToUtf8(CFileSys::NameOf(newAssets))) == 0)
-        return;
+    if (!edit(html))
+        return false;
     if (!WritePageFile(file, html))
-        return;
+        return false;
     WriteKeywords(file, item);
     if (fromView) {
         UIPort().ShowPage(file);
         UIPort().SetPageModified(false);
     }
+    return true;
 }
 
 // ---- move, delete, flag ----

@@ -87,6 +87,12 @@ public:
     // a ".bak" and the user asked).
     bool CheckLoadedAddress(const std::u16string& loaded);
 
+    // Rewrites the page file of `item` at `file` through `edit`, which gets
+    // the page in UTF-8 and says whether it changed it. The page on show is
+    // taken from the view, unsaved changes included, and shown again from
+    // its file. False when nothing was written (a failure is shown).
+    bool RewritePage(CUrlNode* item, const std::u16string& file, const std::function<bool(std::string& html)>& edit);
+
     // The tags as the file's keywords attribute; clears the switch when
     // written or when the file system keeps no such attributes.
     static void WriteKeywords(const std::u16string& path, CUrlNode* item);

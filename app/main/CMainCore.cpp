@@ -14,6 +14,7 @@
 #include "app/core/CRegistry.h"
 #include "app/core/CTraceLog.h"
 #include "app/core/CUIPort.h"
+#include "app/main/CPageLinkMgr.h"
 #include "base/model/CZandrelProject.h"
 #include "app/tags/CTagsWindowMgr.h"
 
@@ -27,6 +28,7 @@ CMainCore::CMainCore()
                                              m_pThreads->PostDeleteRequest(file, CDeleteFileThread::DELETE_NOTE);
                                          })),
       m_pTags(std::make_unique<CTagsWindowMgr>(*m_pTree, *m_pPages, *m_pProjects)),
+      m_pLinks(std::make_unique<CPageLinkMgr>(*m_pTree, *m_pPages)),
       m_search(*m_pTree),
       m_pUpdate(std::make_shared<CUpdateCheck>())
 {
@@ -65,6 +67,7 @@ CMainCore::CMainCore()
         m_pRecentPages->OnPathChange(change);
         m_pTags->GetRecentTagged().OnPathChange(change);
     });
+    m_pTree->AddPathChangeHook([this](const CFolderTreeMgr::CPathChange& change) { m_pLinks->OnPathChange(change); });
     CKrvActions& actions = m_krv.GetActions();
     actions.newProject = [this] { m_pProjects->NewProjectCommand(); };
     actions.openProjectDialog = [this] { m_pProjects->OpenProjectCommand(); };

@@ -16,6 +16,7 @@
 
 class CFolderTreeMgr;
 class CFrontPagePath;
+class CPageLinkMgr;
 class CPageMgr;
 class CProjectMgr;
 class CRecentPages;
@@ -53,6 +54,8 @@ public:
     CRecentPages& GetRecentPages() { return *m_pRecentPages; }
     // The tags window's pages and commands.
     CTagsWindowMgr& GetTagsMgr() { return *m_pTags; }
+    // Links between pages; they follow renames, moves and deletes.
+    CPageLinkMgr& GetLinks() { return *m_pLinks; }
 
     // A command of the main menu or a context menu (the table in
     // CCommandTable) that the core carries out. False for one that the
@@ -99,6 +102,7 @@ private:
     // After what it works on, so it goes first.
     std::unique_ptr<CPageMgr> m_pPages;
     std::unique_ptr<CTagsWindowMgr> m_pTags;
+    std::unique_ptr<CPageLinkMgr> m_pLinks;
     CTitleSearch m_search;
     CPageSearch::StateHook m_searchState;
     CPageSearch::ResultsHook m_searchResults;

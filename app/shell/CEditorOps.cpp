@@ -16,7 +16,9 @@
 #include "app/core/CTraceLog.h"
 #include "app/core/CUIPort.h"
 #include "app/shell/CGtkText.h"
+#include "app/main/CPageLinkMgr.h"
 #include "app/shell/CImageDialog.h"
+#include "app/shell/CLinkDialogs.h"
 #include "app/shell/CPageCommands.h"
 #include "base/model/CUrlNode.h"
 #include "base/tools/CBaseTool.h"
@@ -54,6 +56,20 @@ constexpr char kChainScript[] = R"JS((function() {
   for (; e; e = e.parentElement)
     out.push(e.tagName + '\x01' + (typeof e.className === 'string' ? e.className : ''));
   return out.join('\x02');
+})())JS";
+
+// Ctrl+click on a link names it to the window (the identifier of the page
+// it links to, then its address); a plain click edits as before.
+constexpr char kLinkScript[] = R"JS((function() {
+  document.addEventListener('click', function(e) {
+    if (!e.ctrlKey || !e.target || !e.target.closest) return;
+    var a = e.target.closest('a[href]');
+    if (!a) return;
+    e.preventDefault();
+    e.stopPropagation();
+    window.webkit.messageHandlers.zandrelLink.postMessage(
+      (a.getAttribute('data-zandrel-page') || '') + '\x01' + a.href);
+  }, true);
 })())JS";
 
 // Enter inside one of our preformatted blocks breaks the line inside it.
@@ -339,7 +355,9 @@ CEditorOps::CEditorOps(CMainCore& core, GtkWindow* parent, WebKitWebView* view, 
     webkit_user_content_manager_register_script_message_handler(m_pContent, "zandrelTable");
     g_signal_connect(m_pContent, "script-message-received::zandrelTable", G_CALLBACK(&CEditorOps::OnTableMessage),
                      this);
-    for (const char* source : {kDropScript, kTableScript, kEnterScript}) {
+    webkit_user_content_manager_register_script_message_handler(m_pContent, "zandrelLink");
+    g_signal_connect(m_pContent, "script-message-received::zandrelLink", G_CALLBACK(&CEditorOps::OnLinkMessage), this);
+    for (const char* source : {kDropScript, kTableScript, kEnterScript, kLinkScript}) {
         WebKitUserScript* script = webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
                                                           WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END, nullptr, nullptr);
         webkit_user_content_manager_add_script(m_pContent, script);
@@ -372,6 +390,7 @@ CEditorOps::~CEditorOps()
     g_signal_handlers_disconnect_by_data(m_pTableAction, this);
     webkit_user_content_manager_unregister_script_message_handler(m_pContent, "zandrelDrop");
     webkit_user_content_manager_unregister_script_message_handler(m_pContent, "zandrelTable");
+    webkit_user_content_manager_unregister_script_message_handler(m_pContent, "zandrelLink");
     if (m_pBorderStyle)
         webkit_user_style_sheet_unref(m_pBorderStyle);
     g_object_unref(m_pPasteAction);
@@ -821,6 +840,77 @@ void CEditorOps::ShowTableBorders(bool show)
     else
         webkit_user_content_manager_remove_style_sheet(m_pContent, m_pBorderStyle);
     m_bBorders = show;
+}
+
+void CEditorOps::OnLinkMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)
+{
+    std::optional<std::string> message = MessageText(result);
+    if (!message)
+        return;
+    // Shown once the engine is done with the click: another page replaces this one.
+    struct SOpen {
+        std::shared_ptr<CEditorOps*> alive;
+        std::string message;
+    };
+    g_idle_add(+[](gpointer data) -> gboolean {
+        std::unique_ptr<SOpen> open(static_cast<SOpen*>(data));
+        if (CEditorOps* ops = *open->alive)
+            ops->OpenLinkedPage(open->message);
+        return G_SOURCE_REMOVE;
+    }, new SOpen{static_cast<CEditorOps*>(self)->m_pAlive, *message});
+}
+
+void CEditorOps::OpenLinkedPage(const std::string& message)
+{
+    std::vector<std::string> fields = Split(message, kFieldMark);
+    if (fields.size() != 2 || !m_host.isUserPage())
+        return;
+    // A web link opens outside, as the program's pages do.
+    if (CStringTool::StartsWithNoCase(fields[1], "http")) {
+        UIPort().OpenUri(U16(fields[1].c_str()));
+        return;
+    }
+    RNode* folder = nullptr;
+    CColctNode* colct = nullptr;
+    CUrlNode* page = m_core.GetLinks().FindLinkTarget(U16(fields[0].c_str()), fields[1], &folder, &colct);
+    if (!page) {
+        ShowMessage(u"The linked page is not in this project:\r\n" + U16(fields[1].c_str()));
+        return;
+    }
+    CPageMgr& pages = m_core.GetPageMgr();
+    if (folder != m_core.GetTreeMgr().GetCurrentFolder() && !pages.ShowFolder(folder))
+        return;
+    pages.ShowItem(colct, page);
+}
+
+void CEditorOps::InsertLinkToPage()
+{
+    CPageMgr& pages = m_core.GetPageMgr();
+    CUrlNode* current = pages.GetCurrentPage();
+    if (!current || !m_host.isUserPage()) {
+        ShowMessage(u"Please create or select a Page.");
+        return;
+    }
+    std::u16string selected = U16(Evaluate("window.getSelection().toString()").value_or("").c_str());
+    RNode* folder = nullptr;
+    CUrlNode* target = nullptr;
+    if (!CLinkDialogs::PickPage(m_pParent, m_core, &folder, &target))
+        return;
+    bool savedFirst = false;
+    if (!current->HasUrl()) {
+        if (pages.SavePage(current) != CPageMgr::SAVE_DONE)
+            return;
+        UIPort().SetPageModified(false);
+        UIPort().RefreshItem(current);
+        savedFirst = true;
+    }
+    std::string html = m_core.GetLinks().MakeLinkHtml(folder, target, CStringTool::TrimBlanks(selected));
+    if (html.empty())
+        return;
+    gtk_widget_grab_focus(GTK_WIDGET(m_pView));
+    InsertHtml(U16(html.c_str()));
+    if (savedFirst)
+        ShowAtPageFile();
 }
 
 void CEditorOps::OnDropMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self)

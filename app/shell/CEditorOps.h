@@ -63,6 +63,10 @@ public:
     bool GuardNavigation(WebKitPolicyDecision* decision);
     // The engine's menu on a user page: its paste is ours.
     void AdjustContextMenu(WebKitContextMenu* menu);
+    // Insert > Link to Page: the picker, then a link at the caret reading
+    // the selected text (the page's title without one). A page not yet
+    // saved is saved first.
+    void InsertLinkToPage();
 
 private:
     void Paste();
@@ -90,6 +94,9 @@ private:
     // The clipboard's bytes in `target`; none when it has none.
     std::optional<std::string> ReadClipboard(const char* target);
 
+    // Ctrl+click on a link: the page it names, shown with its folder.
+    void OpenLinkedPage(const std::string& message);
+    static void OnLinkMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
     static void OnDropMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
     static void OnPasteAction(GSimpleAction*, GVariant*, gpointer self);
     static void OnTableMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);

@@ -32,6 +32,7 @@
 #include "app/shell/CListSort.h"
 #include "app/shell/CMenuText.h"
 #include "app/shell/CPageCommands.h"
+#include "app/shell/CLinkDialogs.h"
 #include "app/shell/CTagBar.h"
 #include "app/shell/CTaskPane.h"
 #include "app/shell/CToolDialogs.h"
@@ -326,7 +327,12 @@ void CMainWindow::BuildWidgets()
     gtk_stack_add_named(GTK_STACK(m_pViews), GTK_WIDGET(m_pOwnView), "own");
     gtk_stack_add_named(GTK_STACK(m_pViews), GTK_WIDGET(m_pPage), "page");
     gtk_box_pack_start(GTK_BOX(pageBox), m_pViews, TRUE, TRUE, 0);
-    gtk_box_pack_end(GTK_BOX(pageBox), m_pTagBar->GetWidget(), FALSE, FALSE, 0);
+    // "Linked from" shares the strip with the tags.
+    m_pLinkedFrom = std::make_unique<CLinkedFromBar>(m_core);
+    GtkWidget* strip = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_box_pack_start(GTK_BOX(strip), m_pTagBar->GetWidget(), TRUE, TRUE, 0);
+    gtk_box_pack_end(GTK_BOX(strip), m_pLinkedFrom->GetWidget(), FALSE, FALSE, 0);
+    gtk_box_pack_end(GTK_BOX(pageBox), strip, FALSE, FALSE, 0);
     // The formatting toolbar sits above the page view.
     m_pFormatBar = std::make_unique<CFormatBar>(m_pPage, GTK_STACK(m_pViews), *m_pPageCommands,
                                                 [this](int id) { OnCommand(id); });
@@ -563,6 +569,12 @@ void CMainWindow::OnCommand(int id)
         return;
     case CCommandTable::ID_STATISTICS:
         ShowStatistics();
+        return;
+    case CCommandTable::ID_LINK_TO_PAGE:
+        m_pEditorOps->InsertLinkToPage();
+        return;
+    case CCommandTable::ID_CHECK_LINKS:
+        CLinkDialogs::CheckLinks(GetWindow(), m_core);
         return;
     case CCommandTable::ID_ABOUT:
         RunAboutDialog(GetWindow());
@@ -995,6 +1007,7 @@ void CMainWindow::SetProjectState(bool open)
     // The results and the tags point into the project.
     m_pTaskSearch->Clear();
     m_pTagBar->ShowTags(nullptr);
+    m_pLinkedFrom->Update();
     if (open) {
         // The start page belongs to the state without a project.
         if (m_viewKind == VIEW_START)
@@ -1255,6 +1268,7 @@ void CMainWindow::ShowBlankText()
 void CMainWindow::ClearPageView()
 {
     m_pTagBar->ShowTags(nullptr);
+    m_pLinkedFrom->Update();
     if (m_bProjectOpen)
         ShowFolderPage();
     else
@@ -1310,6 +1324,7 @@ void CMainWindow::ShowPage(const std::u16string& file)
     LoadFile(file, true);
     m_viewKind = VIEW_PAGE;
     m_pTagBar->ShowTags(m_core.GetPageMgr().GetCurrentPage());
+    m_pLinkedFrom->Update();
     RememberShownPage();
     UpdateWindowTitle();
 }
@@ -1328,6 +1343,7 @@ void CMainWindow::ShowEmptyPage()
     m_bPageShown = true;
     SetPageModified(false);
     m_pTagBar->ShowTags(m_core.GetPageMgr().GetCurrentPage());
+    m_pLinkedFrom->Update();
     RememberShownPage();
     UpdateWindowTitle();
 }

@@ -24,6 +24,7 @@ class CFormatBar;
 class CMainCore;
 class CPageCommands;
 class CShutdownWait;
+class CLinkedFromBar;
 class CTagBar;
 class CTaskPane;
 class CTreeDrag;
@@ -178,6 +179,7 @@ private:
     std::unique_ptr<CFlagColumn> m_pFlagColumn;
     std::unique_ptr<CListSort> m_pListSort;
     std::unique_ptr<CTagBar> m_pTagBar;
+    std::unique_ptr<CLinkedFromBar> m_pLinkedFrom;
     std::unique_ptr<CFormatBar> m_pFormatBar;
     GtkWidget* m_panes[CPaneLayout::kPaneCount] = {};
     std::vector<std::unique_ptr<SCommand>> m_commands;
