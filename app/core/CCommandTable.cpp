@@ -54,6 +54,7 @@ constexpr RawEntry kEntries[] = {
     Cmd(MENU_FILE, T::ID_CLOSE_PROJECT, u"Close Project\tShift + Ctrl + W", OP_CORE, kAny),
     Sep(MENU_FILE),
     Cmd(MENU_FILE, T::ID_SAVE_PAGE, u"Save Page", OP_CORE, kProject),
+    Cmd(MENU_FILE, T::ID_PAGE_HISTORY, u"Page History...", OP_SHELL, kProject),
     Sep(MENU_FILE),
     Cmd(MENU_FILE, T::ID_PRINT_PREVIEW, u"Print Preview", OP_ENGINE, kAny),
     Cmd(MENU_FILE, T::ID_PRINT, u"Print\tCtrl+P", OP_ENGINE, kAny),

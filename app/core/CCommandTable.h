@@ -144,6 +144,7 @@ public:
         ID_IMPORT_FOLDER = 32883,      // ours: a directory tree of them
         ID_LINK_TO_PAGE = 32884,       // ours: a link to another page
         ID_CHECK_LINKS = 32885,        // ours: links to pages that are gone
+        ID_PAGE_HISTORY = 32886,       // ours: earlier versions of the page
     };
     // Entries of the "Recent Pages" submenu: this + the entry's place in
     // the list, newest first.

@@ -16,6 +16,7 @@
 #include "app/core/CPageTitle.h"
 #include "app/core/CRecentPages.h"
 #include "app/core/CSafeSave.h"
+#include "app/core/CTraceLog.h"
 #include "app/core/CUIPort.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
@@ -461,7 +462,10 @@ int CPageMgr::SavePage(CUrlNode* item)
     bool existed = CFileSys::Exists(file);
     // Saving the same bytes again changes nothing worth a time.
     std::string before;
-    bool changed = first || !existed || !ReadWholeFile(file, &before) || before != bytes;
+    bool readBefore = !first && existed && ReadWholeFile(file, &before);
+    bool changed = first || !existed || !readBefore || before != bytes;
+    if (changed && readBefore)
+        KeepVersion(item, file, before);
     if (!WritePageFile(file, bytes))
         return SAVE_FAILED;
     WriteKeywords(file, item);
@@ -851,6 +855,8 @@ bool CPageMgr::MovePage(CUrlNode* item, RNode* target)
         RewriteAssetLinks(item, newFile, oldAssets, newAssets);
     if (hasFile)
         m_tree.NotifyPathChange({oldPath, m_tree.GetPageRelativePath(target, item), item});
+    if (hasFile && !CPageHistory::Move(oldFile, newFile, item->GetUUID()))
+        CTraceLog::Write("The history of %s stayed in its old folder", CUnicodeTool::ToUtf8(newFile).c_str());
     UIPort().ShowTree(m_tree.GetRoot(), m_tree.GetCurrentFolder());
     if (wasCurrent) {
         ForgetCurrent();
@@ -940,6 +946,94 @@ bool CPageMgr::SetFlag(CUrlNode* item, int flag)
         item->GetNodeStat()->SetFlag(oldFlag);
     UIPort().RefreshItem(item);
     return saved;
+}
+
+// ---- history ----
+
+void CPageMgr::KeepVersion(CUrlNode* item, const std::u16string& file, const std::string& bytes)
+{
+    // Pages of older collections may have no identifier yet; the save
+    // writes the collection with the one given now.
+    if (!CPageHistory::IsUuid(item->GetUUID())) {
+        bool current = m_pPage == item;
+        CBaseNode::AssignUUID(item);
+        if (current)
+            m_pageUUID = item->GetUUID();
+    }
+    if (!CPageHistory::Keep(file, item->GetUUID(), bytes))
+        CTraceLog::Write("Could not keep the earlier version of %s", CUnicodeTool::ToUtf8(file).c_str());
+}
+
+std::vector<CPageHistory::CVersion> CPageMgr::ListVersions(std::u16string* pageFile)
+{
+    RNode* folder = nullptr;
+    CUrlNode* page = GetCurrentPage();
+    std::u16string file;
+    if (page && page->HasUrl() && FindColct(page, &folder) && m_tree.IsPageInside(folder, page, false))
+        file = m_tree.GetPageFilePath(folder, page);
+    if (pageFile)
+        *pageFile = file;
+    return file.empty() ? std::vector<CPageHistory::CVersion>() : CPageHistory::List(file, page->GetUUID());
+}
+
+bool CPageMgr::RestoreVersion(const std::u16string& version)
+{
+    std::u16string file;
+    ListVersions(&file);
+    CUrlNode* page = GetCurrentPage();
+    RNode* folder = nullptr;
+    CColctNode* colct = file.empty() ? nullptr : FindColct(page, &folder);
+    // Edits not yet saved become a version of their own.
+    if (!colct || !SaveIfModified(page))
+        return false;
+    std::string bytes;
+    if (!CPageHistory::Read(file, page->GetUUID(), version, &bytes)) {
+        ShowMessage(u"This version of the page can not be read:\r\n" + version);
+        return false;
+    }
+    std::string current;
+    bool hasCurrent = ReadWholeFile(file, &current);
+    if (hasCurrent && current == bytes)
+        return true;
+    if (hasCurrent && !CPageHistory::Keep(file, page->GetUUID(), current)) {
+        ShowMessage(u"The page as it is now could not be kept in its history, so the version was not restored.");
+        return false;
+    }
+    if (!WritePageFile(file, bytes))
+        return false;
+    WriteKeywords(file, page);
+    page->GetNodeStat()->SetStatTime(0, static_cast<long>(std::time(nullptr)), 0, CNodeStat::STAT_MODIFIED);
+    if (!m_tree.SaveColct(colct))
+        colct->SetHasNewData(true);
+    UIPort().RefreshItem(page);
+    UIPort().ShowPage(file);
+    UIPort().SetPageModified(false);
+    return true;
+}
+
+bool CPageMgr::EmptyHistory()
+{
+    std::u16string file;
+    ListVersions(&file);
+    if (file.empty() || Ask(u"Delete every earlier version of this page?", IDNO) != IDYES)
+        return false;
+    return CPageHistory::Empty(file, GetCurrentPage()->GetUUID());
+}
+
+bool CPageMgr::EmptyDeletedHistory()
+{
+    RNode* folder = m_tree.GetCurrentFolder();
+    // Without its collection every history there would look orphaned.
+    CColctNode* colct = folder ? m_tree.LoadColct(folder, true) : nullptr;
+    std::u16string directory = colct ? m_tree.GetFolderDirectory(folder) : std::u16string();
+    if (directory.empty() ||
+        Ask(u"Delete the earlier versions of the pages deleted from this folder?", IDNO) != IDYES)
+        return false;
+    std::vector<std::u16string> uuids;
+    for (RNode* r = colct->GetFirstRNode(); r; r = r->GetNext())
+        uuids.push_back(r->GetData()->GetUUID());
+    CPageHistory::EmptyDeleted(directory, uuids);
+    return true;
 }
 
 // ---- address mismatch ----

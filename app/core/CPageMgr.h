@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/CPageHistory.h"
+
 class CColctNode;
 class CFolderTreeMgr;
 class CRecentPages;
@@ -82,6 +84,19 @@ public:
     // Writes the collection only when the flag changes.
     bool SetFlag(CUrlNode* item, int flag);
 
+    // Page history of the page on show. Its versions, newest first, and
+    // its file in `pageFile` ("" when no saved page is shown).
+    std::vector<CPageHistory::CVersion> ListVersions(std::u16string* pageFile = nullptr);
+    // Puts `version` (one of ListVersions) back as the page, after the
+    // unsaved edits were saved and the file as it is now was kept as a
+    // version, so the restore can be undone; then shows it again. False
+    // when nothing was restored (the user was told why, or refused).
+    bool RestoreVersion(const std::u16string& version);
+    // After asking: deletes the versions of the page on show, or those of
+    // the pages deleted from the current folder. True when done.
+    bool EmptyHistory();
+    bool EmptyDeletedHistory();
+
     // The page view finished loading `loaded` while it should show the
     // current page's file; false when they differ (the file was copied to
     // a ".bak" and the user asked).
@@ -116,6 +131,9 @@ private:
 
     // The page file written through the "~" copy; false after the message.
     [[nodiscard]] static bool WritePageFile(const std::u16string& path, const std::string& bytes);
+    // Keeps the page file's bytes as they were before a write; a failure
+    // only goes to the trace log.
+    void KeepVersion(CUrlNode* item, const std::u16string& file, const std::string& bytes);
     // Page path in the tag store, for each tag of the item; false when the
     // tags or the tree could not be written (shown; written at the close).
     bool AddTagPaths(CUrlNode* item, RNode* folder);

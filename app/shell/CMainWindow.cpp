@@ -23,6 +23,7 @@
 #include "app/core/CTiming.h"
 #include "app/shell/CEditorOps.h"
 #include "app/shell/CExportDialog.h"
+#include "app/shell/CHistoryDialog.h"
 #include "app/shell/CFlagColumn.h"
 #include "app/shell/CFolderChooser.h"
 #include "app/shell/CFormatBar.h"
@@ -468,7 +469,10 @@ GtkWidget* CMainWindow::BuildMenu(int menu)
             gtk_menu_shell_append(GTK_MENU_SHELL(shell), item);
             continue;
         }
-        gtk_menu_shell_append(GTK_MENU_SHELL(shell), MakeMenuItem(entry->caption, entry->id, entry->enabled));
+        GtkWidget* item = MakeMenuItem(entry->caption, entry->id, entry->enabled);
+        if (entry->id == CCommandTable::ID_PAGE_HISTORY)
+            CHistoryDialog::FollowPage(shell, item, m_core);
+        gtk_menu_shell_append(GTK_MENU_SHELL(shell), item);
     }
     return shell;
 }
@@ -581,6 +585,9 @@ void CMainWindow::OnCommand(int id)
         return;
     case CCommandTable::ID_EXPORT:
         CExportDialog::Run(GetWindow(), m_core, m_pPage, m_viewKind == VIEW_PAGE && m_bPageShown);
+        return;
+    case CCommandTable::ID_PAGE_HISTORY:
+        CHistoryDialog::Run(GetWindow(), m_core, m_pPage);
         return;
     case CCommandTable::ID_IMPORT_PAGES:
     case CCommandTable::ID_IMPORT_FOLDER: {
