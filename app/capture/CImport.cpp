@@ -214,6 +214,8 @@ struct Planner {
             std::error_code error;
             if (fs::is_directory(path, error)) {
                 directories.push_back(path);
+            } else if (CFolderTreeMgr::IsConflictCopy(CFileSys::FromNative(path.filename().string()))) {
+                Skip(path, u"a conflict copy made by a sync tool");
             } else if (!IsPageFile(path) || !fs::is_regular_file(path, error)) {
                 Skip(path, u"not a saved web page");
             } else {

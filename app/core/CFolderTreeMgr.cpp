@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
 #include "base/model/CUrlNode.h"
+#include "base/model/CUrlProp.h"
 #include "base/model/RNTool.h"
 #include "base/tools/CStringTool.h"
 #include "base/xml/CReadBkmarkXML.h"
@@ -174,7 +176,8 @@ bool ListPageFiles(const std::u16string& directory, std::vector<CFileSys::Entry>
     for (CFileSys::Entry& entry : entries) {
         const char16_t* name = entry.name.c_str();
         if (entry.directory || CStringTool::EqualNoCase(name, u"Desktop.ini") ||
-            CStringTool::EqualNoCase(name, u"Thumbs.db") || !PageExtension(entry.name))
+            CStringTool::EqualNoCase(name, u"Thumbs.db") || !PageExtension(entry.name) ||
+            CFolderTreeMgr::IsConflictCopy(entry.name))
             continue;
         pages->push_back(std::move(entry));
     }
@@ -254,6 +257,10 @@ CFolderTreeMgr::~CFolderTreeMgr()
 {
     // Closing writes files; a manager dropped without CloseTree only frees.
     ReleaseTree(m_pRoot);
+    for (CUrlNode* item : m_dropped)
+        CBaseNode::Delete(item);
+    for (RNode* folder : m_droppedFolders)
+        ReleaseTree(folder);
 }
 
 // ---- paths ----
@@ -465,6 +472,7 @@ bool CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
         ~Holder() { RNTool::DeleteTree(root); }
     } read;
     int version = 0;
+    CFileStamp stamp = path.empty() ? CFileStamp() : CFileStamp::Take(path);
     CSafeSave::tagLOAD loaded = CSafeSave::LOAD_MISSING;
     if (!path.empty()) {
         loaded = CSafeSave::Load(path, [&](const std::u16string& file) {
@@ -501,6 +509,7 @@ bool CFolderTreeMgr::LoadFolderTree(const std::u16string& projectName)
         }
         m_pRoot = m_pCurrent = read.root;
         read.root = nullptr;
+        RememberTree(stamp);
         ReportUnusableFolders();
     }
     const CUserFolder& user = CAppSettings::Get()->GetUserFolder();
@@ -531,6 +540,9 @@ bool CFolderTreeMgr::SaveFolderTree()
     if (!m_pRoot)
         return false;
     std::u16string path = GetFolderTreeFilePath();
+    // Folders another program added or removed since are not written over.
+    if (!path.empty() && MergeTreeFile())
+        UIPort().ShowTree(m_pRoot, m_pCurrent);
     CWriteFolderTreeOPML writer;
     writer.SetTreeRoot(m_pRoot);
     int error = ENOENT;
@@ -540,6 +552,7 @@ bool CFolderTreeMgr::SaveFolderTree()
         return false;
     }
     m_bDirty = false;
+    RememberTree(CFileStamp::Take(path));
     NotifyWritten();
     return true;
 }
@@ -633,6 +646,11 @@ bool CFolderTreeMgr::CloseTree()
     ReleaseTree(m_pRoot);
     m_pRoot = m_pCurrent = nullptr;
     m_bDirty = false;
+    m_colctSync.clear();
+    m_treeStamp = CFileStamp();
+    for (RNode* folder : m_droppedFolders)
+        ReleaseTree(folder);
+    m_droppedFolders.clear();
     m_recent.Release();
     m_tags.Release();
     return written;
@@ -991,6 +1009,8 @@ CColctNode* CFolderTreeMgr::ReadColctFile(const std::u16string& path, bool showE
 {
     CColctNode* colct = nullptr;
     std::u16string failure;
+    // Taken first: a write in between then shows as a change.
+    CFileStamp stamp = CFileStamp::Take(path);
     CSafeSave::tagLOAD loaded = CSafeSave::Load(path, [&](const std::u16string& file) {
         CReadBkmarkXML reader;
         CColctNode* found = reader.LoadFile(file.c_str()) ? reader.DetachColctNode() : nullptr;
@@ -1032,6 +1052,7 @@ CColctNode* CFolderTreeMgr::ReadColctFile(const std::u16string& path, bool showE
             break;
         }
     }
+    RememberColct(path, colct, stamp);
     return colct;
 }
 
@@ -1073,6 +1094,7 @@ CColctNode* CFolderTreeMgr::CreateColct(RNode* folder)
         CColctNode::DeleteAll(colct);
         return nullptr;
     }
+    RememberColct(path, colct, CFileStamp::Take(path));
     return colct;
 }
 
@@ -1254,6 +1276,13 @@ bool CFolderTreeMgr::SaveColct(CColctNode* colct, const std::u16string& path, bo
         }
         return false;
     }
+    // What another program wrote since we read the file is not written over.
+    bool local = false;  // ours is written below either way
+    if (MergeColctFile(colct, path, &local)) {
+        CFolderNode* host = colct->GetHostFolderNode();
+        if (host && host->GetRNode() == m_pCurrent)
+            UIPort().ShowCollection(colct);
+    }
     CSafeSave save(path);
     if (!save.Backup()) {
         ReportFailure(Format(u"Can not rename file name\r\n%s", path));
@@ -1270,6 +1299,7 @@ bool CFolderTreeMgr::SaveColct(CColctNode* colct, const std::u16string& path, bo
     }
     if (colct->GetHostFolderNode())
         colct->SetHasNewData(false);
+    RememberColct(path, colct, CFileStamp::Take(path));
     NotifyWritten();
     return true;
 }
@@ -1301,4 +1331,365 @@ void CFolderTreeMgr::RememberShownItem(CColctNode* colct, CUrlNode* item)
     if (!host || !host->GetRNode())
         return;
     m_recent.RememberItem(host, GetRelativePath(host->GetRNode()), item);
+}
+
+// ---- files changed by other programs ----
+
+namespace {
+
+CUrlNode* ItemOf(RNode* r)
+{
+    return r && r->GetType() == NT_URL ? static_cast<CUrlNode*>(r->GetData()) : nullptr;
+}
+
+std::u16string Text(const char16_t* text)
+{
+    return text ? text : u"";
+}
+
+// Items are known by their UUID; items of old files without one by their
+// address and title.
+std::u16string ItemKey(const CUrlNode* item)
+{
+    std::u16string uuid = Text(item->GetUUID());
+    return uuid.empty() ? u"\x1F" + Text(item->GetUrl()) + u"\x1F" + Text(item->GetName()) : uuid;
+}
+
+long ModifiedOf(const CUrlNode* item)
+{
+    long modified = 0;
+    item->GetNodeStat()->GetStatTime(nullptr, &modified, nullptr);
+    return modified;
+}
+
+// The fields an edit changes. The visited time is left out: showing a page
+// is no edit.
+std::u16string ItemPrint(const CUrlNode* item)
+{
+    std::u16string print = Text(item->GetName()) + u'\x1F' + Text(item->GetUrl()) + u'\x1F' +
+                           Text(item->GetDescription()) + u'\x1F' +
+                           CFileSys::FromNative(std::to_string(ModifiedOf(item)) + ' ' +
+                                                std::to_string(item->GetNodeStat()->GetFlag()) + ' ' +
+                                                std::to_string(int(item->GetItemType())));
+    CUrlProp* prop = item->PeekUrlProp();
+    for (RBstrItem* t = prop ? prop->GetTagsHead() : nullptr; t; t = t->GetNext())
+        print += u'\x1F' + Text(t->GetData());
+    return print;
+}
+
+void TakeItem(CUrlNode* mine, CUrlNode* theirs)
+{
+    mine->SetName(theirs->GetName());
+    mine->SetUrl(theirs->GetUrl());
+    mine->SetDescription(theirs->GetDescription());
+    mine->SetItemType(theirs->GetItemType());
+    long added = 0;
+    long modified = 0;
+    long visited = 0;
+    theirs->GetNodeStat()->GetStatTime(&added, &modified, &visited);
+    mine->GetNodeStat()->SetStatTime(added, modified, visited,
+                                     CNodeStat::STAT_ADDED | CNodeStat::STAT_MODIFIED | CNodeStat::STAT_VISITED);
+    mine->GetNodeStat()->SetFlag(theirs->GetNodeStat()->GetFlag());
+    CUrlProp* from = theirs->PeekUrlProp();
+    CUrlProp* to = from || mine->PeekUrlProp() ? mine->GetUrlProp() : nullptr;
+    if (to) {
+        CUrlProp::DeleteTagsList(to->DetachTagsHead());
+        to->SetTagsList(from ? from->DetachTagsHead() : nullptr);
+    }
+}
+
+}  // namespace
+
+bool CFolderTreeMgr::IsConflictCopy(std::u16string_view name)
+{
+    std::u16string lower(name);
+    for (char16_t& c : lower) {
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+    }
+    // Syncthing, and Dropbox and Nextcloud.
+    return lower.find(u".sync-conflict-") != std::u16string::npos ||
+           lower.find(u" (conflicted copy ") != std::u16string::npos;
+}
+
+void CFolderTreeMgr::RememberColct(const std::u16string& path, CColctNode* colct, const CFileStamp& stamp)
+{
+    if (!colct || !stamp.IsKnown()) {
+        m_colctSync.erase(path);
+        return;
+    }
+    CColctSync& sync = m_colctSync[path];
+    sync.stamp = stamp;
+    sync.items.clear();
+    for (RNode* r = colct->GetFirstRNode(); r; r = r->GetNext()) {
+        if (CUrlNode* item = ItemOf(r))
+            sync.items[ItemKey(item)] = ItemPrint(item);
+    }
+}
+
+void CFolderTreeMgr::IndexTags(RNode* folder, CUrlNode* item, bool add)
+{
+    if (!folder || item->GetItemType() != ITEM_NOTE || !item->HasUrl() || !CFileSys::IsPlainName(item->GetUrl()))
+        return;
+    std::u16string path = GetPageRelativePath(folder, item);
+    CUrlProp* prop = item->PeekUrlProp();
+    if (!add) {
+        m_tags.RemovePath(path);
+        return;
+    }
+    for (RBstrItem* t = prop ? prop->GetTagsHead() : nullptr; t; t = t->GetNext())
+        m_tags.AddTag(t->GetData(), path);
+}
+
+bool CFolderTreeMgr::MergeItems(CColctNode* colct, CColctNode* disk, const CColctSync& base, bool* local)
+{
+    RNode* root = colct->GetLocRNodeRoot();
+    RNode* theirRoot = disk->GetLocRNodeRoot();
+    if (!root || !theirRoot)
+        return false;
+    CFolderNode* host = colct->GetHostFolderNode();
+    RNode* folder = host ? host->GetRNode() : nullptr;
+    std::map<std::u16string, RNode*> mine;
+    for (RNode* r = root->GetChild(); r; r = r->GetNext()) {
+        if (CUrlNode* item = ItemOf(r))
+            mine.emplace(ItemKey(item), r);
+    }
+    bool changed = false;
+    std::set<std::u16string> theirKeys;
+    for (RNode* t = theirRoot->GetChild(); t;) {
+        RNode* next = t->GetNext();
+        CUrlNode* theirs = ItemOf(t);
+        if (!theirs) {
+            t = next;
+            continue;
+        }
+        std::u16string key = ItemKey(theirs);
+        theirKeys.insert(key);
+        auto known = base.items.find(key);
+        auto ours = mine.find(key);
+        if (ours == mine.end()) {
+            if (known != base.items.end()) {
+                *local = true;  // deleted here: it stays deleted
+            } else {
+                RNTool::RemoveOneChild(theirRoot, t);
+                RNTool::InsertAsChild(root, t);
+                IndexTags(folder, theirs, true);
+                changed = true;
+            }
+        } else {
+            CUrlNode* item = ItemOf(ours->second);
+            std::u16string minePrint = ItemPrint(item);
+            std::u16string theirPrint = ItemPrint(theirs);
+            if (minePrint != theirPrint) {
+                bool mineEdited = known == base.items.end() || known->second != minePrint;
+                bool theirsEdited = known == base.items.end() || known->second != theirPrint;
+                if (theirsEdited && (!mineEdited || ModifiedOf(theirs) > ModifiedOf(item))) {
+                    IndexTags(folder, item, false);
+                    TakeItem(item, theirs);
+                    IndexTags(folder, item, true);
+                    changed = true;
+                } else {
+                    *local = true;
+                }
+            }
+        }
+        t = next;
+    }
+    for (const auto& [key, record] : mine) {
+        if (theirKeys.count(key))
+            continue;
+        CUrlNode* item = ItemOf(record);
+        auto known = base.items.find(key);
+        // Deleted there and not edited here since: the deletion stays.
+        if (known != base.items.end() && known->second == ItemPrint(item) && item != m_pPageOnShow) {
+            IndexTags(folder, item, false);
+            RNTool::RemoveOneChild(root, record);
+            RNode::Delete(record);
+            item->SetRNode(nullptr);
+            m_dropped.push_back(item);
+            changed = true;
+        } else {
+            *local = true;
+        }
+    }
+    return changed;
+}
+
+bool CFolderTreeMgr::MergeColctFile(CColctNode* colct, const std::u16string& path, bool* local)
+{
+    auto sync = m_colctSync.find(path);
+    if (sync == m_colctSync.end())
+        return false;
+    CFileStamp now;
+    CFileStamp::tagSTATE state = sync->second.stamp.Compare(path, nullptr, &now);
+    // A file deleted there is written again by the next save.
+    if (state != CFileStamp::CHANGED) {
+        if (state == CFileStamp::SAME)
+            sync->second.stamp = now;
+        return false;
+    }
+    CReadBkmarkXML reader;
+    CColctNode* disk = reader.LoadFile(path.c_str()) ? reader.DetachColctNode() : nullptr;
+    if (!disk || !disk->GetLocRNodeRoot()) {
+        // Perhaps half synced; told once, and ours is what gets written.
+        CColctNode::DeleteAll(disk);
+        ShowMessage(Format(u"Can not parse XML file:\r\n%s", path));
+        sync->second.stamp = now;
+        return false;
+    }
+    // The file as read is what both sides agree on from now; taken before
+    // the merge moves its new items over.
+    CColctSync base = std::move(sync->second);
+    RememberColct(path, disk, now);
+    bool changed = MergeItems(colct, disk, base, local);
+    CColctNode::DeleteAll(disk);
+    if (changed)
+        colct->SetHasNewData(true);
+    return changed;
+}
+
+bool CFolderTreeMgr::SyncColct(RNode* folder)
+{
+    CFolderNode* data = FolderOf(folder);
+    CColctNode* colct = data ? data->GetColctNode() : nullptr;
+    std::u16string path = colct ? GetColctFile(folder) : std::u16string();
+    if (path.empty())
+        return false;
+    bool local = false;
+    bool changed = MergeColctFile(colct, path, &local);
+    if (local)
+        static_cast<void>(SaveColct(colct, path, false));
+    if (m_tags.IsDirty())
+        static_cast<void>(SaveTags());
+    return changed;
+}
+
+namespace {
+
+// Every folder of the tree by its path below the root ("" for the root,
+// "A/B/" below), parents before their children.
+std::map<std::u16string, RNode*> FolderPaths(RNode* root)
+{
+    std::map<std::u16string, RNode*> paths;
+    std::vector<std::pair<RNode*, std::u16string>> pending;
+    if (root)
+        pending.push_back({root, u""});
+    while (!pending.empty()) {
+        auto [node, path] = pending.back();
+        pending.pop_back();
+        paths.emplace(path, node);
+        for (RNode* child = node->GetChild(); child; child = child->GetNext()) {
+            if (child->GetType() == NT_FOLDER)
+                pending.push_back({child, path + NameOf(child) + u"/"});
+        }
+    }
+    return paths;
+}
+
+}  // namespace
+
+void CFolderTreeMgr::RememberTree(const CFileStamp& stamp)
+{
+    m_treeStamp = stamp;
+    m_treeBase.clear();
+    for (const auto& [path, node] : FolderPaths(m_pRoot))
+        m_treeBase.push_back(path);
+}
+
+bool CFolderTreeMgr::MergeTreeFile()
+{
+    std::u16string path = GetFolderTreeFilePath();
+    CFileStamp now;
+    CFileStamp::tagSTATE state = m_treeStamp.Compare(path, nullptr, &now);
+    if (state != CFileStamp::CHANGED) {
+        if (state == CFileStamp::SAME)
+            m_treeStamp = now;
+        return false;
+    }
+    CReadFolderTreeOPML reader;
+    RNode* read = reader.LoadFile(path.c_str()) ? reader.DetachTreeRoot() : nullptr;
+    RNode* top = read ? read->GetChild() : nullptr;
+    if (!top || top->GetNext() || top->GetType() != NT_FOLDER || reader.GetOpmlVersion() > 1) {
+        RNTool::DeleteTree(read);
+        ShowMessage(kTreeUnreadableText + path);
+        m_treeStamp = now;
+        return false;
+    }
+    std::map<std::u16string, RNode*> theirs = FolderPaths(top);
+    std::map<std::u16string, RNode*> ours = FolderPaths(m_pRoot);
+    std::set<std::u16string> base(m_treeBase.begin(), m_treeBase.end());
+    // Folders made here since: a folder removed there that holds one stays.
+    std::set<RNode*> madeHere;
+    for (const auto& [folderPath, node] : ours) {
+        if (!base.count(folderPath))
+            madeHere.insert(node);
+    }
+    bool changed = false;
+    for (const auto& [folderPath, node] : theirs) {
+        CFolderNode* their = FolderOf(node);
+        auto mine = ours.find(folderPath);
+        if (mine != ours.end()) {
+            // Its collection or tags were made there.
+            CFolderNode* data = FolderOf(mine->second);
+            if (their->HasPage() && !data->HasPage()) {
+                data->SetHasPage(true);
+                changed = true;
+            }
+            if (their->HasTag() && !data->HasTag()) {
+                data->SetHasTag(true);
+                changed = true;
+            }
+            continue;
+        }
+        size_t cut = folderPath.rfind(u'/', folderPath.size() - 2);
+        auto parent = ours.find(cut == std::u16string::npos ? u"" : folderPath.substr(0, cut + 1));
+        if (base.count(folderPath) || parent == ours.end())
+            continue;  // removed here, or under a folder removed here
+        CFolderNode* data = CFolderNode::New();
+        RNode* record = data ? RNode::New2(data, NT_FOLDER) : nullptr;
+        if (!record) {
+            CBaseNode::Delete(data);
+            continue;
+        }
+        data->SetName(their->GetName());
+        if (their->GetUUID() && *their->GetUUID())
+            data->SetUUID(their->GetUUID());
+        data->SetHasPage(their->HasPage());
+        data->SetHasTag(their->HasTag());
+        RNTool::InsertAsChild(parent->second, record);
+        ours.emplace(folderPath, record);
+        changed = true;
+    }
+    std::vector<RNode*> removed;
+    for (const auto& [folderPath, node] : ours) {
+        if (folderPath.empty() || theirs.count(folderPath) || !base.count(folderPath) || IsInside(m_pCurrent, node))
+            continue;
+        bool inRemoved = std::any_of(removed.begin(), removed.end(), [&](RNode* r) { return IsInside(node, r); });
+        std::vector<RNode*> below = FoldersOf(node);
+        bool keep = std::any_of(below.begin(), below.end(), [&](RNode* f) {
+            CColctNode* colct = FolderOf(f)->GetColctNode();
+            return madeHere.count(f) || (colct && colct->HasNewData());
+        });
+        if (!inRemoved && !keep)
+            removed.push_back(node);
+    }
+    for (RNode* node : removed) {
+        RNTool::RemoveOneChild(node->GetParent(), node);
+        m_droppedFolders.push_back(node);
+        changed = true;
+    }
+    RNTool::DeleteTree(read);
+    m_treeStamp = now;
+    m_treeBase.clear();
+    for (const auto& [folderPath, node] : theirs)
+        m_treeBase.push_back(folderPath);
+    return changed;
+}
+
+bool CFolderTreeMgr::SyncFolderTree()
+{
+    if (!m_pRoot || !MergeTreeFile())
+        return false;
+    UIPort().ShowTree(m_pRoot, m_pCurrent);
+    return true;
 }

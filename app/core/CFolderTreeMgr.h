@@ -4,9 +4,12 @@
 // folder, each may hold a collection of pages in its ".zandrel" folder.
 
 #include <functional>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/core/CFileStamp.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CProjectTags.h"
 #include "app/core/CRecentColcts.h"
@@ -171,6 +174,25 @@ public:
     // Writes a folder's collection to its own file.
     [[nodiscard]] bool SaveColct(CColctNode* colct);
 
+    // Files changed by other programs. Every collection file is stamped
+    // when read or written; before it is written over, and on SyncColct,
+    // a file another program changed is read again and merged: items added
+    // on either side stay, deletions stay, and of two edits to one item the
+    // newer (by its modified time) wins. Items are matched by UUID.
+    // True when the folder's loaded collection took something from its
+    // file; it is written when it holds changes the file lacks.
+    bool SyncColct(RNode* folder);
+    // The same for the folder tree file, by folder path: folders added on
+    // either side stay; a folder removed there goes here unless it holds
+    // the current folder or unsaved changes. True when the tree changed
+    // (and was shown again).
+    bool SyncFolderTree();
+    // The page on show is never dropped by a merge: its edits would go too.
+    void SetPageOnShow(const CUrlNode* item) { m_pPageOnShow = item; }
+    // A file a sync tool made beside one whose versions clashed
+    // ("x.sync-conflict-...", "x (conflicted copy ...)"); never a page.
+    static bool IsConflictCopy(std::u16string_view name);
+
     // The item to show when `folder` is selected, or null.
     CUrlNode* ChooseItemToShow(RNode* folder);
     // The user showed `item` of `colct`.
@@ -199,6 +221,22 @@ private:
     // A failed save, shown unless an open operation told of one already.
     void ReportFailure(const std::u16string& text);
     bool IsQuiet() const { return m_nOperations > 0 && m_bReported; }
+    // What a collection file held when we last read or wrote it: its stamp
+    // and, per item key, the item's fields.
+    struct CColctSync {
+        CFileStamp stamp;
+        std::map<std::u16string, std::u16string> items;
+    };
+    void RememberColct(const std::u16string& path, CColctNode* colct, const CFileStamp& stamp);
+    // Reads the file again when another program changed it and merges it
+    // into `colct`; true when `colct` changed. `local` is set when `colct`
+    // holds changes the file lacks.
+    bool MergeColctFile(CColctNode* colct, const std::u16string& path, bool* local);
+    bool MergeItems(CColctNode* colct, CColctNode* disk, const CColctSync& base, bool* local);
+    bool MergeTreeFile();
+    void RememberTree(const CFileStamp& stamp);
+    // The item's page path in the tag store, entered or removed.
+    void IndexTags(RNode* folder, CUrlNode* item, bool add);
     static std::u16string GetContentPath();
 
     RNode* m_pRoot = nullptr;
@@ -209,6 +247,15 @@ private:
     std::vector<std::function<void()>> m_writtenHooks;
     void NotifyWritten() const;
     bool m_bDirty = false;
+    std::map<std::u16string, CColctSync> m_colctSync;
+    // The tree file as last read or written, and its folders' paths.
+    CFileStamp m_treeStamp;
+    std::vector<std::u16string> m_treeBase;
+    // Folders a merge took out, freed at the close: views may still hold them.
+    std::vector<RNode*> m_droppedFolders;
+    const CUrlNode* m_pPageOnShow = nullptr;
+    // Items a merge took out: callers may still hold them until the close.
+    std::vector<CUrlNode*> m_dropped;
     bool m_bWarnReadOnly = true;
     int m_nOperations = 0;
     bool m_bReported = false;

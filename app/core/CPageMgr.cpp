@@ -12,6 +12,7 @@
 #include "app/core/CFileSys.h"
 #include "app/core/CEditorText.h"
 #include "app/core/CFolderTreeMgr.h"
+#include "app/core/CPageHistory.h"
 #include "app/core/CPageHtml.h"
 #include "app/core/CPageTitle.h"
 #include "app/core/CRecentPages.h"
@@ -36,6 +37,17 @@ constexpr char16_t kNoDocumentText[] = u"The editor did not hand over the page, 
 constexpr char16_t kSameNameQuestion[] =
     u"An Item with the same name is already exists.\nIf you continue, we will create a new name for the Page\n"
     u"Do you want to continue?";
+constexpr char16_t kOverwriteQuestion[] =
+    u"Another program changed this page's file since it was opened:\r\n%s\r\n\r\n"
+    u"Replace it with your version? Yes replaces it and keeps the other version in the page history; "
+    u"No does not save.";
+constexpr char16_t kBothChangedQuestion[] =
+    u"Another program changed this page's file while you were editing it:\r\n%s\r\n\r\n"
+    u"Keep your version? Yes keeps yours (saved the next time) and puts the other in the page history; "
+    u"No shows the other and puts yours in the page history.";
+constexpr char16_t kGoneText[] =
+    u"Another program deleted or renamed this page's file:\r\n%s\r\n\r\n"
+    u"The page stays open as it is; saving it writes the file again.";
 // Where the desktop keeps a file's tags; the keywords of the page.
 constexpr char kTagsAttribute[] = "user.xdg.tags";
 
@@ -83,6 +95,13 @@ RNode* FindFolder(RNode* root, Visit visit)
 bool ReadWholeFile(const std::u16string& path, std::string* bytes)
 {
     return ReadRegularFile(CFileSys::Native(path).c_str(), bytes);
+}
+
+std::u16string WithPath(const char16_t* text, const std::u16string& path)
+{
+    std::u16string out = text;
+    out.replace(out.find(u"%s"), 2, path);
+    return out;
 }
 
 
@@ -174,6 +193,10 @@ void CPageMgr::SetCurrent(CColctNode* colct, CUrlNode* item)
     m_pColct = colct;
     m_pageUUID = item->GetUUID();
     m_bLeft = false;
+    m_stamp = CFileStamp();
+    m_stampFile.clear();
+    m_bGoneTold = false;
+    m_tree.SetPageOnShow(item);
 }
 
 void CPageMgr::ForgetCurrent()
@@ -182,6 +205,9 @@ void CPageMgr::ForgetCurrent()
     m_pColct = nullptr;
     m_pageUUID.clear();
     m_bLeft = false;
+    m_stamp = CFileStamp();
+    m_stampFile.clear();
+    m_tree.SetPageOnShow(nullptr);
 }
 
 void CPageMgr::RestoreTitle(CUrlNode* item)
@@ -207,6 +233,8 @@ bool CPageMgr::Show(CColctNode* colct, CUrlNode* item)
     }
     m_tree.RememberShownItem(colct, item);
     SetCurrent(colct, item);
+    if (!file.empty())
+        StampPage(file);
     // Not worth a write of its own: it goes with the collection's next
     // write, at the latest when the project closes.
     item->GetNodeStat()->SetStatTime(0, 0, static_cast<long>(std::time(nullptr)), CNodeStat::STAT_VISITED);
@@ -245,6 +273,9 @@ bool CPageMgr::ShowFolder(RNode* folder)
     UIPort().SelectFolder(folder);
     UIPort().SetWindowTitle(NameOf(data));
     CColctNode* colct = m_tree.LoadColct(folder, true);
+    // Shown again: what another program wrote to the list comes in.
+    if (colct)
+        m_tree.SyncColct(folder);
     // Page saves cut short left their temporary files beside the pages; a
     // folder is swept when it is opened, not on every load of its list.
     if (colct)
@@ -459,6 +490,8 @@ int CPageMgr::SavePage(CUrlNode* item)
         }
         bytes.swap(utf8);
     }
+    if (!first && !ConfirmOverwrite(item, file))
+        return SAVE_FAILED;
     bool existed = CFileSys::Exists(file);
     // Saving the same bytes again changes nothing worth a time.
     std::string before;
@@ -468,6 +501,9 @@ int CPageMgr::SavePage(CUrlNode* item)
         KeepVersion(item, file, before);
     if (!WritePageFile(file, bytes))
         return SAVE_FAILED;
+    m_stamp = CFileStamp::OfWritten(file, bytes);
+    m_stampFile = file;
+    m_bGoneTold = false;
     WriteKeywords(file, item);
     CNodeStat* stat = item->GetNodeStat();
     long oldModified = 0;
@@ -642,6 +678,8 @@ bool CPageMgr::RenamePage(CUrlNode* item, const std::u16string& typed)
         if (movedAssets)
             RewriteAssetLinks(item, newFile, oldAssets, newAssets);
         m_tree.NotifyPathChange({oldPath, m_tree.GetPageRelativePath(folder, item), item});
+        if (m_stampFile == oldFile)
+            m_stampFile = newFile;
     }
     UIPort().RefreshItem(item);
     if (IsCurrent(item)) {
@@ -687,6 +725,10 @@ bool CPageMgr::RewritePage(CUrlNode* item, const std::u16string& file, const std
         return false;
     if (!WritePageFile(file, html))
         return false;
+    if (IsCurrent(item)) {
+        m_stamp = CFileStamp::OfWritten(file, html);
+        m_stampFile = file;
+    }
     WriteKeywords(file, item);
     if (fromView) {
         UIPort().ShowPage(file);
@@ -1001,6 +1043,8 @@ bool CPageMgr::RestoreVersion(const std::u16string& version)
     }
     if (!WritePageFile(file, bytes))
         return false;
+    m_stamp = CFileStamp::OfWritten(file, bytes);
+    m_stampFile = file;
     WriteKeywords(file, page);
     page->GetNodeStat()->SetStatTime(0, static_cast<long>(std::time(nullptr)), 0, CNodeStat::STAT_MODIFIED);
     if (!m_tree.SaveColct(colct))
@@ -1053,4 +1097,122 @@ bool CPageMgr::CheckLoadedAddress(const std::u16string& loaded)
     if (Ask(CEditorText::BuildMismatchText(file, backedUp, loaded), IDNO) == IDYES)
         CAppSettings::Get()->OpenExternalUrl(loaded);
     return false;
+}
+
+// ---- files changed by other programs ----
+
+void CPageMgr::StampPage(const std::u16string& file)
+{
+    m_stamp = CFileStamp::Take(file);
+    m_stampFile = file;
+    m_bGoneTold = false;
+}
+
+std::string CPageMgr::GetDocumentBytes()
+{
+    std::string bytes;
+    std::string utf8;
+    int codePage = kCodePageUtf8;
+    if (!UIPort().GetPageDocument(&bytes, &codePage))
+        return {};
+    if (codePage == kCodePageUtf8 || codePage == kCodePageUtf16)
+        return bytes;
+    return CPageHtml::ToUtf8(bytes, codePage, &utf8) ? utf8 : bytes;
+}
+
+bool CPageMgr::ConfirmOverwrite(CUrlNode* item, const std::u16string& file)
+{
+    if (file != m_stampFile)
+        return true;
+    std::string theirs;
+    CFileStamp now;
+    if (m_stamp.Compare(file, &theirs, &now) != CFileStamp::CHANGED)
+        return true;
+    if (Ask(WithPath(kOverwriteQuestion, file), IDNO) != IDYES)
+        return false;
+    // Kept before it is written over; without the copy it is not.
+    if (CPageHistory::Keep(file, item->GetUUID(), theirs))
+        return true;
+    ShowMessage(u"The other version could not be kept in the page history, so the page was not saved.");
+    return false;
+}
+
+void CPageMgr::CheckShownPage()
+{
+    CUrlNode* page = GetCurrentPage();
+    if (!page || !page->HasUrl() || m_stampFile.empty())
+        return;
+    std::u16string file = m_tree.GetPageFilePath(FolderOfColct(m_pColct), page);
+    if (file != m_stampFile)
+        return;
+    std::string theirs;
+    CFileStamp now;
+    CFileStamp::tagSTATE state = m_stamp.Compare(file, &theirs, &now);
+    if (state == CFileStamp::SAME) {
+        m_stamp = now;
+        m_bGoneTold = false;
+        return;
+    }
+    if (state == CFileStamp::GONE) {
+        if (!m_bGoneTold) {
+            m_bGoneTold = true;
+            // Marked changed, so leaving the page saves the view's content.
+            UIPort().SetPageModified(true);
+            ShowMessage(WithPath(kGoneText, file));
+        }
+        return;
+    }
+    m_bGoneTold = false;
+    const std::u16string uuid = page->GetUUID();
+    if (UIPort().IsPageModified()) {
+        if (Ask(WithPath(kBothChangedQuestion, file), IDYES) == IDYES) {
+            // The next save writes ours over theirs without asking again.
+            CPageHistory::Keep(file, uuid, theirs);
+            m_stamp = now;
+            return;
+        }
+        std::string mine = GetDocumentBytes();
+        if (!mine.empty() && !CPageHistory::Keep(file, uuid, mine)) {
+            ShowMessage(u"Your version could not be kept in the page history, so it stays in the editor.");
+            m_stamp = now;
+            return;
+        }
+    }
+    UIPort().ShowPage(file);
+    UIPort().SetPageModified(false);
+    m_stamp = now;
+}
+
+void CPageMgr::CheckOutsideChanges()
+{
+    // A question below runs the main loop, which may bring the next burst.
+    if (m_bChecking || !m_tree.GetRoot())
+        return;
+    m_bChecking = true;
+    m_tree.SyncFolderTree();
+    CheckShownPage();
+    RNode* folder = m_tree.GetCurrentFolder();
+    if (folder && m_tree.SyncColct(folder)) {
+        CFolderNode* data = FolderData(folder);
+        UIPort().ShowCollection(data ? data->GetColctNode() : nullptr);
+        if (CUrlNode* page = GetCurrentPage())
+            UIPort().SelectItem(page);
+    }
+    m_bChecking = false;
+}
+
+std::vector<std::u16string> CPageMgr::GetWatchedFolders()
+{
+    RNode* folder = m_tree.GetCurrentFolder();
+    std::u16string relative;
+    std::u16string content = CAppSettings::Get()->GetUserFolder().GetCurrentContentPath();
+    if (!folder || !m_tree.GetRoot() || content.empty() || !m_tree.GetRelativePath(folder, &relative))
+        return {};
+    std::u16string directory = CFileSys::WithSlash(content) + relative;
+    std::u16string data = u"/" + std::u16string(CUserFolder::GetProjectDataFolderName()) + u"/";
+    std::vector<std::u16string> folders = {directory, CFileSys::WithoutSlash(directory) + data};
+    // The tree file is in the top folder's data folder.
+    if (!relative.empty())
+        folders.push_back(CFileSys::WithoutSlash(content) + data);
+    return folders;
 }

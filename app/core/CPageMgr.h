@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/CFileStamp.h"
 #include "app/core/CPageHistory.h"
 
 class CColctNode;
@@ -107,6 +108,17 @@ public:
     // taken from the view, unsaved changes included, and shown again from
     // its file. False when nothing was written (a failure is shown).
     bool RewritePage(CUrlNode* item, const std::u16string& file, const std::function<bool(std::string& html)>& edit);
+    // Another program may have changed files of the folder on show (the
+    // window's file monitor calls this once a burst of changes is over).
+    // The page on show is shown again from its file, or, with unsaved
+    // edits, the user keeps one version and the other goes to the page
+    // history; a page file that went away is said, the edits stay. The
+    // folder tree and the folder's collection are merged with their files.
+    void CheckOutsideChanges();
+    // The directories whose changes concern the folder on show: its own,
+    // its data folder and the top folder's (the tree file). Empty without
+    // a project.
+    std::vector<std::u16string> GetWatchedFolders();
 
     // The tags as the file's keywords attribute; clears the switch when
     // written or when the file system keeps no such attributes.
@@ -142,6 +154,14 @@ private:
     // the page in UTF-8.
     void RewriteAssetLinks(CUrlNode* item, const std::u16string& file, const std::u16string& oldAssets,
                            const std::u16string& newAssets);
+    // Before the page file is written over: true when it is as it was
+    // read or written by us, or when the user chose to replace what
+    // another program wrote (that goes to the page history).
+    bool ConfirmOverwrite(CUrlNode* item, const std::u16string& file);
+    void StampPage(const std::u16string& file);
+    void CheckShownPage();
+    // The view's document as it would be saved; empty when there is none.
+    static std::string GetDocumentBytes();
     // A title of the move target: free in the collection and on disk.
     static bool IsTitleTaken(CColctNode* colct, const std::u16string& title, CUrlNode* except);
 
@@ -155,4 +175,9 @@ private:
     // Left (saved, title taken) and nothing changed since.
     bool m_bLeft = false;
     std::vector<CUrlNode*> m_deleted;
+    // The page file on show as we last read or wrote it.
+    CFileStamp m_stamp;
+    std::u16string m_stampFile;
+    bool m_bGoneTold = false;
+    bool m_bChecking = false;
 };

@@ -1,5 +1,7 @@
 #include "app/core/CProjectStats.h"
 
+#include "app/core/CAppSettings.h"
+#include "app/core/CFileSys.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
@@ -12,8 +14,22 @@
 CProjectStats CProjectStats::Collect(CFolderTreeMgr& tree)
 {
     CProjectStats stats;
+    std::u16string content = CAppSettings::Get()->GetUserFolder().GetCurrentContentPath();
     for (RNode* folder : tree.GetAllFolders()) {
         ++stats.folders;
+        std::u16string relative;
+        if (!content.empty() && tree.GetRelativePath(folder, &relative)) {
+            std::u16string data = relative + CUserFolder::GetProjectDataFolderName() + u"/";
+            for (const std::u16string& place : {relative, data}) {
+                std::vector<CFileSys::Entry> entries;
+                if (!CFileSys::ListDir(CFileSys::WithSlash(content) + place, &entries))
+                    continue;
+                for (const CFileSys::Entry& entry : entries) {
+                    if (!entry.directory && CFolderTreeMgr::IsConflictCopy(entry.name))
+                        stats.conflictCopies.push_back(place + entry.name);
+                }
+            }
+        }
         auto* data = static_cast<CFolderNode*>(folder->GetData());
         if (!data || !data->HasPage())
             continue;
@@ -57,5 +73,7 @@ std::vector<std::pair<const char16_t*, int>> CProjectStats::GetRows() const
     };
     if (unreadColcts)
         rows.emplace_back(u"Collections that could not be read", unreadColcts);
+    if (!conflictCopies.empty())
+        rows.emplace_back(u"Conflict copies made by sync tools", static_cast<int>(conflictCopies.size()));
     return rows;
 }

@@ -23,6 +23,7 @@
 #include "app/core/CTiming.h"
 #include "app/shell/CEditorOps.h"
 #include "app/shell/CExportDialog.h"
+#include "app/shell/CFileWatch.h"
 #include "app/shell/CHistoryDialog.h"
 #include "app/shell/CFlagColumn.h"
 #include "app/shell/CFolderChooser.h"
@@ -166,6 +167,12 @@ struct CMainWindow::SCommand {
 CMainWindow::CMainWindow(CMainCore& core)
     : m_core(core), m_layout([this](CPaneLayout::Pane pane, const CPaneLayout::Rect& rect) { MovePane(pane, rect); })
 {
+    m_pFileWatch = std::make_unique<CFileWatch>([this] {
+        if (!m_bProjectOpen || m_bClosing)
+            return;
+        m_core.GetPageMgr().CheckOutsideChanges();
+        UpdateWindowTitle();
+    });
 }
 
 CMainWindow::~CMainWindow()
@@ -176,6 +183,7 @@ CMainWindow::~CMainWindow()
         g_source_remove(m_ownViewIdle);
     if (m_startTimer)
         g_source_remove(m_startTimer);
+    m_pFileWatch.reset();
     m_pFormatBar.reset();
     m_pPageCommands.reset();
     m_pEditorOps.reset();
@@ -845,6 +853,7 @@ void CMainWindow::OnFolderEdited(GtkCellRendererText* cell, gchar* path, gchar* 
     if (!folder)
         return;
     window->m_core.GetTreeMgr().RenameFolder(folder, U16(text));
+    window->UpdateFileWatch();
     // The row shows the name the folder has now, renamed or not.
     const char16_t* name = folder->GetData() ? folder->GetData()->GetName() : nullptr;
     gtk_tree_store_set(window->m_pTreeStore, &iter, TREE_NAME, name ? U8(name).c_str() : "", -1);
@@ -1009,6 +1018,7 @@ gboolean CMainWindow::OnSliderRelease(GtkWidget*, GdkEventButton*, gpointer self
 void CMainWindow::SetProjectState(bool open)
 {
     m_bProjectOpen = open;
+    UpdateFileWatch();
     m_history.clear();
     m_historyPos = 0;
     // The results and the tags point into the project.
@@ -1089,6 +1099,7 @@ void CMainWindow::UpdateWindowTitle()
 // project's tree opens whole.
 void CMainWindow::ShowTree(RNode* root, RNode* selected)
 {
+    UpdateFileWatch();  // a folder renamed or moved has a new directory
     struct SWalk {
         GtkTreeView* view;
         std::set<const void*>* closed;
@@ -1177,6 +1188,12 @@ void CMainWindow::ShowCollection(CColctNode* colct)
     bool withPages = rows > 0;
     if (m_viewKind == VIEW_FOLDER && m_bProjectOpen && withPages != m_bFolderWithPages)
         ShowFolderPage();
+    UpdateFileWatch();
+}
+
+void CMainWindow::UpdateFileWatch()
+{
+    m_pFileWatch->Watch(m_bProjectOpen ? m_core.GetPageMgr().GetWatchedFolders() : std::vector<std::u16string>());
 }
 
 bool CMainWindow::FindItemRow(CUrlNode* item, GtkTreeIter* iter)
@@ -1334,6 +1351,7 @@ void CMainWindow::ShowPage(const std::u16string& file)
     m_pLinkedFrom->Update();
     RememberShownPage();
     UpdateWindowTitle();
+    UpdateFileWatch();
 }
 
 // A new page before its first save: an empty document to type into.

@@ -18,6 +18,7 @@
 
 class CColctNode;
 class CEditorOps;
+class CFileWatch;
 class CFlagColumn;
 class CListSort;
 class CFormatBar;
@@ -191,6 +192,9 @@ private:
     void ShowOwnPage(const std::u16string& file, tagVIEWKIND kind);
     void ShowOwnView();
     void ShowFolderPage();
+    // Watches the folder on show for files other programs change.
+    void UpdateFileWatch();
+    std::unique_ptr<CFileWatch> m_pFileWatch;
     // Loads the program's own page into its view once the main loop turns,
     // before anything is drawn: a launch that opens a project replaces the
     // start page and the empty folder page within one turn, and only the

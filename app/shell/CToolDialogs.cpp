@@ -161,6 +161,15 @@ void RunStatisticsDialog(GtkWindow* parent, const std::u16string& name, const CP
         gtk_grid_attach(GTK_GRID(grid), number, 1, row, 1, 1);
         ++row;
     }
+    // Where the conflict copies are, so the user can compare and remove them.
+    std::u16string where;
+    for (const std::u16string& copy : stats.conflictCopies)
+        where += (where.empty() ? u"" : u"\n") + copy;
+    if (!where.empty()) {
+        GtkWidget* list = Label(where.c_str());
+        gtk_label_set_selectable(GTK_LABEL(list), TRUE);
+        gtk_grid_attach(GTK_GRID(grid), list, 0, row, 2, 1);
+    }
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), grid, TRUE, TRUE, 0);
     gtk_widget_show_all(dialog);
     gtk_dialog_run(GTK_DIALOG(dialog));
