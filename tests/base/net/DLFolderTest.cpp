@@ -65,11 +65,9 @@ TEST(DLListReader, ReadsSampleListInOrder)
     ASSERT_TRUE(r.loaded);
     ASSERT_NE(r.header, nullptr);
     ASSERT_NE(r.root, nullptr);
-    EXPECT_EQ(U8(r.header->GetTitle()), "Zandrel Start Page");
-    EXPECT_EQ(U8(r.header->GetNextTime()), "604800");
-    EXPECT_EQ(U8(r.header->GetBuildNum()), "1207");
-    EXPECT_EQ(U8(r.header->GetTimeStamp()), "2026-11-30 08:15:00");
-    EXPECT_EQ(U8(r.header->GetStartPage()), "zandrelstart.htm");
+    EXPECT_EQ(U8(r.header->GetTitle()) + "|" + U8(r.header->GetNextTime()) + "|" + U8(r.header->GetBuildNum()) + "|" +
+                  U8(r.header->GetTimeStamp()) + "|" + U8(r.header->GetStartPage()),
+              "Zandrel Start Page|604800|1207|2026-11-30 08:15:00|zandrelstart.htm");
     EXPECT_EQ(r.root->GetName(), nullptr);
     EXPECT_EQ(r.root->GetParent(), nullptr);
     EXPECT_EQ(Describe(r.root),

@@ -126,19 +126,19 @@ TEST(NetBaseSession, RefusesIncompleteRequests)
 
 class NetBaseServer : public LocalServerTest {
 protected:
-    static std::u16string Host()
+    // Aims `net` at `path` on the test server, or on `host` when given.
+    static void Aim(CNetBase& net, const char16_t* path, std::string host = "")
     {
-        std::string host = s_server->Host();
-        return std::u16string(host.begin(), host.end());
+        host = host.empty() ? s_server->Host() : host;
+        net.SetHost(std::u16string(host.begin(), host.end()).c_str());
+        net.SetPostAcceptor(path);
     }
 };
 
 TEST_F(NetBaseServer, PostsTheFormOverHttp10)
 {
     FormClient net;
-    std::u16string host = Host();
-    net.SetHost(host.c_str());
-    net.SetPostAcceptor(u"/echo");
+    Aim(net, u"/echo");
     net.SetUserNamePswMD5(u"anna", u"d41d8cd98f00b204e9800998ecf8427e");
     net.AddParameter(u"cmd", u"list");
     ASSERT_EQ(net.OpenSessionConnection(), 0);
@@ -162,9 +162,7 @@ TEST_F(NetBaseServer, PostsTheFormOverHttp10)
 TEST_F(NetBaseServer, ReplyStraddlingReadBoundariesDecodesWhole)
 {
     FormClient net;
-    std::u16string host = Host();
-    net.SetHost(host.c_str());
-    net.SetPostAcceptor(u"utf8");
+    Aim(net, u"utf8");
     ASSERT_EQ(net.OpenSessionConnection(), 0);
     ASSERT_EQ(net.SendRequest(nullptr, "x", 1), 0);
     int read = net.ReadServerResponse();
@@ -182,17 +180,13 @@ TEST_F(NetBaseServer, ReportsFailedSendsAndBrokenReplies)
     RefusingPort refusing;
     ASSERT_GT(refusing.Port(), 0);
     FormClient net;
-    std::string host = "127.0.0.1:" + std::to_string(refusing.Port());
-    net.SetHost(std::u16string(host.begin(), host.end()).c_str());
-    net.SetPostAcceptor(u"/echo");
+    Aim(net, u"/echo", "127.0.0.1:" + std::to_string(refusing.Port()));
     ASSERT_EQ(net.OpenSessionConnection(), 0);
     EXPECT_EQ(net.SendForm(), CNetBase::s_iErrSend);
     EXPECT_EQ(net.ReadServerResponse(), CNetBase::s_iErrRequest);
 
     FormClient cut;
-    std::u16string served = Host();
-    cut.SetHost(served.c_str());
-    cut.SetPostAcceptor(u"/short");
+    Aim(cut, u"/short");
     ASSERT_EQ(cut.OpenSessionConnection(), 0);
     ASSERT_EQ(cut.SendForm(), 0);
     EXPECT_EQ(cut.ReadServerResponse(), CNetBase::s_iErrRead);
@@ -203,8 +197,7 @@ TEST_F(NetBaseServer, ReportsFailedSendsAndBrokenReplies)
     for (bool early : {true, false}) {
         std::stop_source stop;
         FormClient stalled;
-        stalled.SetHost(served.c_str());
-        stalled.SetPostAcceptor(u"/stall/form");
+        Aim(stalled, u"/stall/form");
         stalled.SetStopToken(stop.get_token());
         ASSERT_EQ(stalled.OpenSessionConnection(), 0);
         if (early)

@@ -31,11 +31,7 @@ protected:
         return names;
     }
 
-    RNode* root = nullptr;
-    RNode* a = nullptr;
-    RNode* b = nullptr;
-    RNode* c = nullptr;
-    RNode* inner = nullptr;
+    RNode *root = nullptr, *a = nullptr, *b = nullptr, *c = nullptr, *inner = nullptr;
 };
 
 using D = CTreeDrop;
