@@ -32,6 +32,14 @@ struct CPageSearch::CShared {
     std::optional<std::u16string> pendingQuery;
     unsigned long queryNumber = 0;
     std::u16string lastQuery;  // run again after a sync that changed things
+    // A picker's lookup, served after the pane's query.
+    struct CLookup {
+        std::u16string query;
+        int limit;
+        LookupHook done;
+    };
+    std::optional<CLookup> pendingLookup;
+    unsigned long lookupNumber = 0;
 
     // Read and written on the interface thread only.
     unsigned long session = 0;  // one per Open; posts of an older one are dropped
@@ -131,9 +139,32 @@ void CPageSearch::Open(const std::u16string& projectUuid, std::vector<CSearchFol
     shared->queryWorker = std::jthread([shared, session, resultsHook](std::stop_token stop) {
         std::unique_lock<std::mutex> hold(shared->lock);
         while (!stop.stop_requested()) {
-            shared->wake.wait(hold, stop, [&] { return shared->ready && shared->pendingQuery.has_value(); });
+            shared->wake.wait(hold, stop, [&] {
+                return shared->ready && (shared->pendingQuery.has_value() || shared->pendingLookup.has_value());
+            });
             if (stop.stop_requested())
                 break;
+            if (!shared->pendingQuery) {
+                CShared::CLookup lookup = std::move(*shared->pendingLookup);
+                shared->pendingLookup.reset();
+                unsigned long number = shared->lookupNumber;
+                hold.unlock();
+                std::vector<CSearchHit> hits = shared->index.Query(lookup.query, lookup.limit, false);
+                hold.lock();
+                if (number != shared->lookupNumber)
+                    continue;
+                UIPort().Post([shared, session, number, done = std::move(lookup.done), hits = std::move(hits)] {
+                    if (!shared->open || shared->session != session)
+                        return;
+                    {
+                        std::lock_guard<std::mutex> newest(shared->lock);
+                        if (number != shared->lookupNumber)
+                            return;
+                    }
+                    done(hits);
+                });
+                continue;
+            }
             std::u16string query = std::move(*shared->pendingQuery);
             shared->pendingQuery.reset();
             unsigned long number = shared->queryNumber;
@@ -170,6 +201,7 @@ void CPageSearch::Close()
     std::lock_guard<std::mutex> hold(shared->lock);
     shared->pendingFolders.reset();
     shared->pendingQuery.reset();
+    shared->pendingLookup.reset();
 }
 
 void CPageSearch::Changed(std::vector<CSearchFolder> folders)
@@ -213,6 +245,21 @@ void CPageSearch::Submit(const std::u16string& query)
                 results(u"", {});
         });
     }
+}
+
+void CPageSearch::Lookup(const std::u16string& query, int limit, LookupHook done)
+{
+    std::shared_ptr<CShared> shared = m_pShared;
+    {
+        std::lock_guard<std::mutex> hold(shared->lock);
+        ++shared->lookupNumber;
+        if (!shared->open || query.empty() || !done) {
+            shared->pendingLookup.reset();
+            return;
+        }
+        shared->pendingLookup = CShared::CLookup{query, limit, std::move(done)};
+    }
+    shared->wake.notify_all();
 }
 
 std::vector<CSearchFolder> CPageSearch::ListFolders(CFolderTreeMgr& tree)

@@ -51,6 +51,12 @@ public:
     // delivered. An empty query delivers no hits at once.
     void Submit(const std::u16string& query);
 
+    // A query beside the pane's, for a picker: its best `limit` hits,
+    // without snippets, go to `done` unless a newer Lookup came first.
+    // It does not stop the pane's query and is not run again after syncs.
+    using LookupHook = std::function<void(const std::vector<CSearchHit>& hits)>;
+    void Lookup(const std::u16string& query, int limit, LookupHook done);
+
     // The folders of the open project as the index takes them, from the
     // interface thread's tree. Folders whose names cannot be paths on disk
     // are left out.

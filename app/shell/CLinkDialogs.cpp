@@ -1,5 +1,7 @@
 #include "app/shell/CLinkDialogs.h"
 
+#include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "app/core/CFileSys.h"
@@ -7,6 +9,7 @@
 #include "app/core/CPageMgr.h"
 #include "app/main/CMainCore.h"
 #include "app/main/CPageLinkMgr.h"
+#include "app/search/CPageSearch.h"
 #include "app/shell/CGtkText.h"
 #include "base/model/CColctNode.h"
 #include "base/model/CFolderNode.h"
@@ -15,7 +18,18 @@
 
 namespace {
 
-enum { COL_TITLE, COL_FOLDER, COL_FOLDER_NODE, COL_PAGE, COL_KEY, COL_COUNT };
+enum { COL_TITLE, COL_FOLDER, COL_FOLDER_NODE, COL_PAGE, COL_KEY, COL_PATH, COL_COUNT };
+
+// Pages whose text holds the words typed, as far as the full-text index
+// has answered.
+constexpr int kTextHits = 200;
+
+struct SPicker {
+    GtkWidget* entry;
+    GtkWidget* view;
+    GtkTreeModel* filter;
+    std::unordered_set<std::string> textHits;  // page paths
+};
 
 void Name(GtkWidget* widget, const char* name)
 {
@@ -50,14 +64,21 @@ std::string Folded(const char* text)
     return out;
 }
 
-// The words typed, each found in the title or the folder, in any case.
-gboolean MatchesFilter(GtkTreeModel* model, GtkTreeIter* iter, gpointer entry)
+// The words typed, each found in the title or the folder, in any case;
+// or a page whose text the index found them in.
+gboolean MatchesFilter(GtkTreeModel* model, GtkTreeIter* iter, gpointer data)
 {
-    const std::string typed = Folded(gtk_entry_get_text(GTK_ENTRY(entry)));
+    auto* picker = static_cast<SPicker*>(data);
+    const std::string typed = Folded(gtk_entry_get_text(GTK_ENTRY(picker->entry)));
     gchar* key = nullptr;
-    gtk_tree_model_get(model, iter, COL_KEY, &key, -1);
+    gchar* path = nullptr;
+    gtk_tree_model_get(model, iter, COL_KEY, &key, COL_PATH, &path, -1);
     const std::string text = key ? key : "";
+    const bool inText = path && picker->textHits.count(path);
     g_free(key);
+    g_free(path);
+    if (inText)
+        return TRUE;
     gchar** words = g_strsplit_set(typed.c_str(), " \t", -1);
     bool all = true;
     for (gchar** word = words; all && *word; ++word)
@@ -73,7 +94,7 @@ bool CLinkDialogs::PickPage(GtkWindow* parent, CMainCore& core, RNode** folder, 
     CFolderTreeMgr& tree = core.GetTreeMgr();
     CUrlNode* current = core.GetPageMgr().GetCurrentPage();
     GtkListStore* store = gtk_list_store_new(COL_COUNT, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_POINTER, G_TYPE_POINTER,
-                                             G_TYPE_STRING);
+                                             G_TYPE_STRING, G_TYPE_STRING);
     for (RNode* node : tree.GetAllFolders()) {
         auto* data = node->GetType() == NT_FOLDER ? static_cast<CFolderNode*>(node->GetData()) : nullptr;
         CColctNode* colct = data && data->HasPage() ? tree.LoadColct(node, false) : nullptr;
@@ -90,7 +111,8 @@ bool CLinkDialogs::PickPage(GtkWindow* parent, CMainCore& core, RNode** folder, 
             GtkTreeIter iter;
             gtk_list_store_insert_with_values(store, &iter, -1, COL_TITLE, title.c_str(), COL_FOLDER, U8(where).c_str(),
                                               COL_FOLDER_NODE, node, COL_PAGE, item, COL_KEY,
-                                              Folded((title + " " + U8(where)).c_str()).c_str(), -1);
+                                              Folded((title + " " + U8(where)).c_str()).c_str(), COL_PATH,
+                                              U8(tree.GetPageRelativePath(node, item)).c_str(), -1);
         }
     }
     GtkWidget* dialog = gtk_dialog_new_with_buttons("Link to Page", parent,
@@ -106,27 +128,44 @@ bool CLinkDialogs::PickPage(GtkWindow* parent, CMainCore& core, RNode** folder, 
     Name(entry, "Find page");
     gtk_entry_set_activates_default(GTK_ENTRY(entry), TRUE);
     GtkTreeModel* filter = gtk_tree_model_filter_new(GTK_TREE_MODEL(store), nullptr);
-    gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(filter), MatchesFilter, entry, nullptr);
     GtkWidget* view = gtk_tree_view_new_with_model(filter);
+    SPicker picker{entry, view, filter, {}};
+    gtk_tree_model_filter_set_visible_func(GTK_TREE_MODEL_FILTER(filter), MatchesFilter, &picker, nullptr);
     Name(view, "Pages");
     AddColumn(view, "Title", COL_TITLE);
     AddColumn(view, "Folder", COL_FOLDER);
     gtk_box_pack_start(GTK_BOX(box), entry, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(box), Scrolled(view), TRUE, TRUE, 0);
 
-    struct SPicker {
-        GtkWidget* view;
-        GtkTreeModel* filter;
-    } picker{view, filter};
-    // The list narrows with each key; the first row left is the one Enter takes.
-    g_signal_connect(entry, "search-changed", G_CALLBACK(+[](GtkSearchEntry*, gpointer data) {
-        auto* p = static_cast<SPicker*>(data);
+    // The list narrows with each key; the first row left is the one Enter
+    // takes. Pages found by their text join when the index answers.
+    struct SChange {
+        SPicker* picker;
+        CPageSearch* search;
+        std::shared_ptr<bool> alive;
+    } change{&picker, &core.GetPageSearch(), std::make_shared<bool>(true)};
+    static const auto refilter = [](SPicker* p) {
         gtk_tree_model_filter_refilter(GTK_TREE_MODEL_FILTER(p->filter));
         GtkTreeIter first;
         GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(p->view));
         if (gtk_tree_model_get_iter_first(p->filter, &first))
             gtk_tree_selection_select_iter(selection, &first);
-    }), &picker);
+    };
+    g_signal_connect(entry, "search-changed", G_CALLBACK(+[](GtkSearchEntry* searched, gpointer data) {
+        auto* c = static_cast<SChange*>(data);
+        c->picker->textHits.clear();
+        refilter(c->picker);
+        std::weak_ptr<bool> alive = c->alive;
+        SPicker* p = c->picker;
+        c->search->Lookup(U16(gtk_entry_get_text(GTK_ENTRY(searched))), kTextHits,
+                          [alive, p](const std::vector<CSearchHit>& hits) {
+                              if (alive.expired())
+                                  return;
+                              for (const CSearchHit& hit : hits)
+                                  p->textHits.insert(U8(hit.pagePath));
+                              refilter(p);
+                          });
+    }), &change);
     g_signal_connect(view, "row-activated", G_CALLBACK(+[](GtkTreeView* tv, GtkTreePath*, GtkTreeViewColumn*, gpointer) {
         gtk_dialog_response(GTK_DIALOG(gtk_widget_get_toplevel(GTK_WIDGET(tv))), GTK_RESPONSE_OK);
     }), nullptr);
@@ -149,6 +188,7 @@ bool CLinkDialogs::PickPage(GtkWindow* parent, CMainCore& core, RNode** folder, 
             chosen = node && item;
         }
     }
+    change.alive.reset();
     gtk_widget_destroy(dialog);
     g_object_unref(filter);
     g_object_unref(store);

@@ -225,6 +225,15 @@ TEST_F(SearchTest, DeliversOnlyTheNewestQuery)
     search.Changed(CPageSearch::ListFolders(tree));
     while (delivered.back() != "budget -garden=3")
         ASSERT_EQ(ui.RunPosted(1), 1u);
+    // A picker's lookups beside it: only the newest is answered.
+    std::vector<size_t> looked;
+    search.Lookup(u"roses", 10, [&](const std::vector<CSearchHit>& hits) { looked.push_back(100 + hits.size()); });
+    search.Lookup(u"budget", 10, [&](const std::vector<CSearchHit>& hits) { looked.push_back(hits.size()); });
+    while (looked.empty())
+        ASSERT_EQ(ui.RunPosted(1), 1u);
+    ui.RunPosted();
+    EXPECT_EQ(looked, std::vector<size_t>{5});
+
     size_t count = delivered.size();
     search.Submit(u"budget");
     search.Close();
