@@ -498,7 +498,7 @@ int CPageMgr::SavePage(CUrlNode* item)
     bool readBefore = !first && existed && ReadWholeFile(file, &before);
     bool changed = first || !existed || !readBefore || before != bytes;
     if (changed && readBefore)
-        KeepVersion(item, file, before);
+        KeepVersion(item, file, before);  // a failure does not stop the save
     if (!WritePageFile(file, bytes))
         return SAVE_FAILED;
     m_stamp = CFileStamp::OfWritten(file, bytes);
@@ -992,18 +992,22 @@ bool CPageMgr::SetFlag(CUrlNode* item, int flag)
 
 // ---- history ----
 
-void CPageMgr::KeepVersion(CUrlNode* item, const std::u16string& file, const std::string& bytes)
+bool CPageMgr::KeepVersion(CUrlNode* item, const std::u16string& file, const std::string& bytes)
 {
-    // Pages of older collections may have no identifier yet; the save
-    // writes the collection with the one given now.
+    // Pages of older collections may have no identifier yet; their
+    // collection is written with the one given now.
     if (!CPageHistory::IsUuid(item->GetUUID())) {
         bool current = m_pPage == item;
         CBaseNode::AssignUUID(item);
         if (current)
             m_pageUUID = item->GetUUID();
+        if (CColctNode* colct = FindColct(item))
+            colct->SetHasNewData(true);
     }
-    if (!CPageHistory::Keep(file, item->GetUUID(), bytes))
-        CTraceLog::Write("Could not keep the earlier version of %s", CUnicodeTool::ToUtf8(file).c_str());
+    if (CPageHistory::Keep(file, item->GetUUID(), bytes))
+        return true;
+    CTraceLog::Write("Could not keep a version of %s", CUnicodeTool::ToUtf8(file).c_str());
+    return false;
 }
 
 std::vector<CPageHistory::CVersion> CPageMgr::ListVersions(std::u16string* pageFile)
@@ -1131,7 +1135,7 @@ bool CPageMgr::ConfirmOverwrite(CUrlNode* item, const std::u16string& file)
     if (Ask(WithPath(kOverwriteQuestion, file), IDNO) != IDYES)
         return false;
     // Kept before it is written over; without the copy it is not.
-    if (CPageHistory::Keep(file, item->GetUUID(), theirs))
+    if (KeepVersion(item, file, theirs))
         return true;
     ShowMessage(u"The other version could not be kept in the page history, so the page was not saved.");
     return false;
@@ -1163,16 +1167,16 @@ void CPageMgr::CheckShownPage()
         return;
     }
     m_bGoneTold = false;
-    const std::u16string uuid = page->GetUUID();
     if (UIPort().IsPageModified()) {
         if (Ask(WithPath(kBothChangedQuestion, file), IDYES) == IDYES) {
-            // The next save writes ours over theirs without asking again.
-            CPageHistory::Keep(file, uuid, theirs);
-            m_stamp = now;
+            // Once theirs is kept, the next save writes ours over it
+            // without asking again; until then a save still asks.
+            if (KeepVersion(page, file, theirs))
+                m_stamp = now;
             return;
         }
         std::string mine = GetDocumentBytes();
-        if (!mine.empty() && !CPageHistory::Keep(file, uuid, mine)) {
+        if (!mine.empty() && !KeepVersion(page, file, mine)) {
             ShowMessage(u"Your version could not be kept in the page history, so it stays in the editor.");
             m_stamp = now;
             return;

@@ -143,9 +143,9 @@ private:
 
     // The page file written through the "~" copy; false after the message.
     [[nodiscard]] static bool WritePageFile(const std::u16string& path, const std::string& bytes);
-    // Keeps the page file's bytes as they were before a write; a failure
-    // only goes to the trace log.
-    void KeepVersion(CUrlNode* item, const std::u16string& file, const std::string& bytes);
+    // Keeps `bytes` as a version of the page (giving it an identifier when
+    // it has none); a failure also goes to the trace log.
+    bool KeepVersion(CUrlNode* item, const std::u16string& file, const std::string& bytes);
     // Page path in the tag store, for each tag of the item; false when the
     // tags or the tree could not be written (shown; written at the close).
     bool AddTagPaths(CUrlNode* item, RNode* folder);
