@@ -43,21 +43,21 @@ struct Pairs {
     // side's time is kept and their sum returned; a negative number when
     // a side failed.
     template <typename Ours, typename Theirs>
-    double RunWall(Ours ours, Theirs theirs)
+    double RunWall(Ours runOurs, Theirs runTheirs)
     {
-        const bool oursFirst = this->ours.size() % 2 == 0;
+        const bool oursFirst = ours.size() % 2 == 0;
         double a = 0, b = 0;
         bool ok = true;
         for (int side = 0; side < 2; ++side) {
             const bool mine = (side == 0) == oursFirst;
             const double start = WallSeconds();
-            ok = (mine ? ours() : theirs()) && ok;
+            ok = (mine ? runOurs() : runTheirs()) && ok;
             (mine ? a : b) = WallSeconds() - start;
         }
         if (!ok)
             return -1;
-        this->ours.push_back(a);
-        this->theirs.push_back(b);
+        ours.push_back(a);
+        theirs.push_back(b);
         return a + b;
     }
     double Ratio() const

@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "app/capture/CHtmlRefs.h"
 #include "app/capture/CPageRef.h"
@@ -99,9 +100,12 @@ bool ContainsNoCase(std::string_view text, std::string_view needle)
 {
     if (needle.empty())
         return false;
-    return std::search(text.begin(), text.end(), needle.begin(), needle.end(), [](char a, char b) {
-               return g_ascii_tolower(a) == g_ascii_tolower(b);
-           }) != text.end();
+    // Run over every page file at each rename: skipping ahead matters.
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c | 0x20) : c; };
+    std::boyer_moore_horspool_searcher search(
+        needle.begin(), needle.end(), [lower](char c) { return std::hash<char>()(lower(c)); },
+        [lower](char a, char b) { return lower(a) == lower(b); });
+    return std::search(text.begin(), text.end(), search) != text.end();
 }
 
 }  // namespace
@@ -183,6 +187,12 @@ std::string CPageLinks::MakeLinkHtml(std::u16string_view from, std::u16string_vi
 std::vector<CPageLinks::CLink> CPageLinks::Find(std::string_view html, std::u16string_view from)
 {
     std::vector<CLink> links;
+    // Most pages hold no link to a page: without ".htm" (also written as
+    // an escape or a character reference) or our attribute, the parse is
+    // not needed.
+    if (!ContainsNoCase(html, ".htm") && !ContainsNoCase(html, "%2e") && html.find("&#") == std::string_view::npos &&
+        html.find(kIdAttribute) == std::string_view::npos)
+        return links;
     for (const CPageAnchor& anchor : CHtmlRefs::FindAnchors(html)) {
         CLink link;
         const bool resolves = ResolveHref(from, SplitSuffix(anchor.href.url).first, &link.target);

@@ -1,7 +1,9 @@
 #include "app/main/CPageLinkMgr.h"
 
 #include <glib.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <map>
@@ -129,7 +131,9 @@ int CPageLinkMgr::OnPathChange(const CFolderTreeMgr::CPathChange& change)
     int written = 0;
     for (RNode* folder : m_tree.GetAllFolders()) {
         std::u16string relative;
-        if (!HasPages(folder) || !m_tree.GetRelativePath(folder, &relative))
+        // The folder is checked once; its page files are then opened
+        // without following a link, which keeps them inside as well.
+        if (!HasPages(folder) || !m_tree.GetRelativePath(folder, &relative) || !m_tree.IsFolderInside(folder, false))
             continue;
         ForEachPage(m_tree.LoadColct(folder, false), [&](CUrlNode* item) {
             const std::u16string path = relative + item->GetUrl();
@@ -145,9 +149,11 @@ int CPageLinkMgr::OnPathChange(const CFolderTreeMgr::CPathChange& change)
             const std::u16string file = content + path;
             if (item != current) {
                 std::string bytes;
-                if (!CFolderTreeMgr::IsInsideContent(file, false) ||
-                    !ReadRegularFile(CFileSys::Native(file).c_str(), &bytes, kMaxPageBytes) ||
-                    (!moved && !CPageLinks::MayLinkTo(bytes, links)))
+                const int fd = OpenRegularFile(CFileSys::Native(file).c_str(), O_NOFOLLOW);
+                const bool read = fd >= 0 && ReadOpenFile(fd, &bytes, kMaxPageBytes);
+                if (fd >= 0)
+                    ::close(fd);
+                if (!read || (!moved && !CPageLinks::MayLinkTo(bytes, links)))
                     return;
             }
             bool rewritten = m_pages.RewritePage(item, file, [&](std::string& html) {

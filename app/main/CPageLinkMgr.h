@@ -7,9 +7,8 @@
 //
 // Rewrites on a rename, move or delete run on the interface thread, as the
 // files must agree before the next command: every page file is read, but
-// only those whose bytes name the changed page are parsed (10,000 pages
-// of 4 KB in 500 folders took 2 s in the sanitizer build; the optimised
-// build was not measured). The lists come from a scan of the files on
+// only those whose bytes name the changed page are parsed (bench_links:
+// 0.8 s for a page that 50 of 20,000 pages link to). The lists come from a scan of the files on
 // disk on a worker thread, which parses again only the page files whose
 // size or time changed; a link table in the full-text index would serve
 // too, but the index is kept only while the window runs, and a rename
