@@ -3,10 +3,13 @@
 // Timing of a comparison: both sides run in alternating pairs on CPU time
 // (the machine is shared), and the median of the per-pair ratios is taken.
 
+#include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -24,6 +27,30 @@ inline double WallSeconds()
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// CPU time of the child processes waited for so far.
+inline double ChildSeconds()
+{
+    rusage usage;
+    getrusage(RUSAGE_CHILDREN, &usage);
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// A shell command's CPU time (every process of its pipeline) and the
+// lines it printed: what grep -l found.
+inline std::pair<double, size_t> RunGrep(const std::string& command)
+{
+    double start = ChildSeconds();
+    FILE* pipe = popen(command.c_str(), "r");
+    size_t lines = 0;
+    char buffer[65536];
+    for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        lines += size_t(std::count(buffer, buffer + got, '\n'));
+    if (pipe)
+        pclose(pipe);
+    return {ChildSeconds() - start, lines};
 }
 
 // Times of the two sides of a comparison, run in pairs.

@@ -14,7 +14,6 @@
 // words are on most pages and rare ones on a few, as in real notes.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -156,28 +155,6 @@ double FileSize(const std::string& path)
 {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 ? double(st.st_size) : 0;
-}
-
-double ChildSeconds()
-{
-    rusage usage;
-    getrusage(RUSAGE_CHILDREN, &usage);
-    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// grep's CPU time (every process of the pipeline) and the files it found.
-std::pair<double, size_t> RunGrep(const std::string& command)
-{
-    double start = ChildSeconds();
-    FILE* pipe = popen(command.c_str(), "r");
-    size_t lines = 0;
-    char buffer[65536];
-    for (size_t got; pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        lines += size_t(std::count(buffer, buffer + got, '\n'));
-    if (pipe)
-        pclose(pipe);
-    return {ChildSeconds() - start, lines};
 }
 
 // ZANDREL_BENCH_HOME keeps the project (and its index) there for a look.

@@ -9,7 +9,6 @@
 // timed too.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <string>
@@ -37,27 +36,6 @@ constexpr int kRenames = 6;
 constexpr size_t kPageText = 5000;
 
 std::string g_report;
-
-double ChildSeconds()
-{
-    rusage usage;
-    getrusage(RUSAGE_CHILDREN, &usage);
-    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// grep's CPU time and the number of files it listed.
-std::pair<double, int> RunGrep(const std::string& command)
-{
-    double start = ChildSeconds();
-    FILE* pipe = popen(command.c_str(), "r");
-    int lines = 0;
-    for (int c; pipe && (c = std::fgetc(pipe)) != EOF;)
-        lines += c == '\n';
-    if (pipe)
-        pclose(pipe);
-    return {ChildSeconds() - start, lines};
-}
 
 struct Page {
     std::u16string path;  // relative to the content folder
@@ -123,7 +101,7 @@ void BM_RenameLinked(benchmark::State& state)
     const std::string grep = "grep -rlF --include='*.htm' '" + target.uuid + "' '" + project.content.string() + "'";
     RunGrep(grep);  // both sides read from the page cache
     std::vector<double> ours, theirs;
-    int found = 0;
+    size_t found = 0;
     bool renamed = item != nullptr;
     for (auto _ : state) {
         for (int i = 0; i < kRenames && renamed; ++i) {
@@ -144,7 +122,7 @@ void BM_RenameLinked(benchmark::State& state)
     char line[512];
     std::snprintf(line, sizeof line,
                   "rename of a page linked from %d of %zu pages: %.0f ms (median of %zu)%s; grep -rlF of its "
-                  "identifier %.0f ms for %d files; zandrel/grep %.1f\n"
+                  "identifier %.0f ms for %zu files; zandrel/grep %.1f\n"
                   "scan for \"Linked from\" and Check Links, on its worker: %.0f ms, %zu pages link to it\n",
                   linking, all.size(), Pairs::Median(ours) * 1e3, ours.size(), renamed ? "" : " (a rename failed)",
                   Pairs::Median(theirs) * 1e3, found, Pairs::Median(ours) / Pairs::Median(theirs), scanned * 1e3,
