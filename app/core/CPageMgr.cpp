@@ -41,10 +41,10 @@ constexpr char16_t kOverwriteQuestion[] =
     u"Another program changed this page's file since it was opened:\r\n%s\r\n\r\n"
     u"Replace it with your version? Yes replaces it and keeps the other version in the page history; "
     u"No does not save.";
-constexpr char16_t kBothChangedQuestion[] =
-    u"Another program changed this page's file while you were editing it:\r\n%s\r\n\r\n"
-    u"Keep your version? Yes keeps yours (saved the next time) and puts the other in the page history; "
-    u"No shows the other and puts yours in the page history.";
+constexpr char16_t kBothChangedText[] =
+    u"Another program changed this page's file while you were editing it. Keep Mine keeps your version "
+    u"(saved the next time) and puts the other in the page history; Take Theirs shows the other and puts "
+    u"yours in the page history.";
 constexpr char16_t kGoneText[] =
     u"Another program deleted or renamed this page's file:\r\n%s\r\n\r\n"
     u"The page stays open as it is; saving it writes the file again.";
@@ -1168,7 +1168,9 @@ void CPageMgr::CheckShownPage()
     }
     m_bGoneTold = false;
     if (UIPort().IsPageModified()) {
-        if (Ask(WithPath(kBothChangedQuestion, file), IDYES) == IDYES) {
+        CConfirmation question{u"Page Changed by Another Program", kBothChangedText, file, true, u"Take Theirs",
+                               u"Keep Mine"};
+        if (UIPort().Confirm(question)) {
             // Once theirs is kept, the next save writes ours over it
             // without asking again; until then a save still asks.
             if (KeepVersion(page, file, theirs))

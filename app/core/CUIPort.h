@@ -55,6 +55,7 @@ struct CConfirmation {
     std::u16string name;     // the node's name, shown under the text
     bool okEnabled = true;   // false for the root folder
     std::u16string cancelCaption = u"Cancel";
+    std::u16string okCaption = u"OK";
 };
 
 // A dialog that asks for one text: its title, the question above the field

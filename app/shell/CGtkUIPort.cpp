@@ -168,7 +168,7 @@ bool CGtkUIPort::Confirm(const CConfirmation& question)
     AddLabel(content, U8Text(question.text), true);
     GtkWidget* name = AddLabel(content, U8(question.name), false);
     gtk_label_set_selectable(GTK_LABEL(name), TRUE);
-    GtkWidget* ok = gtk_dialog_add_button(GTK_DIALOG(dialog), "OK", GTK_RESPONSE_OK);
+    GtkWidget* ok = gtk_dialog_add_button(GTK_DIALOG(dialog), U8(question.okCaption).c_str(), GTK_RESPONSE_OK);
     gtk_dialog_add_button(GTK_DIALOG(dialog), U8(question.cancelCaption).c_str(), GTK_RESPONSE_CANCEL);
     gtk_widget_set_sensitive(ok, question.okEnabled);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), question.okEnabled ? GTK_RESPONSE_OK : GTK_RESPONSE_CANCEL);

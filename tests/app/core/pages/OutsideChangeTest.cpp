@@ -41,8 +41,10 @@ TEST_F(OutsideChangeTest, PageOnShowIsShownAgainOrTheUserKeepsOneVersion)
     ui.pageModified = true;
     ui.pageHtml = "<p>my edit</p>";
     WriteBytes(file, "<p>theirs number 2</p>");
-    ui.answers = {IDYES};
+    ui.confirmations = {true};
     pages->CheckOutsideChanges();
+    EXPECT_EQ(Utf8(ui.confirms.back().okCaption), "Keep Mine");
+    EXPECT_EQ(Utf8(ui.confirms.back().cancelCaption), "Take Theirs");
     EXPECT_TRUE(ui.pageModified);
     EXPECT_THAT(History(page), testing::Contains("<p>theirs number 2</p>"));
     EXPECT_EQ(pages->SavePage(page), CPageMgr::SAVE_DONE);
@@ -54,7 +56,7 @@ TEST_F(OutsideChangeTest, PageOnShowIsShownAgainOrTheUserKeepsOneVersion)
     ui.pageModified = true;
     ui.pageHtml = "<p>my second edit</p>";
     WriteBytes(file, "<p>theirs number three</p>");
-    ui.answers = {IDNO};
+    ui.confirmations = {false};
     pages->CheckOutsideChanges();
     EXPECT_EQ(ui.shownPages.size(), 2u);
     EXPECT_FALSE(ui.pageModified);
@@ -64,7 +66,7 @@ TEST_F(OutsideChangeTest, PageOnShowIsShownAgainOrTheUserKeepsOneVersion)
     fs::remove(file);
     pages->CheckOutsideChanges();
     pages->CheckOutsideChanges();
-    EXPECT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(ui.pageModified);
     ui.pageHtml = "<p>kept</p>";
     EXPECT_TRUE(pages->LeavePage());
