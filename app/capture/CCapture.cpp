@@ -21,6 +21,7 @@
 #include "app/capture/CCssRefs.h"
 #include "app/capture/CHtmlRefs.h"
 #include "app/capture/CImport.h"
+#include "app/capture/CStaging.h"
 #include "app/core/CEditorText.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CFolderTreeMgr.h"
@@ -626,7 +627,7 @@ std::optional<CCapture::CPlan> CCapture::Prepare(CFolderTreeMgr& tree, RNode* fo
     plan.directory = CFileSys::WithSlash(plan.directory);
     // In the folder's own directory, so that moving the page into place
     // is a rename on one file system; hidden, so that no view lists it.
-    std::string staging = CFileSys::Native(plan.directory + u".zandrel-capture-XXXXXX");
+    std::string staging = CFileSys::Native(plan.directory + CUnicodeTool::FromUtf8(std::string(CStaging::kCapturePrefix) + "XXXXXX"));
     if (!mkdtemp(staging.data())) {
         *error = u"No working folder could be made in " + plan.directory + u" " + CFileSys::ErrorCode(errno);
         return std::nullopt;

@@ -15,6 +15,7 @@
 
 #include "app/capture/CHtmlRefs.h"
 #include "app/capture/CPageRef.h"
+#include "app/capture/CStaging.h"
 #include "app/core/CEditorText.h"
 #include "app/core/CFileSys.h"
 #include "app/core/CFolderTreeMgr.h"
@@ -384,7 +385,8 @@ bool CImport::Copy(CPlan& plan, const Progress& progress, const Cancelled& cance
         return !(cancelled && cancelled());
     // Hidden, in the target folder's directory: the copies are moved into
     // place with a rename, and a refresh never takes them for pages.
-    std::string pattern = CFileSys::Native(plan.folders[0].directory + u".import-XXXXXX");
+    std::string pattern = CFileSys::Native(plan.folders[0].directory +
+                                              CUnicodeTool::FromUtf8(std::string(CStaging::kImportPrefix) + "XXXXXX"));
     if (!::mkdtemp(pattern.data())) {
         for (CPage& page : plan.pages)
             ::Skip(plan.skipped, page.source, u"the folder's directory cannot be written");

@@ -4,6 +4,7 @@
 #include "app/background/CShutdownWait.h"
 #include "app/background/CThreadMgr.h"
 #include "app/background/CUpdateCheck.h"
+#include "app/capture/CStaging.h"
 #include "app/core/CFileAssoc.h"
 #include "app/core/CFolderTreeMgr.h"
 #include "app/core/CPageMgr.h"
@@ -43,6 +44,12 @@ CMainCore::CMainCore()
         });
     m_pProjects->SetOpenHook([this](bool open) {
         CZandrelProject* project = m_pProjects->GetCurrentProject();
+        // The project's lock is ours now: no capture or import of it runs.
+        int swept = 0;
+        for (const CSearchFolder& folder : open ? CPageSearch::ListFolders(*m_pTree) : std::vector<CSearchFolder>())
+            swept += CStaging::Sweep(folder.directory);
+        if (swept)
+            CTraceLog::Write("INFO: removed %d staging folders left by an earlier run", swept);
         if (!open || !project || !project->GetUUID() || !m_searchResults)
             m_pPageSearch->Close();
         else

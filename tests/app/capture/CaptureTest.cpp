@@ -12,6 +12,7 @@
 #include "app/capture/CCapture.h"
 #include "app/capture/CCssRefs.h"
 #include "app/capture/CHtmlRefs.h"
+#include "app/capture/CStaging.h"
 #include "base/model/CColctNode.h"
 #include "tests/app/core/CoreTest.h"
 #include "tests/fixtures/HttpTestServer.h"
@@ -190,6 +191,23 @@ TEST_F(CaptureTest, CancelAndBadAddressesLeaveNothing)
     EXPECT_TRUE(CCapture::Commit(tree, sub, *plan, late, &title, &error)) << Utf8(error);
     EXPECT_EQ(Files().size(), before.size() + 4);  // Moved, its page, assets folder and image
     EXPECT_EQ(ReadBytes(content / "Moved" / "Late_files" / "late.png"), "late");
+}
+
+// What a killed capture or import leaves is removed at the next opening;
+// names that only look alike, and links, stay.
+TEST_F(CaptureTest, StagingLeftByAKillGoesAndNothingElse)
+{
+    WriteBytes(content / ".zandrel-capture-Ab12Cd" / "page.htm", "half");
+    WriteBytes(content / ".import-000000" / "sub" / "p.htm", "half");
+    WriteBytes(content / "elsewhere" / "keep.htm", "keep");
+    for (const char* name : {".import-short", ".import-Ab12Cd9", ".import-Ab-2Cd"})
+        fs::create_directories(content / name);
+    fs::create_directory_symlink(content / "elsewhere", content / ".import-LINKED");
+    EXPECT_EQ(CStaging::Sweep(Utf16((content / "").string())), 2);
+    EXPECT_FALSE(fs::exists(content / ".zandrel-capture-Ab12Cd"));
+    EXPECT_FALSE(fs::exists(content / ".import-000000"));
+    for (const char* name : {".import-short", ".import-Ab12Cd9", ".import-Ab-2Cd", ".import-LINKED/keep.htm"})
+        EXPECT_TRUE(fs::exists(content / name)) << name;
 }
 
 TEST_F(CaptureTest, CommandLineCapturesAndSaysWhy)
