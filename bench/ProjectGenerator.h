@@ -16,7 +16,10 @@
 #include <utility>
 #include <vector>
 
+#include <benchmark/benchmark.h>
+
 #include "bench/BenchPairs.h"
+#include "app/core/CFolderTreeMgr.h"
 #include "app/core/CAppSettings.h"
 #include "app/core/CQuietUIPort.h"
 #include "base/model/CColctNode.h"
@@ -253,6 +256,28 @@ inline void CollectFolders(RNode* root, std::vector<RNode*>& out)
         if (child->GetType() == NT_FOLDER)
             CollectFolders(child, out);
     }
+}
+
+// Runs `body(tree, ui)` on the generated project's tree, loaded with the
+// quiet port `ui` in place; the benchmark is skipped when the project was not
+// generated or did not load.
+template <typename Body>
+void WithTree(benchmark::State& state, const Project& project, Body body)
+{
+    if (!project.ok) {
+        state.SkipWithError("the project could not be generated");
+        return;
+    }
+    CQuietUI ui;
+    SetUIPort(&ui);
+    {
+        CFolderTreeMgr tree;
+        if (tree.LoadFolderTree(u"Bench"))
+            body(tree, ui);
+        else
+            state.SkipWithError("the project did not load");
+    }
+    SetUIPort(nullptr);
 }
 
 }  // namespace bench

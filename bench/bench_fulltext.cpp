@@ -168,126 +168,115 @@ Project& TheProject()
 void BM_FullText(benchmark::State& state)
 {
     Project& project = TheProject();
-    if (!project.ok) {
-        state.SkipWithError("the project could not be generated");
-        return;
-    }
-    CQuietUI ui;
-    SetUIPort(&ui);
-    CFolderTreeMgr tree;
-    if (!tree.LoadFolderTree(u"Bench")) {
-        state.SkipWithError("the project did not load");
-        SetUIPort(nullptr);
-        return;
-    }
-    // The page files of every collection.
-    Vocabulary vocabulary;
-    Random random;
-    double textBytes = 0, extractSeconds = 0;
-    size_t pageCount = 0;
-    std::vector<CSearchFolder> folders = CPageSearch::ListFolders(tree);
-    for (const CSearchFolder& folder : folders) {
-        CReadBkmarkXML reader;
-        CColctNode* colct = folder.colctFile.empty() || !reader.LoadFile(folder.colctFile.c_str())
-                                ? nullptr
-                                : reader.DetachColctNode();
-        for (RNode* r = colct ? colct->GetFirstRNode() : nullptr; r; r = r->GetNext()) {
-            auto* item = static_cast<CUrlNode*>(r->GetData());
-            std::string html = MakePage(vocabulary, random, N(item->GetName()));
-            double t = ThreadSeconds();
-            textBytes += double(CPageText::Extract(html).size());
-            extractSeconds += ThreadSeconds() - t;
-            WriteFile(folder.directory + item->GetUrl(), html);
-            ++pageCount;
-        }
-        CColctNode::DeleteAll(colct);
-    }
-
-    for (auto _ : state) {
-        CSearchIndex index;
-        std::u16string path = CSearchIndex::PathFor(u"bench");
-        index.Open(path);
-        double start = WallSeconds();
-        double cpu = ThreadSeconds();
-        CSearchIndex::CSyncStats stats = index.Sync(folders, true, nullptr, {});
-        double build = WallSeconds() - start;
-        cpu = ThreadSeconds() - cpu;
-        index.Close();  // the log is folded into the file
-        index.Open(path);
-        double size = FileSize(N(path)) + FileSize(N(path) + "-wal");
-        // Bringing it up to date when nothing changed: at the next opening
-        // (every page file looked at) and after a change in the window.
-        start = WallSeconds();
-        int again = index.Sync(folders, true, nullptr, {}).pagesIndexed;
-        double reopen = WallSeconds() - start;
-        start = WallSeconds();
-        again += index.Sync(folders, false, nullptr, {}).pagesIndexed;
-        double changed = WallSeconds() - start;
-        state.SetIterationTime(build);
-
-        char line[512];
-        std::snprintf(line, sizeof line,
-                      "project: %zu pages, %.1f MB of page text (%.0f bytes a page; extracting it all: %.2f s CPU)\n"
-                      "build: %.2f s wall, %.2f s CPU, %d pages indexed (target <= %.0f s): %s\n"
-                      "index size: %.1f MB, %.3f of the text (target <= %.2f): %s\n"
-                      "sync with nothing changed: %.0f ms at opening, %.0f ms after a change (%d pages indexed)\n",
-                      pageCount, textBytes / 1e6, textBytes / double(pageCount), extractSeconds, build, cpu, stats.pagesIndexed,
-                      kBuildTarget, build <= kBuildTarget ? "met" : "NOT met", size / 1e6, size / textBytes,
-                      kSizeTarget, size / textBytes <= kSizeTarget ? "met" : "NOT met", reopen * 1e3, changed * 1e3,
-                      again);
-        g_report += line;
-
-        const std::string dir = "'" + project.content.string() + "'";
-        const std::string grep = "grep -rliF --include='*.htm' ";
-        struct Case {
-            const char* name;
-            std::u16string query;
-            std::string grep;
-        } cases[] = {
-            {"one word", u"river", grep + "river " + dir},
-            {"three words", u"river bridge mountain",
-             grep + "-Z river " + dir + " | xargs -0 -r grep -liFZ bridge | xargs -0 -r grep -liF mountain"},
-            {"a phrase", u"\"coffee shop\"", grep + "'coffee shop' " + dir},
-            {"a phrase with a common word", u"\"the project\"", grep + "'the project' " + dir},
-        };
-        for (const Case& c : cases) {
-            index.Query(c.query, CPageSearch::kMaxHits);  // the first run reads the file
-            RunGrep(c.grep);
-            std::vector<double> pane, every, listed, theirs;
-            size_t hits = 0, all = 0, grepped = 0;
-            for (int i = 0; i < kQueryRuns; ++i) {
+    WithTree(state, project, [&](CFolderTreeMgr& tree, CQuietUI&) {
+        // The page files of every collection.
+        Vocabulary vocabulary;
+        Random random;
+        double textBytes = 0, extractSeconds = 0;
+        size_t pageCount = 0;
+        std::vector<CSearchFolder> folders = CPageSearch::ListFolders(tree);
+        for (const CSearchFolder& folder : folders) {
+            CReadBkmarkXML reader;
+            CColctNode* colct = folder.colctFile.empty() || !reader.LoadFile(folder.colctFile.c_str())
+                                    ? nullptr
+                                    : reader.DetachColctNode();
+            for (RNode* r = colct ? colct->GetFirstRNode() : nullptr; r; r = r->GetNext()) {
+                auto* item = static_cast<CUrlNode*>(r->GetData());
+                std::string html = MakePage(vocabulary, random, N(item->GetName()));
                 double t = ThreadSeconds();
-                hits = index.Query(c.query, CPageSearch::kMaxHits).size();
-                pane.push_back(ThreadSeconds() - t);
-                t = ThreadSeconds();
-                all = index.Query(c.query, kPages, false).size();
-                every.push_back(ThreadSeconds() - t);
-                t = ThreadSeconds();
-                index.Query(c.query, kPages, false, false);
-                listed.push_back(ThreadSeconds() - t);
-                if (i < kGrepRuns) {
-                    auto [seconds, files] = RunGrep(c.grep);
-                    theirs.push_back(seconds);
-                    grepped = files;
-                }
+                textBytes += double(CPageText::Extract(html).size());
+                extractSeconds += ThreadSeconds() - t;
+                WriteFile(folder.directory + item->GetUrl(), html);
+                ++pageCount;
             }
-            double a = Pairs::Median(pane), e = Pairs::Median(every), l = Pairs::Median(listed),
-                   b = Pairs::Median(theirs);
-            // grep -l lists the files holding the words, unranked: the
-            // like-for-like query lists the pages the same way.
-            std::snprintf(line, sizeof line,
-                          "query %s (%s): the %zu best with snippets %.2f ms (target < %.0f ms): %s; all %zu "
-                          "matches ranked %.2f ms, listed unranked %.2f ms; grep -rliF %.1f ms for %zu files, "
-                          "grep/zandrel %.0f listed, %.0f ranked (target >= %.0f): %s\n",
-                          c.name, N(c.query).c_str(), hits, a * 1e3, kQueryTarget * 1e3,
-                          a < kQueryTarget ? "met" : "NOT met", all, e * 1e3, l * 1e3, b * 1e3, grepped, b / l, b / e,
-                          kRatioTarget, b / l >= kRatioTarget ? "met" : "NOT met");
-            g_report += line;
+            CColctNode::DeleteAll(colct);
         }
-        index.Close();
-    }
-    tree.CloseTree();
-    SetUIPort(nullptr);
+
+        for (auto _ : state) {
+            CSearchIndex index;
+            std::u16string path = CSearchIndex::PathFor(u"bench");
+            index.Open(path);
+            double start = WallSeconds();
+            double cpu = ThreadSeconds();
+            CSearchIndex::CSyncStats stats = index.Sync(folders, true, nullptr, {});
+            double build = WallSeconds() - start;
+            cpu = ThreadSeconds() - cpu;
+            index.Close();  // the log is folded into the file
+            index.Open(path);
+            double size = FileSize(N(path)) + FileSize(N(path) + "-wal");
+            // Bringing it up to date when nothing changed: at the next opening
+            // (every page file looked at) and after a change in the window.
+            start = WallSeconds();
+            int again = index.Sync(folders, true, nullptr, {}).pagesIndexed;
+            double reopen = WallSeconds() - start;
+            start = WallSeconds();
+            again += index.Sync(folders, false, nullptr, {}).pagesIndexed;
+            double changed = WallSeconds() - start;
+            state.SetIterationTime(build);
+
+            char line[512];
+            std::snprintf(line, sizeof line,
+                          "project: %zu pages, %.1f MB of page text (%.0f bytes a page; extracting it all: %.2f s CPU)\n"
+                          "build: %.2f s wall, %.2f s CPU, %d pages indexed (target <= %.0f s): %s\n"
+                          "index size: %.1f MB, %.3f of the text (target <= %.2f): %s\n"
+                          "sync with nothing changed: %.0f ms at opening, %.0f ms after a change (%d pages indexed)\n",
+                          pageCount, textBytes / 1e6, textBytes / double(pageCount), extractSeconds, build, cpu, stats.pagesIndexed,
+                          kBuildTarget, build <= kBuildTarget ? "met" : "NOT met", size / 1e6, size / textBytes,
+                          kSizeTarget, size / textBytes <= kSizeTarget ? "met" : "NOT met", reopen * 1e3, changed * 1e3,
+                          again);
+            g_report += line;
+
+            const std::string dir = "'" + project.content.string() + "'";
+            const std::string grep = "grep -rliF --include='*.htm' ";
+            struct Case {
+                const char* name;
+                std::u16string query;
+                std::string grep;
+            } cases[] = {
+                {"one word", u"river", grep + "river " + dir},
+                {"three words", u"river bridge mountain",
+                 grep + "-Z river " + dir + " | xargs -0 -r grep -liFZ bridge | xargs -0 -r grep -liF mountain"},
+                {"a phrase", u"\"coffee shop\"", grep + "'coffee shop' " + dir},
+                {"a phrase with a common word", u"\"the project\"", grep + "'the project' " + dir},
+            };
+            for (const Case& c : cases) {
+                index.Query(c.query, CPageSearch::kMaxHits);  // the first run reads the file
+                RunGrep(c.grep);
+                std::vector<double> pane, every, listed, theirs;
+                size_t hits = 0, all = 0, grepped = 0;
+                for (int i = 0; i < kQueryRuns; ++i) {
+                    double t = ThreadSeconds();
+                    hits = index.Query(c.query, CPageSearch::kMaxHits).size();
+                    pane.push_back(ThreadSeconds() - t);
+                    t = ThreadSeconds();
+                    all = index.Query(c.query, kPages, false).size();
+                    every.push_back(ThreadSeconds() - t);
+                    t = ThreadSeconds();
+                    index.Query(c.query, kPages, false, false);
+                    listed.push_back(ThreadSeconds() - t);
+                    if (i < kGrepRuns) {
+                        auto [seconds, files] = RunGrep(c.grep);
+                        theirs.push_back(seconds);
+                        grepped = files;
+                    }
+                }
+                double a = Pairs::Median(pane), e = Pairs::Median(every), l = Pairs::Median(listed),
+                       b = Pairs::Median(theirs);
+                // grep -l lists the files holding the words, unranked: the
+                // like-for-like query lists the pages the same way.
+                std::snprintf(line, sizeof line,
+                              "query %s (%s): the %zu best with snippets %.2f ms (target < %.0f ms): %s; all %zu "
+                              "matches ranked %.2f ms, listed unranked %.2f ms; grep -rliF %.1f ms for %zu files, "
+                              "grep/zandrel %.0f listed, %.0f ranked (target >= %.0f): %s\n",
+                              c.name, N(c.query).c_str(), hits, a * 1e3, kQueryTarget * 1e3,
+                              a < kQueryTarget ? "met" : "NOT met", all, e * 1e3, l * 1e3, b * 1e3, grepped, b / l, b / e,
+                              kRatioTarget, b / l >= kRatioTarget ? "met" : "NOT met");
+                g_report += line;
+            }
+            index.Close();
+        }
+        tree.CloseTree();
+    });
 }
 
 BENCHMARK(BM_FullText)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -296,8 +285,5 @@ BENCHMARK(BM_FullText)->UseManualTime()->Unit(benchmark::kMillisecond)->Iteratio
 
 int main(int argc, char** argv)
 {
-    if (!bench::RunBenchmarks(&argc, argv))
-        return 1;
-    std::printf("%s", g_report.c_str());
-    return 0;
+    return bench::RunAndReport(&argc, argv, g_report);
 }

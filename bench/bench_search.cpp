@@ -76,19 +76,7 @@ size_t PlainSearch(const std::vector<Titled>& titles, const std::u16string& text
 void BM_TitleSearch(benchmark::State& state)
 {
     Project& project = Data();
-    if (!project.ok) {
-        state.SkipWithError("the project could not be generated");
-        return;
-    }
-    CQuietUI ui;
-    SetUIPort(&ui);
-    {
-        CFolderTreeMgr tree;
-        if (!tree.LoadFolderTree(u"Bench")) {
-            state.SkipWithError("the project did not load");
-            SetUIPort(nullptr);
-            return;
-        }
+    WithTree(state, project, [&](CFolderTreeMgr& tree, CQuietUI& ui) {
         CTitleSearch search(tree);
         search.Search(u"warm", true);  // loads every collection
         std::vector<Titled> titles = CollectTitles(tree);
@@ -138,8 +126,7 @@ void BM_TitleSearch(benchmark::State& state)
             search.Search(queries[0], true);
             g_afterChange.push_back(ThreadSeconds() - start);
         }
-    }
-    SetUIPort(nullptr);
+    });
     state.counters["zandrel_ms"] = Pairs::Median(g_search.ours) * 1e3;
     state.counters["plain_ms"] = Pairs::Median(g_search.theirs) * 1e3;
     state.counters["ratio"] = g_search.Ratio();
